@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <memory>
+#include <optional>
+
+struct GumboInternalOutput;
+struct GumboInternalNode;
+
+namespace bw {
+
+// An element of a parsed page; valid while its document lives.
+class HtmlElement {
+ public:
+  explicit HtmlElement(const GumboInternalNode* node) : node_(node) {}
+  QString tagName() const;  // lower case, as the parser normalises it
+  // The element's value as a form control reports it (an input's `value`
+  // attribute, a textarea's text, a select's selected option); nullopt for
+  // elements that carry no value.
+  std::optional<QString> value() const;
+
+ private:
+  const GumboInternalNode* node_;
+};
+
+// A page parsed with an HTML5 parser, so sloppy adapter markup (upper-case
+// tags, unquoted attributes) reads as a browser would read it.
+class HtmlDocument {
+ public:
+  explicit HtmlDocument(const QByteArray& html);
+  ~HtmlDocument();
+  HtmlDocument(const HtmlDocument&) = delete;
+  HtmlDocument& operator=(const HtmlDocument&) = delete;
+
+  // First element in document order whose id equals `id` exactly.
+  std::optional<HtmlElement> getElementById(const QString& id) const;
+
+ private:
+  GumboInternalOutput* output_;
+  QByteArray source_;  // the parser's tree points into this buffer
+};
+
+}  // namespace bw
