@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+namespace bw {
+
+// What the polling loop shows; the main window implements it.
+class AcquisitionDisplay {
+ public:
+  virtual ~AcquisitionDisplay() = default;
+  // Sets the address box to `url` and appends it to the box's list.
+  virtual void showAddress(const QString& url) = 0;
+  // Makes the window visible; called after every page, so only the first call
+  // changes anything.
+  virtual void showWindow() = 0;
+  // 1-based sensor number and its stored value.
+  virtual void showReading(int sensorNumber, float temperature) = 0;
+  virtual void showRecordNumber(int recordNumber) = 0;
+};
+
+}  // namespace bw

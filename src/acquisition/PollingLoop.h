@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <array>
+
+#include "acquisition/Readings.h"
+#include "acquisition/SensorTable.h"
+
+namespace bw {
+
+class AcquisitionDisplay;
+class RecordLog;
+class WebBrowser;
+
+// The program's engine: polls slot after slot through the browser, shows
+// each reading, and has one record written per cycle while logging is on.
+// It runs on the GUI thread; every user command is handled inside the wait
+// for a page, so a handler may change the sensor count or logging between
+// two steps, and a modal dialog holds the loop until it closes.
+class PollingLoop : public QObject {
+  Q_OBJECT
+
+ public:
+  static constexpr int kTwelveSensors = 12;
+  static constexpr int kSixteenSensors = 16;
+  static constexpr qint16 kMaxRecordNumber = 32767;
+
+  PollingLoop(WebBrowser& browser, AcquisitionDisplay& display, RecordLog& log,
+              QObject* parent = nullptr);
+
+  // Fills the URL table and polls until stop() is asked for; returns without
+  // any further step once it is.
+  void run(const std::array<QString, kSlotCount>& urls);
+  void stop();
+  bool stopping() const { return stopping_; }
+
+  // 12 or 16; any other value is taken as 12.
+  void setSensorCount(int count);
+  int sensorCount() const { return sensorCount_; }
+  qint16 recordNumber() const { return recordNumber_; }
+  const Readings& readings() const { return readings_; }
+  float workingReading() const { return workingReading_; }
+
+ signals:
+  void stopRequested();
+  void slotPolled(int slot);
+  void cycleEnded();
+
+ private:
+  void pollSlot(int slot);
+  bool waitForPage();
+  void endCycle();
+
+  WebBrowser& browser_;
+  AcquisitionDisplay& display_;
+  RecordLog& log_;
+  std::array<QString, kSlotCount> urls_{};
+  Readings readings_{};
+  float workingReading_ = 0.0f;
+  int sensorCount_ = kTwelveSensors;
+  qint16 recordNumber_ = 1;
+  bool stopping_ = false;
+};
+
+}  // namespace bw
