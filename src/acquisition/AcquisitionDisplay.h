@@ -15,7 +15,10 @@ class AcquisitionDisplay {
   virtual void showWindow() = 0;
   // 1-based sensor number and its stored value.
   virtual void showReading(int sensorNumber, float temperature) = 0;
+  // A record reached the log; clears any failure shown before.
   virtual void showRecordNumber(int recordNumber) = 0;
+  // A record could not be written; polling goes on and later records retry.
+  virtual void showLoggingFailure(const QString& reason) = 0;
 };
 
 }  // namespace bw

@@ -65,8 +65,12 @@ bool PollingLoop::waitForPage() {
 }
 
 void PollingLoop::endCycle() {
-  // The count is read now, not at the start of the cycle.
-  log_.writeRecord(readings_, sensorCount_);
+  // The count is read now, not at the start of the cycle. A record that did
+  // not reach the disk is not counted.
+  if (!log_.writeRecord(readings_, sensorCount_)) {
+    display_.showLoggingFailure(log_.lastError());
+    return;
+  }
   display_.showRecordNumber(recordNumber_);
   if (recordNumber_ < kMaxRecordNumber) ++recordNumber_;
 }

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+
+#include "acquisition/RecordLog.h"
+
+namespace bw {
+
+class Clock;
+
+// The log file: opened for appending, one write per record line, each line
+// synced to the disk before it counts. A crash or power cut loses at most
+// the line being written, and a line that could not be written whole is cut
+// back, so a half record is never followed by a new one on the same line.
+class LogFile final : public RecordLog {
+ public:
+  explicit LogFile(const Clock& clock);
+  ~LogFile() override;
+  LogFile(const LogFile&) = delete;
+  LogFile& operator=(const LogFile&) = delete;
+
+  // Opens `path` for appending, creating it. An existing last line without a
+  // line end (cut by an earlier crash) gets one first. Returns the reason on
+  // failure; the log then stays closed.
+  std::optional<QString> open(const QString& path);
+  void close();
+  bool isOpen() const { return fd_ >= 0; }
+  QString path() const { return path_; }
+
+  bool loggingOn() const override { return isOpen(); }
+  bool writeRecord(const Readings& readings, int count) override;
+  QString lastError() const override { return lastError_; }
+
+  // Appends `line` in one write and syncs it; false (with lastError) when it
+  // did not reach the disk whole.
+  bool appendLine(const QByteArray& line);
+
+ private:
+  bool writeAll(const QByteArray& bytes);
+
+  const Clock& clock_;
+  int fd_ = -1;
+  QString path_;
+  QString lastError_;
+  bool pendingLineEnd_ = false;  // a cut could not be undone: start a fresh line
+};
+
+}  // namespace bw
