@@ -1,0 +1,137 @@
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include "acquisition/LogFile.h"
+#include "platform/Clock.h"
+
+namespace bw {
+namespace {
+
+class FixedClock final : public Clock {
+ public:
+  QDateTime now() const override { return stamp; }
+  QDateTime stamp{QDate(2026, 12, 8), QTime(10, 0, 0)};
+};
+
+QByteArray contents(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(bytes);
+}
+
+class LogFileTest : public ::testing::Test {
+ protected:
+  QTemporaryDir dir;
+  FixedClock clock;
+  Readings readings{};
+  QString path(const char* name) const { return dir.filePath(QLatin1String(name)); }
+};
+
+TEST_F(LogFileTest, StopAndStartAgain_AppendsAfterExistingLinesWithoutHeader) {
+  const QString file = path("brine.log");
+  writeFile(file, "2026-12-07 09:00:00,  1 \r\n");
+  LogFile log(clock);
+  ASSERT_FALSE(log.open(file).has_value());
+  EXPECT_TRUE(log.loggingOn());
+  readings[0] = 4.5f;
+  ASSERT_TRUE(log.writeRecord(readings, 1));
+  log.close();
+  EXPECT_FALSE(log.loggingOn());
+  ASSERT_FALSE(log.open(file).has_value());
+  readings[0] = -2.0f;
+  ASSERT_TRUE(log.writeRecord(readings, 1));
+  log.close();
+  EXPECT_EQ(contents(file), QByteArray("2026-12-07 09:00:00,  1 \r\n"
+                                       "2026-12-08 10:00:00,  4.5 \r\n"
+                                       "2026-12-08 10:00:00, -2 \r\n"));
+}
+
+TEST_F(LogFileTest, ExistingLastLineWithoutLineEnd_GetsOneBeforeTheNextRecord) {
+  const QString file = path("cut.log");
+  writeFile(file, "2026-12-07 09:00:00,  1 \r\n2026-12-07 09:00:01,  1");
+  LogFile log(clock);
+  ASSERT_FALSE(log.open(file).has_value());
+  ASSERT_TRUE(log.writeRecord(readings, 1));
+  EXPECT_EQ(contents(file), QByteArray("2026-12-07 09:00:00,  1 \r\n2026-12-07 09:00:01,  1\r\n"
+                                       "2026-12-08 10:00:00,  0 \r\n"));
+}
+
+TEST_F(LogFileTest, NewFileAndFileEndingInLineEnd_AreLeftAsTheyAre) {
+  LogFile log(clock);
+  ASSERT_FALSE(log.open(path("new.log")).has_value());
+  log.close();
+  EXPECT_TRUE(QFile::exists(path("new.log")));
+  EXPECT_TRUE(contents(path("new.log")).isEmpty());
+  writeFile(path("whole.log"), "a\r\n");
+  ASSERT_FALSE(log.open(path("whole.log")).has_value());
+  log.close();
+  EXPECT_EQ(contents(path("whole.log")), QByteArray("a\r\n"));
+}
+
+TEST_F(LogFileTest, PathsThatCannotBeOpened_GiveAReasonAndStayClosed) {
+  LogFile log(clock);
+  const auto missingFolder = log.open(path("no/such/folder/x.log"));
+  ASSERT_TRUE(missingFolder.has_value());
+  EXPECT_FALSE(missingFolder->isEmpty());
+  EXPECT_FALSE(log.loggingOn());
+  const auto directory = log.open(dir.path());
+  ASSERT_TRUE(directory.has_value());
+  EXPECT_FALSE(log.loggingOn());
+  writeFile(path("plain"), "x");
+  EXPECT_TRUE(log.open(path("plain") + QStringLiteral("/x.log")).has_value());
+  EXPECT_FALSE(log.loggingOn());
+  if (::geteuid() != 0) {
+    const QString locked = path("locked");
+    ASSERT_TRUE(QDir().mkdir(locked));
+    QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner);
+    EXPECT_TRUE(log.open(locked + QStringLiteral("/x.log")).has_value());
+  }
+}
+
+TEST_F(LogFileTest, WriteToFullDevice_IsReportedAndNotCounted) {
+  LogFile log(clock);
+  ASSERT_FALSE(log.open(QStringLiteral("/dev/full")).has_value());
+  EXPECT_FALSE(log.writeRecord(readings, 12));
+  EXPECT_FALSE(log.lastError().isEmpty());
+  EXPECT_TRUE(log.loggingOn());  // logging goes on and retries the next record
+  EXPECT_FALSE(log.writeRecord(readings, 12));
+}
+
+TEST_F(LogFileTest, LineCutShortByAFullDisk_IsTakenBackAndWritingResumes) {
+  const QString file = path("limit.log");
+  LogFile log(clock);
+  ASSERT_FALSE(log.open(file).has_value());
+  ASSERT_TRUE(log.writeRecord(readings, 2));
+  const qint64 whole = QFile(file).size();
+
+  // A file size limit makes the kernel accept only part of the next line.
+  struct rlimit saved {};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit tight = saved;
+  tight.rlim_cur = static_cast<rlim_t>(whole + 10);
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tight), 0);
+  const bool written = log.writeRecord(readings, 2);
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, oldHandler);
+
+  EXPECT_FALSE(written);
+  EXPECT_EQ(QFile(file).size(), whole);
+  ASSERT_TRUE(log.writeRecord(readings, 2));
+  EXPECT_EQ(contents(file).count("\r\n"), 2);
+  EXPECT_EQ(contents(file), contents(file).left(static_cast<int>(whole)).repeated(2));
+}
+
+}  // namespace
+}  // namespace bw
