@@ -1,0 +1,146 @@
+// Stand-alone simulated 1-Wire adapter for manual runs and benchmarks.
+
+#include "AdapterSimulator.h"
+#include "Fault.h"
+
+#include <sys/socket.h>
+#include <unistd.h>
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+
+namespace {
+
+constexpr int kUsageError = 2;
+constexpr int kRuntimeError = 1;
+constexpr quint16 kDefaultPort = 8080;
+constexpr std::chrono::milliseconds kDefaultConversionTime{750};
+
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int) {
+  const char byte = 1;
+  [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
+}
+
+void printLine(std::FILE* stream, const QString& text) {
+  const QByteArray line = text.toLocal8Bit() + '\n';
+  std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stream);
+  std::fflush(stream);
+}
+
+int usageError(const QString& message) {
+  printLine(stderr, QStringLiteral("brinewatch-adapter-sim: %1").arg(message));
+  printLine(stderr, QStringLiteral("Try 'brinewatch-adapter-sim --help'."));
+  return kUsageError;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  QCoreApplication::setApplicationName(QStringLiteral("brinewatch-adapter-sim"));
+
+  QCommandLineParser parser;
+  parser.setApplicationDescription(
+      QStringLiteral("Simulated network 1-Wire adapter with 16 DS18B20 sensors. Answers\n"
+                     "GET /1Wire/ReadDS18B20.html?DS18B20Request=%7b<ROM>,12%7d with a page whose\n"
+                     "element Temperature_0 carries the reading."));
+  parser.addHelpOption();
+  const QCommandLineOption listenOption(QStringLiteral("listen"),
+                                        QStringLiteral("Address to listen on (default 127.0.0.1)."),
+                                        QStringLiteral("ADDR"), QStringLiteral("127.0.0.1"));
+  const QCommandLineOption portOption(
+      QStringLiteral("port"), QStringLiteral("TCP port, 0 for any free one (default 8080)."),
+      QStringLiteral("N"), QString::number(kDefaultPort));
+  const QCommandLineOption conversionOption(
+      QStringLiteral("conversion-ms"),
+      QStringLiteral("Delay before each sensor answer in ms (default 750)."), QStringLiteral("N"),
+      QString::number(kDefaultConversionTime.count()));
+  const QCommandLineOption seedOption(QStringLiteral("seed"),
+                                      QStringLiteral("Seed of the temperature model (default 1)."),
+                                      QStringLiteral("N"), QStringLiteral("1"));
+  const QCommandLineOption faultOption(
+      QStringLiteral("fault"),
+      QStringLiteral(
+          "Fault of one sensor, by slot 0-15 or ROM code; repeatable. KIND is one of: ") +
+          bw::sim::faultNames().join(QStringLiteral(", ")) + QLatin1Char('.'),
+      QStringLiteral("SLOT_OR_ROM=KIND"));
+  const QCommandLineOption logOption(QStringLiteral("log-requests"),
+                                     QStringLiteral("Print each request line to stdout."));
+  parser.addOptions(
+      {listenOption, portOption, conversionOption, seedOption, faultOption, logOption});
+
+  if (!parser.parse(QCoreApplication::arguments())) return usageError(parser.errorText());
+  if (parser.isSet(QStringLiteral("help"))) parser.showHelp(0);
+  if (!parser.positionalArguments().isEmpty())
+    return usageError(
+        QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
+
+  bw::sim::AdapterSimulator::Options options;
+  bool ok = false;
+  options.address = QHostAddress(parser.value(listenOption));
+  if (options.address.isNull())
+    return usageError(
+        QStringLiteral("--listen: '%1' is not an IP address").arg(parser.value(listenOption)));
+  const uint port = parser.value(portOption).toUInt(&ok);
+  if (!ok || port > 65535)
+    return usageError(
+        QStringLiteral("--port: '%1' is not a port 0-65535").arg(parser.value(portOption)));
+  options.port = static_cast<quint16>(port);
+  const uint conversionMs = parser.value(conversionOption).toUInt(&ok);
+  if (!ok || conversionMs > 60'000)
+    return usageError(QStringLiteral("--conversion-ms: '%1' is not a delay 0-60000")
+                          .arg(parser.value(conversionOption)));
+  options.conversionTime = std::chrono::milliseconds(conversionMs);
+  options.seed = parser.value(seedOption).toUInt(&ok);
+  if (!ok)
+    return usageError(QStringLiteral("--seed: '%1' is not a number").arg(parser.value(seedOption)));
+  options.requestLogCapacity = 0;  // nobody reads the in-process log here
+  if (parser.isSet(logOption)) {
+    options.onRequest = [](const QByteArray& line) {
+      std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stdout);
+      std::fputc('\n', stdout);
+      std::fflush(stdout);
+    };
+  }
+
+  QList<bw::sim::FaultAssignment> faults;
+  for (const QString& text : parser.values(faultOption)) {
+    QString error;
+    const std::optional<bw::sim::FaultAssignment> fault =
+        bw::sim::parseFaultAssignment(text, &error);
+    if (!fault) return usageError(QStringLiteral("--fault: ") + error);
+    faults.append(*fault);
+  }
+
+  if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) {
+    printLine(stderr, QStringLiteral("brinewatch-adapter-sim: cannot set up signal handling"));
+    return kRuntimeError;
+  }
+  QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
+  QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [&app] {
+    char byte = 0;
+    [[maybe_unused]] const ssize_t got = ::read(signalPipe[0], &byte, 1);
+    app.quit();
+  });
+  struct sigaction action {};
+  action.sa_handler = onSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGINT, &action, nullptr);
+
+  bw::sim::AdapterSimulator simulator(options);
+  for (const bw::sim::FaultAssignment& fault : faults) simulator.setFault(fault.slot, fault.fault);
+  QString error;
+  if (!simulator.start(&error)) {
+    printLine(stderr, QStringLiteral("brinewatch-adapter-sim: ") + error);
+    return kRuntimeError;
+  }
+  printLine(stdout, QStringLiteral("brinewatch-adapter-sim: listening on ") + simulator.host());
+  return app.exec();
+}
