@@ -1,0 +1,228 @@
+#include "platform/pageview/PlainMarkup.h"
+
+#include <gumbo.h>
+
+#include <memory>
+#include <vector>
+
+namespace bw {
+namespace {
+
+struct GumboOutputDeleter {
+  void operator()(GumboOutput* output) const {
+    gumbo_destroy_output(&kGumboDefaultOptions, output);
+  }
+};
+
+QString tagName(const GumboElement& element) {
+  if (element.tag != GUMBO_TAG_UNKNOWN)
+    return QString::fromLatin1(gumbo_normalized_tagname(element.tag));
+  GumboStringPiece piece = element.original_tag;
+  gumbo_tag_from_original_text(&piece);
+  return QString::fromUtf8(piece.data, static_cast<qsizetype>(piece.length)).toLower();
+}
+
+QString attribute(const GumboElement& element, const char* name) {
+  const GumboAttribute* found = gumbo_get_attribute(&element.attributes, name);
+  return found ? QString::fromUtf8(found->value) : QString();
+}
+
+bool hasAttribute(const GumboElement& element, const char* name) {
+  return gumbo_get_attribute(&element.attributes, name) != nullptr;
+}
+
+bool droppedAttribute(const char* name) {
+  const QLatin1String n(name);
+  if (n.startsWith(QLatin1String("on"))) return true;  // event handlers
+  static const char* const kUrlAttributes[] = {
+      "href", "src",      "srcset", "background", "action", "formaction", "data",    "poster",
+      "cite", "longdesc", "usemap", "lowsrc",     "dynsrc", "ping",       "manifest"};
+  for (const char* url : kUrlAttributes)
+    if (n == QLatin1String(url)) return true;
+  return false;
+}
+
+class Writer {
+ public:
+  QString out;
+
+  void node(const GumboNode* node) {
+    switch (node->type) {
+      case GUMBO_NODE_TEXT:
+      case GUMBO_NODE_WHITESPACE:
+      case GUMBO_NODE_CDATA:
+        out += QString::fromUtf8(node->v.text.text).toHtmlEscaped();
+        return;
+      case GUMBO_NODE_COMMENT:
+      case GUMBO_NODE_TEMPLATE:
+      case GUMBO_NODE_DOCUMENT:
+        return;
+      case GUMBO_NODE_ELEMENT:
+        element(node);
+        return;
+    }
+  }
+
+ private:
+  void children(const GumboElement& element) {
+    for (unsigned int i = 0; i < element.children.length; ++i)
+      node(static_cast<const GumboNode*>(element.children.data[i]));
+  }
+
+  QString textOf(const GumboNode* node) {
+    if (node->type == GUMBO_NODE_ELEMENT) {
+      QString text;
+      const GumboVector& kids = node->v.element.children;
+      for (unsigned int i = 0; i < kids.length; ++i)
+        text += textOf(static_cast<const GumboNode*>(kids.data[i]));
+      return text;
+    }
+    if (node->type == GUMBO_NODE_TEXT || node->type == GUMBO_NODE_WHITESPACE ||
+        node->type == GUMBO_NODE_CDATA)
+      return QString::fromUtf8(node->v.text.text);
+    return QString();
+  }
+
+  void control(const QString& shown) {
+    out += QStringLiteral("<span style=\"font-family: monospace\">[");
+    out += shown.toHtmlEscaped();
+    out += QStringLiteral("]</span>");
+  }
+
+  void input(const GumboElement& element) {
+    const QString type = attribute(element, "type").trimmed().toLower();
+    const QString value = attribute(element, "value");
+    if (type == QLatin1String("hidden")) return;
+    if (type == QLatin1String("checkbox") || type == QLatin1String("radio")) {
+      control(hasAttribute(element, "checked") ? QStringLiteral("x") : QStringLiteral(" "));
+    } else if (type == QLatin1String("password")) {
+      control(QString(value.size(), QChar(0x2022)));
+    } else if (type == QLatin1String("submit") || type == QLatin1String("reset")) {
+      const QString label = hasAttribute(element, "value")    ? value
+                            : type == QLatin1String("submit") ? QStringLiteral("Submit")
+                                                              : QStringLiteral("Reset");
+      control(QLatin1Char(' ') + label + QLatin1Char(' '));
+    } else if (type == QLatin1String("button") || type == QLatin1String("image")) {
+      const QString label = value.isEmpty() ? attribute(element, "alt") : value;
+      control(QLatin1Char(' ') + label + QLatin1Char(' '));
+    } else {
+      control(value);
+    }
+  }
+
+  void select(const GumboElement& element) {
+    const GumboNode* chosen = nullptr;
+    const GumboNode* first = nullptr;
+    std::vector<const GumboElement*> stack{&element};
+    while (!stack.empty() && !chosen) {
+      const GumboElement* parent = stack.back();
+      stack.pop_back();
+      for (unsigned int i = 0; i < parent->children.length; ++i) {
+        const auto* child = static_cast<const GumboNode*>(parent->children.data[i]);
+        if (child->type != GUMBO_NODE_ELEMENT) continue;
+        if (child->v.element.tag == GUMBO_TAG_OPTION) {
+          if (!first) first = child;
+          if (hasAttribute(child->v.element, "selected")) {
+            chosen = child;
+            break;
+          }
+        } else if (child->v.element.tag == GUMBO_TAG_OPTGROUP) {
+          stack.push_back(&child->v.element);
+        }
+      }
+    }
+    if (!chosen) chosen = first;
+    control(chosen ? textOf(chosen).simplified() : QString());
+  }
+
+  void element(const GumboNode* node) {
+    const GumboElement& element = node->v.element;
+    switch (element.tag) {
+      case GUMBO_TAG_INPUT:
+        input(element);
+        return;
+      case GUMBO_TAG_TEXTAREA:
+        control(textOf(node));
+        return;
+      case GUMBO_TAG_SELECT:
+        select(element);
+        return;
+      case GUMBO_TAG_BUTTON:
+        out += QStringLiteral("<span style=\"font-family: monospace\">[ </span>");
+        children(element);
+        out += QStringLiteral("<span style=\"font-family: monospace\"> ]</span>");
+        return;
+      case GUMBO_TAG_IMG: {
+        const QString alt = attribute(element, "alt");
+        out += alt.toHtmlEscaped();
+        return;
+      }
+      case GUMBO_TAG_A:         // links are off: their text stays, the link goes
+      case GUMBO_TAG_NOSCRIPT:  // scripts are off, so its content is what shows
+      case GUMBO_TAG_FORM:
+      case GUMBO_TAG_LABEL:
+        children(element);
+        return;
+      case GUMBO_TAG_SCRIPT:
+      case GUMBO_TAG_STYLE:
+      case GUMBO_TAG_LINK:
+      case GUMBO_TAG_META:
+      case GUMBO_TAG_BASE:
+      case GUMBO_TAG_IFRAME:
+      case GUMBO_TAG_FRAME:
+      case GUMBO_TAG_FRAMESET:
+      case GUMBO_TAG_OBJECT:
+      case GUMBO_TAG_EMBED:
+      case GUMBO_TAG_APPLET:
+      case GUMBO_TAG_PARAM:
+      case GUMBO_TAG_AUDIO:
+      case GUMBO_TAG_VIDEO:
+      case GUMBO_TAG_SOURCE:
+      case GUMBO_TAG_TRACK:
+      case GUMBO_TAG_CANVAS:
+      case GUMBO_TAG_SVG:
+      case GUMBO_TAG_MATH:
+      case GUMBO_TAG_MAP:
+        return;
+      default:
+        break;
+    }
+    if (element.tag_namespace != GUMBO_NAMESPACE_HTML) return;
+
+    const QString tag = tagName(element);
+    out += QLatin1Char('<') + tag;
+    for (unsigned int i = 0; i < element.attributes.length; ++i) {
+      const auto* a = static_cast<const GumboAttribute*>(element.attributes.data[i]);
+      if (droppedAttribute(a->name)) continue;
+      out += QLatin1Char(' ') + QString::fromUtf8(a->name) + QStringLiteral("=\"") +
+             QString::fromUtf8(a->value).toHtmlEscaped() + QLatin1Char('"');
+    }
+    out += QLatin1Char('>');
+    switch (element.tag) {
+      case GUMBO_TAG_BR:
+      case GUMBO_TAG_HR:
+      case GUMBO_TAG_COL:
+      case GUMBO_TAG_WBR:
+      case GUMBO_TAG_AREA:
+        return;  // void elements have no content and no end tag
+      default:
+        break;
+    }
+    children(element);
+    out += QStringLiteral("</") + tag + QLatin1Char('>');
+  }
+};
+
+}  // namespace
+
+QString PlainMarkup::fromPage(const QByteArray& html) {
+  GumboOptions options = kGumboDefaultOptions;
+  options.max_errors = 0;
+  std::unique_ptr<GumboOutput, GumboOutputDeleter> output(
+      gumbo_parse_with_options(&options, html.constData(), static_cast<size_t>(html.size())));
+  Writer writer;
+  writer.node(output->root);
+  return writer.out;
+}
+
+}  // namespace bw
