@@ -2,11 +2,11 @@
 
 #include <QFile>
 
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstring>
 
 #include "acquisition/RecordLine.h"
 #include "platform/Clock.h"
@@ -24,7 +24,9 @@ namespace bw {
 
 namespace {
 
-QString errnoText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+QString errnoText(int error) {
+  return QString::fromLocal8Bit(std::strerror(error));
+}
 
 // The last byte of the file at `path`, if it has one.
 std::optional<char> lastByte(const QString& path) {
@@ -40,7 +42,9 @@ std::optional<char> lastByte(const QString& path) {
 
 LogFile::LogFile(const Clock& clock) : clock_(clock) {}
 
-LogFile::~LogFile() { close(); }
+LogFile::~LogFile() {
+  close();
+}
 
 std::optional<QString> LogFile::open(const QString& path) {
   close();

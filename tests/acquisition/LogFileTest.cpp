@@ -1,11 +1,11 @@
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
-#include <csignal>
 #include <sys/resource.h>
 #include <unistd.h>
+#include <csignal>
 
 #include "acquisition/LogFile.h"
 #include "platform/Clock.h"

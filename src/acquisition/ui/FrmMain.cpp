@@ -1,0 +1,237 @@
+#include "acquisition/ui/FrmMain.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QToolBar>
+
+#include "acquisition/SensorTable.h"
+#include "acquisition/ui/Twips.h"
+#include "platform/NumberText.h"
+#include "platform/pageview/PageView.h"
+#include "platform/ui/CommonDialog.h"
+#include "platform/ui/MessageBox.h"
+#include "platform/web/WebBrowser.h"
+
+namespace bw {
+
+namespace {
+
+constexpr int kToolbarHeightTwips = 420;
+constexpr int kStatusBarHeightTwips = 270;
+// The address box sits 60 twips lower than designed so the toolbar band
+// does not cover it.
+constexpr int kAddressTopTwips = 360 + 60;
+
+template <typename Widget>
+Widget* place(Widget* widget, const char* name, QRect geometry) {
+  widget->setObjectName(QLatin1String(name));
+  widget->setGeometry(geometry);
+  return widget;
+}
+
+QLineEdit* textBox(QWidget* parent, const char* name, QRect geometry) {
+  auto* box = place(new QLineEdit(parent), name, geometry);
+  box->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  return box;
+}
+
+QPushButton* commandButton(QWidget* parent, const char* name, const QString& caption,
+                           QRect geometry) {
+  auto* button = place(new QPushButton(caption, parent), name, geometry);
+  button->setAutoDefault(false);
+  button->setDefault(false);
+  return button;
+}
+
+}  // namespace
+
+FrmMain::FrmMain(FrmMainServices services, QWidget* parent)
+    : QMainWindow(parent), services_(std::move(services)), logFile_(*services_.clock) {
+  setObjectName(QStringLiteral("frmMain"));
+  setWindowTitle(QStringLiteral("Project1"));
+  browser_ = std::make_unique<WebBrowser>(std::move(services_.http), this);
+  AcquisitionDisplay& display = *this;
+  loop_ = std::make_unique<PollingLoop>(*browser_, display, logFile_, this);
+
+  clientArea_ = new QWidget(this);
+  clientArea_->setObjectName(QStringLiteral("clientArea"));
+  setCentralWidget(clientArea_);
+  clientArea_->installEventFilter(this);
+  createPanel();
+  // The layout settles only when the window is shown; the panel and the bars
+  // are at their places from the start.
+  clientArea_->resize(kClientSize);
+  dockBars();
+  resize(kClientSize.width(), kClientSize.height() + menuBar()->sizeHint().height());
+}
+
+FrmMain::~FrmMain() = default;
+
+void FrmMain::createPanel() {
+  QWidget* area = clientArea_;
+  sbStatusBar = place(new QStatusBar(area), "sbStatusBar", {});
+  sbStatusBar->setSizeGripEnabled(false);
+  tbToolBar = place(new QToolBar(area), "tbToolBar", {});
+  tbToolBar->setMovable(false);
+  tbToolBar->setFloatable(false);
+
+  brwWebBrowser = place(createPageView(area), "brwWebBrowser", twipsRect(1920, 960, 11650, 4570));
+  cboAddress =
+      place(new QComboBox(area), "cboAddress", twipsRect(1920, kAddressTopTwips, 11650, 280));
+  cboAddress->setEditable(true);
+  cboAddress->setInsertPolicy(QComboBox::NoInsert);
+  cboAddress->setDuplicatesEnabled(true);
+  cboAddress->setMaxVisibleItems(20);
+  btnFileWrite = commandButton(area, "btnFileWrite", QStringLiteral("Start Logging"),
+                               twipsRect(1920, 5760, 1690, 730));
+  btnStop = commandButton(area, "btnStop", QStringLiteral("Stop Program"),
+                          twipsRect(11760, 5760, 1690, 730));
+  txtSensorNum = textBox(area, "txtSensorNum", twipsRect(360, 2280, 1090, 610));
+  Label1 = place(new QLabel(QStringLiteral("Sensor Number"), area), "Label1",
+                 twipsRect(360, 1920, 1210, 250));
+  txtTemperature = textBox(area, "txtTemperature", twipsRect(360, 3360, 1090, 610));
+  Label2 = place(new QLabel(QStringLiteral("Temperature"), area), "Label2",
+                 twipsRect(360, 3120, 1210, 250));
+  txtFileName = textBox(area, "txtFileName", twipsRect(3840, 5760, 3970, 300));
+  txtRecNum = textBox(area, "txtRecNum", twipsRect(3840, 6240, 850, 300));
+  Label3 = place(new QLabel(QStringLiteral("Records Written"), area), "Label3",
+                 twipsRect(4800, 6240, 850, 370));
+  Label3->setWordWrap(true);
+  Label3->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  ChkSixteenSensors = place(new QCheckBox(QStringLiteral("Sixteen Sensors"), area),
+                            "ChkSixteenSensors", twipsRect(480, 4560, 972, 492));
+  for (QLabel* label : {Label1, Label2, Label3}) label->setFocusPolicy(Qt::NoFocus);
+
+  // Tab order: status bar and toolbar first, then the panel in design order.
+  QWidget* order[] = {sbStatusBar,  tbToolBar, brwWebBrowser,    cboAddress,
+                      btnFileWrite, btnStop,   txtSensorNum,     txtTemperature,
+                      txtFileName,  txtRecNum, ChkSixteenSensors};
+  for (size_t i = 0; i + 1 < std::size(order); ++i) QWidget::setTabOrder(order[i], order[i + 1]);
+
+  connect(ChkSixteenSensors, &QCheckBox::stateChanged, this, [this] { UpdateSensorCount(); });
+  connect(btnFileWrite, &QPushButton::clicked, this, [this] { btnFileWrite_Click(); });
+  connect(btnStop, &QPushButton::clicked, this, [this] { endProgram(); });
+  connect(browser_.get(), &WebBrowser::pageLoaded, brwWebBrowser, &PageView::showPage);
+  connect(browser_.get(), &WebBrowser::pageFailed, brwWebBrowser, &PageView::showNoAnswer);
+  dockBars();
+}
+
+void FrmMain::dockBars() {
+  const int width = clientArea_->width();
+  const int toolbarHeight = twipsToPixels(kToolbarHeightTwips);
+  const int statusHeight = twipsToPixels(kStatusBarHeightTwips);
+  tbToolBar->setGeometry(0, 0, width, toolbarHeight);
+  sbStatusBar->setGeometry(0, clientArea_->height() - statusHeight, width, statusHeight);
+}
+
+bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
+  // Only the docked bars follow the window; the panel keeps its places.
+  if (watched == clientArea_ && event->type() == QEvent::Resize) dockBars();
+  return QMainWindow::eventFilter(watched, event);
+}
+
+void FrmMain::Form_Load() {
+  logFile_.close();
+  UpdateSensorCount();
+  loop_->run(sensorUrls(services_.adapterHost));
+}
+
+void FrmMain::UpdateSensorCount() {
+  loop_->setSensorCount(ChkSixteenSensors->checkState() == Qt::Checked
+                            ? PollingLoop::kSixteenSensors
+                            : PollingLoop::kTwelveSensors);
+}
+
+void FrmMain::btnFileWrite_Click() {
+  if (logFile_.loggingOn()) {
+    logFile_.close();
+    btnFileWrite->setText(QStringLiteral("Start Logging"));
+    setLoggingFailureShown(false);
+    return;
+  }
+  CommonDialog& dialog = dlgCommonDialog();
+  dialog.Filter = QStringLiteral("all Files | *.*");
+  // A cancel while CancelError is on (as Page Setup leaves it) is no choice.
+  if (dialog.ShowOpen(this) == DialogResult::Cancelled) return;
+  if (loop_->stopping()) return;  // the program was ended while the dialog was open
+  const QString name = dialog.FileName;
+  if (name.isEmpty()) return;
+  if (const auto reason = logFile_.open(name)) {
+    messageBox().show(this,
+                      QStringLiteral("The log file \"%1\" cannot be opened: %2.\n"
+                                     "Logging stays off.")
+                          .arg(name, *reason),
+                      MessageStyle::Ok);
+    return;
+  }
+  txtFileName->setText(dialog.FileName);
+  btnFileWrite->setText(QStringLiteral("Stop Logging"));
+}
+
+void FrmMain::endProgram() {
+  if (logFile_.loggingOn()) logFile_.close();
+  loop_->stop();
+  hide();
+}
+
+void FrmMain::closeEvent(QCloseEvent* event) {
+  endProgram();
+  event->accept();
+}
+
+void FrmMain::showAddress(const QString& url) {
+  cboAddress->setEditText(url);
+  cboAddress->addItem(cboAddress->currentText());
+  // Keep the newest entries only, so weeks of polling keep memory flat.
+  while (cboAddress->count() > kAddressHistory) cboAddress->removeItem(0);
+  // Adding or dropping entries may move the current item; the box shows the
+  // query in progress.
+  if (cboAddress->currentText() != url) cboAddress->setEditText(url);
+}
+
+void FrmMain::showWindow() {
+  show();
+}
+
+void FrmMain::showReading(int sensorNumber, float temperature) {
+  txtSensorNum->setText(QString::number(sensorNumber));
+  txtTemperature->setText(generalNumber(temperature));
+}
+
+void FrmMain::showRecordNumber(int recordNumber) {
+  txtRecNum->setText(QString::number(recordNumber));
+  setLoggingFailureShown(false);
+}
+
+void FrmMain::showLoggingFailure(const QString& reason) {
+  setLoggingFailureShown(true, reason);
+}
+
+void FrmMain::setLoggingFailureShown(bool shown, const QString& reason) {
+  if (shown == loggingFailureShown_ && !shown) return;
+  loggingFailureShown_ = shown;
+  const QString tip = shown
+                          ? QStringLiteral(
+                                "Writing to the log file fails: %1. Records are not counted until "
+                                "writing succeeds again.")
+                                .arg(reason)
+                          : QString();
+  for (QLineEdit* box : {txtFileName, txtRecNum}) {
+    QPalette palette = box->palette();
+    if (shown) {
+      palette.setColor(QPalette::Base, QColor(255, 200, 200));
+    } else {
+      palette = QPalette();
+    }
+    box->setPalette(palette);
+    box->setToolTip(tip);
+  }
+}
+
+}  // namespace bw

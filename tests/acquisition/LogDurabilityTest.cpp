@@ -1,0 +1,62 @@
+#include <gtest/gtest.h>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <csignal>
+
+#include "AdapterSimulator.h"
+
+namespace bw {
+namespace {
+
+// A logging process killed without warning leaves only whole lines, at least
+// as many as it had reported written.
+TEST(LogDurability, KilledWhileLogging_LeavesOnlyWholeLines) {
+  sim::AdapterSimulator adapter;
+  ASSERT_TRUE(adapter.start());
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("killed.log"));
+  int before = 0;  // lines left by the earlier rounds: each run appends
+  for (int round = 0; round < 3; ++round) {
+    QProcess child;
+    child.start(QStringLiteral(LOG_WRITER_CHILD), {adapter.host(), path});
+    ASSERT_TRUE(child.waitForStarted());
+    int reported = 0;
+    const int target = 20 + 7 * round;
+    while (reported < target && child.waitForReadyRead(10000)) {
+      while (child.canReadLine()) {
+        const QByteArray line = child.readLine().trimmed();
+        if (line.startsWith("record ")) reported = line.mid(7).toInt();
+      }
+    }
+    ASSERT_GE(reported, target) << "the child stopped logging";
+    ::kill(static_cast<pid_t>(child.processId()), SIGKILL);
+    ASSERT_TRUE(child.waitForFinished());
+    while (child.canReadLine()) {
+      const QByteArray line = child.readLine().trimmed();
+      if (line.startsWith("record ")) reported = line.mid(7).toInt();
+    }
+
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray text = file.readAll();
+    ASSERT_TRUE(text.endsWith("\r\n"));
+    QList<QByteArray> lines = text.split('\n');
+    lines.removeLast();  // after the final line end
+    static const QRegularExpression whole(
+        QStringLiteral("^\\d{4}-\\d\\d-\\d\\d( \\d\\d:\\d\\d:\\d\\d)?, ( |-)\\d[^,]*( +, ( "
+                       "|-)\\d[^,]*){15} \\r$"));
+    for (const QByteArray& line : lines)
+      ASSERT_TRUE(whole.match(QString::fromLatin1(line)).hasMatch()) << line.toStdString();
+    // A record may reach the disk just before its report.
+    const int written = static_cast<int>(lines.size()) - before;
+    EXPECT_GE(written, reported);
+    EXPECT_LE(written, reported + 1);
+    before = static_cast<int>(lines.size());
+  }
+}
+
+}  // namespace
+}  // namespace bw

@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Starts the real brinewatch against the simulated adapter and checks that it
+# polls the twelve sensors in order with the exact request texts. The program
+# talks to the adapter host fixed at build time, so both run in a private
+# network namespace where that loopback port is free whatever else runs here.
+set -euo pipefail
+program="$1" simulator="$2" host="$3"
+port="${host##*:}"
+[ "$port" = "$host" ] && port=80
+case "$host" in
+  127.*) ;;
+  *) echo "adapter host $host is not on loopback: nothing to smoke-test here"; exit 77 ;;
+esac
+
+if [ -z "${BRINEWATCH_SMOKE_IN_NAMESPACE:-}" ]; then
+  export BRINEWATCH_SMOKE_IN_NAMESPACE=1
+  if [ "$(id -u)" -eq 0 ]; then ns=(unshare --net); else ns=(unshare --map-root-user --net); fi
+  if ! "${ns[@]}" true 2>/dev/null; then
+    echo "cannot create a network namespace here"; exit 77
+  fi
+  exec "${ns[@]}" "$0" "$@"
+fi
+
+ip link set lo up
+work=$(mktemp -d)
+trap 'kill "${sim:-}" "${app:-}" 2>/dev/null || true; rm -rf "$work"' EXIT
+
+"$simulator" --listen "${host%%:*}" --port "$port" --conversion-ms 5 --log-requests >"$work/requests" &
+sim=$!
+for _ in $(seq 100); do grep -q . "$work/requests" 2>/dev/null && break; sleep 0.05; done
+
+QT_QPA_PLATFORM=offscreen QTWEBENGINE_DISABLE_SANDBOX=1 "$program" >"$work/program.out" 2>&1 &
+app=$!
+for _ in $(seq 400); do
+  [ "$(grep -c '^GET ' "$work/requests" || true)" -ge 24 ] && break
+  kill -0 "$app" 2>/dev/null || { echo "brinewatch exited early:"; cat "$work/program.out"; exit 1; }
+  sleep 0.05
+done
+kill -TERM "$app"
+wait "$app" || true
+
+expected=$(for round in 1 2; do
+  for rom in 9C000000B4A89828 06000000A4EC7428 B900000027CA8F28 E6000000B4E6AC28 \
+             6E00000027CD1E28 40000000B491CF28 A1000000180B0528 47000000A4F3AD28 \
+             88000000B4A59328 EC00000027A23328 EE000000B4913B28 A1000000A4D34C28; do
+    echo "GET /1Wire/ReadDS18B20.html?DS18B20Request=%7b$rom,12%7d HTTP/1.1"
+  done
+done)
+actual=$(grep '^GET ' "$work/requests" | head -24)
+if [ "$actual" != "$expected" ]; then
+  echo "request lines differ:"; diff <(echo "$expected") <(echo "$actual") || true; exit 1
+fi
+echo "brinewatch polled twelve sensors twice in order with exact request lines"
