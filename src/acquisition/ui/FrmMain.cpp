@@ -12,6 +12,7 @@
 
 #include "acquisition/SensorTable.h"
 #include "acquisition/ui/Twips.h"
+#include "acquisition/ui/WrappingCheckBox.h"
 #include "platform/NumberText.h"
 #include "platform/pageview/PageView.h"
 #include "platform/ui/CommonDialog.h"
@@ -27,6 +28,7 @@ constexpr int kStatusBarHeightTwips = 270;
 // The address box sits 60 twips lower than designed so the toolbar band
 // does not cover it.
 constexpr int kAddressTopTwips = 360 + 60;
+constexpr int kPanelFontPixels = 11;
 
 template <typename Widget>
 Widget* place(Widget* widget, const char* name, QRect geometry) {
@@ -75,6 +77,10 @@ FrmMain::~FrmMain() = default;
 
 void FrmMain::createPanel() {
   QWidget* area = clientArea_;
+  // The panel's places were drawn for a small dialog font of 11 pixels.
+  QFont panelFont = area->font();
+  panelFont.setPixelSize(kPanelFontPixels);
+  area->setFont(panelFont);
   sbStatusBar = place(new QStatusBar(area), "sbStatusBar", {});
   sbStatusBar->setSizeGripEnabled(false);
   tbToolBar = place(new QToolBar(area), "tbToolBar", {});
@@ -104,7 +110,7 @@ void FrmMain::createPanel() {
                  twipsRect(4800, 6240, 850, 370));
   Label3->setWordWrap(true);
   Label3->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  ChkSixteenSensors = place(new QCheckBox(QStringLiteral("Sixteen Sensors"), area),
+  ChkSixteenSensors = place(new WrappingCheckBox(QStringLiteral("Sixteen Sensors"), area),
                             "ChkSixteenSensors", twipsRect(480, 4560, 972, 492));
   for (QLabel* label : {Label1, Label2, Label3}) label->setFocusPolicy(Qt::NoFocus);
 

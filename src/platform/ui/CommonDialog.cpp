@@ -8,8 +8,7 @@
 namespace bw {
 
 DialogResult CommonDialog::ShowOpen(QWidget* owner) {
-  const QString chosen =
-      runOpenDialog(owner, DialogTitle, fileDialogNameFilters(Filter), FileName);
+  const QString chosen = runOpenDialog(owner, DialogTitle, fileDialogNameFilters(Filter), FileName);
   FileName = chosen;
   if (chosen.isEmpty() && CancelError) return DialogResult::Cancelled;
   return DialogResult::Ok;
