@@ -80,6 +80,8 @@ void FrmMain::createPanel() {
   // The panel's places were drawn for a small dialog font of 11 pixels.
   QFont panelFont = area->font();
   panelFont.setPixelSize(kPanelFontPixels);
+  // Narrow faces keep the captions inside their design widths.
+  panelFont.setStretch(QFont::SemiCondensed);
   area->setFont(panelFont);
   sbStatusBar = place(new QStatusBar(area), "sbStatusBar", {});
   sbStatusBar->setSizeGripEnabled(false);
