@@ -17,8 +17,12 @@ QString generalNumber(float value) {
 
 namespace {
 
-bool isBlank(QChar c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; }
-bool isDigit(QChar c) { return c >= u'0' && c <= u'9'; }
+bool isBlank(QChar c) {
+  return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n';
+}
+bool isDigit(QChar c) {
+  return c >= u'0' && c <= u'9';
+}
 
 // Checks the grammar and copies the number's characters; strtod alone would
 // also take hex floats, "inf", "nan" and locale separators.
@@ -30,7 +34,8 @@ std::optional<std::string> numberChars(QStringView text) {
 
   std::string out;
   qsizetype i = begin;
-  if (i < end && (text[i] == u'+' || text[i] == u'-')) out += static_cast<char>(text[i++].unicode());
+  if (i < end && (text[i] == u'+' || text[i] == u'-'))
+    out += static_cast<char>(text[i++].unicode());
   int mantissaDigits = 0;
   while (i < end && isDigit(text[i])) {
     out += static_cast<char>(text[i++].unicode());
@@ -48,7 +53,8 @@ std::optional<std::string> numberChars(QStringView text) {
   if (i < end && (text[i] == u'e' || text[i] == u'E')) {
     out += 'e';
     ++i;
-    if (i < end && (text[i] == u'+' || text[i] == u'-')) out += static_cast<char>(text[i++].unicode());
+    if (i < end && (text[i] == u'+' || text[i] == u'-'))
+      out += static_cast<char>(text[i++].unicode());
     int exponentDigits = 0;
     while (i < end && isDigit(text[i])) {
       out += static_cast<char>(text[i++].unicode());

@@ -1,6 +1,6 @@
+#include <gtest/gtest.h>
 #include <QLocale>
 #include <clocale>
-#include <gtest/gtest.h>
 #include <limits>
 
 #include "platform/NumberText.h"
@@ -45,8 +45,8 @@ TEST(ParseNumber, AcceptsSignDigitsFractionExponentAndBlanks) {
 
 TEST(ParseNumber, RejectsWhatIsNotAPlainNumber) {
   for (const char16_t* text :
-       {u"", u"   ", u"n/a", u"23,5", u"1.2.3", u"--1", u"+-1", u"1e", u"e5", u".", u"-",
-        u"0x1A", u"inf", u"-Infinity", u"NaN", u"nan", u"23.5C", u"2 3", u"1e+"}) {
+       {u"", u"   ", u"n/a", u"23,5", u"1.2.3", u"--1", u"+-1", u"1e", u"e5", u".", u"-", u"0x1A",
+        u"inf", u"-Infinity", u"NaN", u"nan", u"23.5C", u"2 3", u"1e+"}) {
     EXPECT_FALSE(parseNumber(text).has_value()) << QString::fromUtf16(text).toStdString();
   }
 }
