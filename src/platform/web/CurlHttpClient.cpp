@@ -1,0 +1,308 @@
+#include "platform/web/CurlHttpClient.h"
+
+#include <QPointer>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <algorithm>
+#include <limits>
+#include <map>
+
+#include <curl/curl.h>
+
+namespace bw {
+
+namespace {
+
+// Fds seen so far keep their (disabled) notifiers, so a kept-alive connection
+// does not cost two new notifiers per query; past this many, the idle ones go.
+constexpr std::size_t kCachedSockets = 8;
+
+void initCurlOnce() {
+  // Must run before the first handle; the lock inside curl makes later calls
+  // harmless, the static makes them free.
+  static const CURLcode result = curl_global_init(CURL_GLOBAL_DEFAULT);
+  Q_UNUSED(result);
+}
+
+long toCurlMs(std::chrono::milliseconds ms) {
+  return static_cast<long>(
+      std::clamp<std::chrono::milliseconds::rep>(ms.count(), 1, std::numeric_limits<long>::max()));
+}
+
+}  // namespace
+
+class CurlHttpClient::Private {
+ public:
+  explicit Private(CurlHttpClient* q);
+  ~Private();
+
+  void start(const QByteArray& url);
+  void cancel();
+  void applyTimeouts();
+
+  static int onSocketChange(CURL*, curl_socket_t fd, int what, void* userp, void*);
+  static int onTimerChange(CURLM*, long timeoutMs, void* userp);
+  static size_t onBody(char* data, size_t size, size_t count, void* userp);
+
+  void watch(curl_socket_t fd, int what);
+  void drive(curl_socket_t fd, int events);
+  void finishIfDone();
+  void finish(CURLcode result);
+  void failLater(const QString& reason);
+  QString describe(CURLcode result) const;
+
+  struct Watch {
+    QSocketNotifier* read = nullptr;
+    QSocketNotifier* write = nullptr;
+  };
+
+  CurlHttpClient* q;
+  CURLM* multi = nullptr;
+  CURL* easy = nullptr;
+  QTimer timer;
+  std::map<curl_socket_t, Watch> sockets;
+  QByteArray body;
+  char errorText[CURL_ERROR_SIZE] = {};
+  bool overCap = false;
+  bool busy = false;
+  bool closing = false;
+  quint64 generation = 0;  // tells a stale deferred failure from the current query
+  std::chrono::milliseconds queryTimeout = kQueryTimeout;
+  std::chrono::milliseconds connectTimeout = kConnectTimeout;
+  bool timeoutsChanged = false;
+  std::chrono::milliseconds appliedTimeout = kQueryTimeout;  // the running query's
+};
+
+CurlHttpClient::Private::Private(CurlHttpClient* owner) : q(owner) {
+  initCurlOnce();
+  multi = curl_multi_init();
+  easy = curl_easy_init();
+
+  curl_multi_setopt(multi, CURLMOPT_SOCKETFUNCTION, &Private::onSocketChange);
+  curl_multi_setopt(multi, CURLMOPT_SOCKETDATA, this);
+  curl_multi_setopt(multi, CURLMOPT_TIMERFUNCTION, &Private::onTimerChange);
+  curl_multi_setopt(multi, CURLMOPT_TIMERDATA, this);
+  curl_multi_setopt(multi, CURLMOPT_MAXCONNECTS, 2L);
+
+  // Set once: every query after this only changes the URL.
+  curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http");
+  curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+  curl_easy_setopt(easy, CURLOPT_PATH_AS_IS, 1L);  // keep the path's dot segments too
+  curl_easy_setopt(easy, CURLOPT_PROXY, "");       // the adapter sits on the local network
+  curl_easy_setopt(easy, CURLOPT_USERAGENT, "Brinewatch");
+  curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
+  curl_easy_setopt(easy, CURLOPT_FAILONERROR, 0L);
+  curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxBodyBytes));
+  curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Private::onBody);
+  curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
+  curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorText);
+  applyTimeouts();
+
+  timer.setSingleShot(true);
+  timer.setTimerType(Qt::PreciseTimer);
+  QObject::connect(&timer, &QTimer::timeout, q, [this] { drive(CURL_SOCKET_TIMEOUT, 0); });
+}
+
+CurlHttpClient::Private::~Private() {
+  closing = true;
+  timer.stop();
+  if (busy) curl_multi_remove_handle(multi, easy);
+  curl_easy_cleanup(easy);
+  curl_multi_cleanup(multi);
+  for (auto& [fd, w] : sockets) {
+    delete w.read;
+    delete w.write;
+  }
+}
+
+void CurlHttpClient::Private::applyTimeouts() {
+  curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, toCurlMs(queryTimeout));
+  curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS,
+                   toCurlMs(std::min(connectTimeout, queryTimeout)));
+  appliedTimeout = queryTimeout;
+  timeoutsChanged = false;
+}
+
+void CurlHttpClient::Private::start(const QByteArray& url) {
+  cancel();
+  if (timeoutsChanged) applyTimeouts();
+  body.clear();
+  overCap = false;
+  errorText[0] = '\0';
+  busy = true;
+  ++generation;
+  // curl copies the text; it parses it but keeps the spelling of escapes.
+  if (curl_easy_setopt(easy, CURLOPT_URL, url.constData()) != CURLE_OK) {
+    failLater(QStringLiteral("unusable URL"));
+    return;
+  }
+  // Adding only arms the timer; the transfer starts from the event loop, so
+  // `finished` cannot come from inside get().
+  const CURLMcode added = curl_multi_add_handle(multi, easy);
+  if (added != CURLM_OK) failLater(QString::fromUtf8(curl_multi_strerror(added)));
+}
+
+void CurlHttpClient::Private::cancel() {
+  if (!busy) return;
+  busy = false;
+  ++generation;
+  curl_multi_remove_handle(multi, easy);
+}
+
+void CurlHttpClient::Private::failLater(const QString& reason) {
+  const quint64 query = generation;
+  QTimer::singleShot(0, q, [this, query, reason] {
+    if (!busy || query != generation) return;
+    busy = false;
+    HttpAnswer answer;
+    answer.error = reason;
+    emit q->finished(answer);
+  });
+}
+
+int CurlHttpClient::Private::onSocketChange(CURL*, curl_socket_t fd, int what, void* userp, void*) {
+  static_cast<Private*>(userp)->watch(fd, what);
+  return 0;
+}
+
+int CurlHttpClient::Private::onTimerChange(CURLM*, long timeoutMs, void* userp) {
+  auto* d = static_cast<Private*>(userp);
+  if (d->closing) return 0;
+  if (timeoutMs < 0) {
+    d->timer.stop();
+  } else {
+    // curl must not be re-entered from here, so even "now" goes through the loop.
+    d->timer.start(static_cast<int>(std::min<long>(timeoutMs, std::numeric_limits<int>::max())));
+  }
+  return 0;
+}
+
+size_t CurlHttpClient::Private::onBody(char* data, size_t size, size_t count, void* userp) {
+  auto* d = static_cast<Private*>(userp);
+  const size_t bytes = size * count;
+  if (bytes > static_cast<size_t>(kMaxBodyBytes - d->body.size())) {
+    d->overCap = true;
+    return 0;  // anything but `bytes` ends the transfer with an error
+  }
+  d->body.append(data, static_cast<qsizetype>(bytes));
+  return bytes;
+}
+
+void CurlHttpClient::Private::watch(curl_socket_t fd, int what) {
+  if (closing) return;
+  auto it = sockets.find(fd);
+  if (what == CURL_POLL_REMOVE) {
+    // curl calls this before it closes the fd; a notifier left enabled on a
+    // closed fd would fire without end.
+    if (it != sockets.end()) {
+      it->second.read->setEnabled(false);
+      it->second.write->setEnabled(false);
+    }
+    return;
+  }
+  if (it == sockets.end()) {
+    if (sockets.size() >= kCachedSockets) {
+      for (auto idle = sockets.begin(); idle != sockets.end();) {
+        if (idle->second.read->isEnabled() || idle->second.write->isEnabled()) {
+          ++idle;
+          continue;
+        }
+        // Possibly the notifier whose signal is on the stack right now.
+        idle->second.read->deleteLater();
+        idle->second.write->deleteLater();
+        idle = sockets.erase(idle);
+      }
+    }
+    Watch w;
+    w.read = new QSocketNotifier(QSocketNotifier::Read, q);
+    w.write = new QSocketNotifier(QSocketNotifier::Write, q);
+    w.read->setEnabled(false);
+    w.write->setEnabled(false);
+    w.read->setSocket(fd);
+    w.write->setSocket(fd);
+    QObject::connect(w.read, &QSocketNotifier::activated, w.read,
+                     [this, fd] { drive(fd, CURL_CSELECT_IN); });
+    QObject::connect(w.write, &QSocketNotifier::activated, w.write,
+                     [this, fd] { drive(fd, CURL_CSELECT_OUT); });
+    it = sockets.emplace(fd, w).first;
+  }
+  it->second.read->setEnabled((what & CURL_POLL_IN) != 0);
+  it->second.write->setEnabled((what & CURL_POLL_OUT) != 0);
+}
+
+void CurlHttpClient::Private::drive(curl_socket_t fd, int events) {
+  if (!busy) return;
+  int running = 0;
+  curl_multi_socket_action(multi, fd, events, &running);
+  finishIfDone();
+}
+
+void CurlHttpClient::Private::finishIfDone() {
+  int queued = 0;
+  while (CURLMsg* message = curl_multi_info_read(multi, &queued)) {
+    if (message->msg == CURLMSG_DONE && message->easy_handle == easy) {
+      finish(message->data.result);  // may delete *this; return at once
+      return;
+    }
+  }
+}
+
+void CurlHttpClient::Private::finish(CURLcode result) {
+  HttpAnswer answer;
+  if (result == CURLE_OK) {
+    long status = 0;
+    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+    answer.answered = true;
+    answer.status = static_cast<int>(status);
+    answer.body = std::move(body);
+  } else {
+    answer.error = describe(result);
+  }
+  body = QByteArray();
+  // Out of the multi handle before anyone hears of it, so that a slot may
+  // start the next query at once.
+  busy = false;
+  ++generation;
+  curl_multi_remove_handle(multi, easy);
+  emit q->finished(answer);
+}
+
+QString CurlHttpClient::Private::describe(CURLcode result) const {
+  if (overCap || result == CURLE_FILESIZE_EXCEEDED)
+    return QStringLiteral("answer larger than %1 bytes").arg(kMaxBodyBytes);
+  const QString detail =
+      QString::fromUtf8(errorText[0] != '\0' ? errorText : curl_easy_strerror(result));
+  if (result == CURLE_OPERATION_TIMEDOUT)
+    return QStringLiteral("no answer within %1 ms (%2)").arg(appliedTimeout.count()).arg(detail);
+  return detail;
+}
+
+CurlHttpClient::CurlHttpClient(QObject* parent)
+    : HttpClient(parent), d_(std::make_unique<Private>(this)) {}
+
+CurlHttpClient::~CurlHttpClient() = default;
+
+void CurlHttpClient::get(const QByteArray& url) {
+  d_->start(url);
+}
+
+void CurlHttpClient::abort() {
+  d_->cancel();
+}
+
+bool CurlHttpClient::busy() const {
+  return d_->busy;
+}
+
+void CurlHttpClient::setTimeouts(std::chrono::milliseconds query,
+                                 std::chrono::milliseconds connect) {
+  d_->queryTimeout = query;
+  d_->connectTimeout = connect;
+  if (d_->busy)
+    d_->timeoutsChanged = true;
+  else
+    d_->applyTimeouts();
+}
+
+}  // namespace bw

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QtGlobal>
+#include <chrono>
+#include <memory>
+
+#include "platform/web/HttpClient.h"
+
+namespace bw {
+
+// HttpClient on libcurl's multi interface, driven by the Qt event loop of the
+// thread it lives in: socket notifiers and one single-shot timer, no thread of
+// its own, nothing that ticks while it waits. One easy handle serves every
+// query, so the adapter's connection stays open from one query to the next.
+//
+// An ASCII URL goes out byte for byte, escapes in the case they are written;
+// curl escapes bytes above 0x7F itself and refuses a URL with blanks.
+//
+// Any HTTP status is an answer. No answer is: refused, reset, nothing within
+// the query time-out, a body over kMaxBodyBytes, any other transport error.
+class CurlHttpClient : public HttpClient {
+  Q_OBJECT
+
+ public:
+  // The whole query, connect included. Long enough for a 750 ms conversion
+  // on a busy adapter, short enough that a dead one does not stall the loop.
+  static constexpr std::chrono::milliseconds kQueryTimeout{5000};
+  static constexpr std::chrono::milliseconds kConnectTimeout{3000};
+  // A device page is a few hundred bytes; a broken adapter streaming without
+  // end must not eat the memory of a logger that runs for days.
+  static constexpr qsizetype kMaxBodyBytes = 1024 * 1024;
+
+  explicit CurlHttpClient(QObject* parent = nullptr);
+  ~CurlHttpClient() override;
+
+  void get(const QByteArray& url) override;
+  void abort() override;
+  bool busy() const override;
+
+  // Time-outs for the following queries (a running one keeps its own). The
+  // connect time-out is capped at the query time-out.
+  void setTimeouts(std::chrono::milliseconds query,
+                   std::chrono::milliseconds connect = kConnectTimeout);
+
+ private:
+  class Private;
+  std::unique_ptr<Private> d_;
+};
+
+}  // namespace bw
