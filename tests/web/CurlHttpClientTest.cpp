@@ -1,0 +1,326 @@
+#include <gtest/gtest.h>
+#include <QEventLoop>
+#include <QTcpServer>
+#include <QTimer>
+
+#include <ctime>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "RawHttpServer.h"
+#include "platform/web/CurlHttpClient.h"
+
+namespace bw {
+namespace {
+
+using namespace std::chrono_literals;
+using test::RawHttpServer;
+
+constexpr auto kPatience = 10s;  // only reached when something is broken
+
+std::chrono::nanoseconds threadCpuTime() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
+}
+
+// Runs the event loop until `done` holds or `limit` passes.
+bool spinUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = kPatience) {
+  QEventLoop loop;
+  QTimer check;
+  QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+    if (done()) loop.quit();
+  });
+  QTimer::singleShot(limit, &loop, &QEventLoop::quit);
+  check.start(1ms);
+  if (!done()) loop.exec();
+  return done();
+}
+
+void spinFor(std::chrono::milliseconds time) {
+  QEventLoop loop;
+  QTimer::singleShot(time, &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+quint16 refusingPort() {
+  QTcpServer probe;
+  probe.listen(QHostAddress::LocalHost, 0);
+  const quint16 port = probe.serverPort();
+  probe.close();
+  return port;
+}
+
+class CurlHttpClientTest : public ::testing::Test {
+ protected:
+  CurlHttpClientTest() {
+    QObject::connect(&client, &HttpClient::finished, &receiver, [this](const HttpAnswer& answer) {
+      answers.push_back(answer);
+      if (waiting) waiting->quit();
+    });
+  }
+
+  // Blocks in the dispatcher (no spinning) until `count` answers are in.
+  bool waitForAnswers(std::size_t count, std::chrono::milliseconds limit = kPatience) {
+    if (answers.size() >= count) return true;
+    QEventLoop loop;
+    waiting = &loop;
+    QTimer::singleShot(limit, &loop, &QEventLoop::quit);
+    while (answers.size() < count) {
+      const std::size_t before = answers.size();
+      loop.exec();
+      if (answers.size() == before) break;  // time-out
+    }
+    waiting = nullptr;
+    return answers.size() >= count;
+  }
+
+  HttpAnswer fetch(const QByteArray& url) {
+    const std::size_t before = answers.size();
+    client.get(url);
+    if (!waitForAnswers(before + 1))
+      return HttpAnswer{false, 0, {}, QStringLiteral("test gave up")};
+    return answers.back();
+  }
+
+  RawHttpServer server;
+  CurlHttpClient client;
+  QObject receiver;
+  std::vector<HttpAnswer> answers;
+  QEventLoop* waiting = nullptr;
+};
+
+TEST_F(CurlHttpClientTest, SendsThePathByteForByteWithEscapesAndCommaAsGiven) {
+  const QList<QByteArray> paths = {
+      "/1Wire/ReadDS18B20.html?DS18B20Request=%7b9C000000B4A89828,12%7d",
+      "/1Wire/ReadDS18B20.html?DS18B20Request=%7B06000000A4EC7428,12%7D",
+      "/a/./b/../c?x=%7b%2c%7D,y",
+  };
+  for (const QByteArray& path : paths)
+    EXPECT_TRUE(fetch(server.url(path)).answered) << path.constData();
+  const QList<QByteArray> lines = server.requestLines();
+  ASSERT_EQ(lines.size(), paths.size());
+  for (qsizetype i = 0; i < paths.size(); ++i) EXPECT_EQ(lines[i], "GET " + paths[i] + " HTTP/1.1");
+}
+
+TEST_F(CurlHttpClientTest, KeepsOneConnectionForSuccessiveQueries) {
+  for (int i = 0; i < 10; ++i) {
+    const HttpAnswer answer = fetch(server.url("/q"));
+    EXPECT_TRUE(answer.answered);
+    EXPECT_EQ(answer.status, 200);
+  }
+  EXPECT_EQ(server.connectionCount(), 1);
+}
+
+TEST_F(CurlHttpClientTest, ReconnectsAfterTheAdapterClosedTheConnection) {
+  server.enqueue(RawHttpServer::answerUntilClose(200, "first"));
+  EXPECT_EQ(fetch(server.url("/1")).body, "first");
+  EXPECT_TRUE(fetch(server.url("/2")).answered);
+  EXPECT_TRUE(fetch(server.url("/3")).answered);
+  EXPECT_EQ(server.connectionCount(), 2);
+}
+
+TEST_F(CurlHttpClientTest, AnyHttpStatusIsAnAnswer) {
+  server.enqueue(RawHttpServer::answer(500, "<html>sensor bus fault</html>"));
+  server.enqueue(RawHttpServer::answer(404, "missing"));
+  server.enqueue(RawHttpServer::answer(302, "elsewhere"));
+
+  const HttpAnswer failed = fetch(server.url("/500"));
+  EXPECT_TRUE(failed.answered);
+  EXPECT_EQ(failed.status, 500);
+  EXPECT_EQ(failed.body, "<html>sensor bus fault</html>");
+  EXPECT_TRUE(failed.error.isEmpty());
+
+  EXPECT_EQ(fetch(server.url("/404")).status, 404);
+  const HttpAnswer moved = fetch(server.url("/302"));
+  EXPECT_EQ(moved.status, 302);
+  EXPECT_EQ(moved.body, "elsewhere");  // not followed
+  EXPECT_EQ(server.requestLines().size(), 3);
+}
+
+TEST_F(CurlHttpClientTest, EmptyBodyIsAnAnswer) {
+  server.enqueue(RawHttpServer::answer(200, QByteArray()));
+  const HttpAnswer answer = fetch(server.url("/empty"));
+  EXPECT_TRUE(answer.answered);
+  EXPECT_EQ(answer.status, 200);
+  EXPECT_TRUE(answer.body.isEmpty());
+}
+
+TEST_F(CurlHttpClientTest, RefusedConnectionIsNoAnswer) {
+  const QByteArray url = "http://127.0.0.1:" + QByteArray::number(refusingPort()) + "/q";
+  const HttpAnswer answer = fetch(url);
+  EXPECT_FALSE(answer.answered);
+  EXPECT_EQ(answer.status, 0);
+  EXPECT_FALSE(answer.error.isEmpty());
+}
+
+TEST_F(CurlHttpClientTest, ResetIsNoAnswerAndTheNextQueryConnectsAfresh) {
+  server.enqueue(RawHttpServer::reset());
+  const HttpAnswer reset = fetch(server.url("/reset"));
+  EXPECT_FALSE(reset.answered);
+  EXPECT_FALSE(reset.error.isEmpty());
+  EXPECT_TRUE(fetch(server.url("/next")).answered);
+  EXPECT_EQ(server.connectionCount(), 2);
+}
+
+TEST_F(CurlHttpClientTest, ConnectionClosedWithoutAnswerIsNoAnswer) {
+  RawHttpServer::Reply hangUp;
+  hangUp.closeAfter = true;  // sends nothing, then closes
+  server.enqueue(hangUp);
+  EXPECT_FALSE(fetch(server.url("/q")).answered);
+}
+
+TEST_F(CurlHttpClientTest, SilencePastTheTimeoutIsNoAnswer) {
+  client.setTimeouts(300ms);
+  server.enqueue(RawHttpServer::silence());
+  const auto started = std::chrono::steady_clock::now();
+  const HttpAnswer answer = fetch(server.url("/silent"));
+  const auto waited = std::chrono::steady_clock::now() - started;
+  EXPECT_FALSE(answer.answered);
+  EXPECT_TRUE(answer.error.contains(QStringLiteral("300"))) << answer.error.toStdString();
+  EXPECT_GE(waited, 280ms);
+  EXPECT_LT(waited, 3s);
+}
+
+TEST_F(CurlHttpClientTest, BodyThatStallsHalfwayRunsIntoTheTimeout) {
+  client.setTimeouts(300ms);
+  RawHttpServer::Reply half;
+  half.bytes = "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n<html><input id=Temperature_0";
+  server.enqueue(half);
+  const HttpAnswer answer = fetch(server.url("/half"));
+  EXPECT_FALSE(answer.answered);
+  EXPECT_TRUE(answer.body.isEmpty());
+}
+
+TEST_F(CurlHttpClientTest, SlowAnswerWithinTheTimeoutIsAnswered) {
+  client.setTimeouts(2s);
+  RawHttpServer::Reply slow = RawHttpServer::answer(200, "late");
+  slow.delay = 300ms;
+  server.enqueue(slow);
+  EXPECT_EQ(fetch(server.url("/slow")).body, "late");
+}
+
+TEST_F(CurlHttpClientTest, BodyUpToOneMebibyteIsKeptAndOneByteMoreIsNoAnswer) {
+  const QByteArray atCap(CurlHttpClient::kMaxBodyBytes, 'x');
+  const QByteArray overCap(CurlHttpClient::kMaxBodyBytes + 1, 'x');
+  struct Case {
+    const char* name;
+    RawHttpServer::Reply reply;
+    bool answered;
+  };
+  const std::vector<Case> cases = {
+      {"at cap, with length", RawHttpServer::answer(200, atCap), true},
+      {"over cap, with length", RawHttpServer::answer(200, overCap), false},
+      {"at cap, until close", RawHttpServer::answerUntilClose(200, atCap), true},
+      {"over cap, until close", RawHttpServer::answerUntilClose(200, overCap), false},
+  };
+  for (const Case& c : cases) {
+    server.enqueue(c.reply);
+    const HttpAnswer answer = fetch(server.url("/big"));
+    EXPECT_EQ(answer.answered, c.answered) << c.name;
+    EXPECT_EQ(answer.body.size(), c.answered ? atCap.size() : 0) << c.name;
+    if (!c.answered) {
+      EXPECT_FALSE(answer.error.isEmpty()) << c.name;
+    }
+  }
+}
+
+TEST_F(CurlHttpClientTest, FinishedComesExactlyOnceAndNeverFromInsideGet) {
+  const QList<QByteArray> urls = {
+      server.url("/ok"),
+      "http://127.0.0.1:" + QByteArray::number(refusingPort()) + "/refused",
+      "no scheme at all",
+      "ftp://127.0.0.1/other-protocol",
+  };
+  for (const QByteArray& url : urls) {
+    const std::size_t before = answers.size();
+    client.get(url);
+    EXPECT_EQ(answers.size(), before) << url.constData();
+    EXPECT_TRUE(client.busy()) << url.constData();
+    EXPECT_TRUE(waitForAnswers(before + 1)) << url.constData();
+    EXPECT_FALSE(client.busy()) << url.constData();
+    spinFor(100ms);
+    EXPECT_EQ(answers.size(), before + 1) << url.constData();
+  }
+  EXPECT_TRUE(answers[0].answered);
+  for (std::size_t i = 1; i < answers.size(); ++i) EXPECT_FALSE(answers[i].answered);
+}
+
+TEST_F(CurlHttpClientTest, AbortEmitsNothingAndTheClientStaysUsable) {
+  RawHttpServer::Reply slow = RawHttpServer::answer(200, "too late");
+  slow.delay = 200ms;
+  server.enqueue(slow);
+  client.get(server.url("/slow"));
+  ASSERT_TRUE(spinUntil([&] { return server.requestLines().size() == 1; }));
+  client.abort();
+  EXPECT_FALSE(client.busy());
+  spinFor(400ms);
+  EXPECT_TRUE(answers.empty());
+  EXPECT_EQ(fetch(server.url("/again")).status, 200);
+}
+
+TEST_F(CurlHttpClientTest, GetWhileBusyAbandonsTheRunningQuery) {
+  server.enqueue(RawHttpServer::silence());
+  client.get(server.url("/first"));
+  ASSERT_TRUE(spinUntil([&] { return server.requestLines().size() == 1; }));
+  client.get(server.url("/second"));
+  ASSERT_TRUE(waitForAnswers(1));
+  spinFor(100ms);
+  ASSERT_EQ(answers.size(), 1u);
+  EXPECT_TRUE(answers[0].answered);
+  EXPECT_EQ(server.requestLines().last(), "GET /second HTTP/1.1");
+}
+
+TEST_F(CurlHttpClientTest, NextQueryMayStartFromTheFinishedSlot) {
+  QObject::connect(&client, &HttpClient::finished, &receiver, [this] {
+    if (answers.size() < 5) client.get(server.url("/next"));
+  });
+  client.get(server.url("/first"));
+  ASSERT_TRUE(waitForAnswers(5));
+  for (const HttpAnswer& answer : answers) EXPECT_TRUE(answer.answered);
+  EXPECT_EQ(server.connectionCount(), 1);
+}
+
+TEST(CurlHttpClientLifetimeTest, DestroyingTheClientMidQueryOrFromItsOwnSignalIsSafe) {
+  RawHttpServer server;
+  server.enqueue(RawHttpServer::silence());
+  auto waiting = std::make_unique<CurlHttpClient>();
+  waiting->get(server.url("/silent"));
+  ASSERT_TRUE(spinUntil([&] { return server.requestLines().size() == 1; }));
+  waiting.reset();
+  spinFor(50ms);
+
+  auto answered = std::make_unique<CurlHttpClient>();
+  QObject receiver;
+  int calls = 0;
+  QObject::connect(answered.get(), &HttpClient::finished, &receiver, [&] {
+    ++calls;
+    answered.reset();
+  });
+  answered->get(server.url("/ok"));
+  EXPECT_TRUE(spinUntil([&] { return calls == 1; }));
+  spinFor(50ms);
+  EXPECT_EQ(calls, 1);
+}
+
+TEST_F(CurlHttpClientTest, WaitingForASlowAdapterCostsNoCpu) {
+  RawHttpServer::Reply slow = RawHttpServer::answer(200, "converted");
+  slow.delay = 600ms;
+  ASSERT_TRUE(fetch(server.url("/warm-up")).answered);  // opens the connection
+  server.enqueue(slow);
+
+  const auto before = threadCpuTime();
+  const HttpAnswer answer = fetch(server.url("/slow"));
+  const auto during = threadCpuTime() - before;
+  EXPECT_EQ(answer.body, "converted");
+  // A loop that ticks or spins would burn most of the 600 ms.
+  EXPECT_LT(during, 30ms);
+
+  const auto idleStart = threadCpuTime();
+  spinFor(300ms);  // a kept-alive connection sits idle
+  EXPECT_LT(threadCpuTime() - idleStart, 10ms);
+}
+
+}  // namespace
+}  // namespace bw
