@@ -141,6 +141,11 @@ int main(int argc, char** argv) {
     printLine(stderr, QStringLiteral("brinewatch-adapter-sim: ") + error);
     return kRuntimeError;
   }
-  printLine(stdout, QStringLiteral("brinewatch-adapter-sim: listening on ") + simulator.host());
+  // host() maps a wildcard to loopback; the line shows what was really bound.
+  QString where = simulator.host();
+  if (options.address == QHostAddress::Any || options.address == QHostAddress::AnyIPv4 ||
+      options.address == QHostAddress::AnyIPv6)
+    where = parser.value(listenOption) + QLatin1Char(':') + QString::number(simulator.port());
+  printLine(stdout, QStringLiteral("brinewatch-adapter-sim: listening on ") + where);
   return app.exec();
 }
