@@ -10,9 +10,11 @@
 #include <QStatusBar>
 #include <QToolBar>
 
+#include "about/ui/AboutCommand.h"
 #include "acquisition/SensorTable.h"
 #include "acquisition/ui/Twips.h"
 #include "acquisition/ui/WrappingCheckBox.h"
+#include "frame/ui/MainFrame.h"
 #include "platform/NumberText.h"
 #include "platform/pageview/PageView.h"
 #include "platform/ui/CommonDialog.h"
@@ -66,6 +68,9 @@ FrmMain::FrmMain(FrmMainServices services, QWidget* parent)
   setCentralWidget(clientArea_);
   clientArea_->installEventFilter(this);
   createPanel();
+  // Before the size is set: the menus make the menu bar taller.
+  FrameHost& host = *this;
+  frame_ = std::make_unique<MainFrame>(*this, *tbToolBar, *sbStatusBar, host);
   // The layout settles only when the window is shown; the panel and the bars
   // are at their places from the start.
   clientArea_->resize(kClientSize);
@@ -183,9 +188,22 @@ void FrmMain::btnFileWrite_Click() {
 }
 
 void FrmMain::endProgram() {
+  frame_->endProgram();
+}
+
+void FrmMain::closeLogIfLogging() {
   if (logFile_.loggingOn()) logFile_.close();
+}
+
+void FrmMain::stopPolling() {
   loop_->stop();
-  hide();
+}
+
+void FrmMain::showAbout(QWidget* owner) {
+  if (!about_) about_ = std::make_unique<AboutCommand>();
+  FrmAbout& about = about_->window();
+  frame_->trackWindow(&about);
+  about.showModal(owner);
 }
 
 void FrmMain::closeEvent(QCloseEvent* event) {

@@ -6,6 +6,7 @@
 #include "acquisition/AcquisitionDisplay.h"
 #include "acquisition/LogFile.h"
 #include "acquisition/PollingLoop.h"
+#include "frame/FrameHost.h"
 
 class QCheckBox;
 class QComboBox;
@@ -17,9 +18,11 @@ class QToolBar;
 
 namespace bw {
 
+class AboutCommand;
 class Clock;
 class CommonDialog;
 class HttpClient;
+class MainFrame;
 class MessageBox;
 class PageView;
 class WebBrowser;
@@ -35,7 +38,7 @@ struct FrmMainServices {
 
 // The main window and its acquisition panel. It holds the controls and
 // forwards their events; the polling loop and the log file do the work.
-class FrmMain : public QMainWindow, private AcquisitionDisplay {
+class FrmMain : public QMainWindow, private AcquisitionDisplay, private FrameHost {
   Q_OBJECT
 
  public:
@@ -52,14 +55,17 @@ class FrmMain : public QMainWindow, private AcquisitionDisplay {
   void Form_Load();
   void UpdateSensorCount();
   void btnFileWrite_Click();
-  // Closes the log if it is open and ends polling.
+  // The end sequence (see MainFrame::endProgram): closes the log if it is
+  // open, unloads the windows and keeps the placement, ends polling.
   void endProgram();
 
   PollingLoop& pollingLoop() { return *loop_; }
   LogFile& logFile() { return logFile_; }
   WebBrowser& browser() { return *browser_; }
-  CommonDialog& dlgCommonDialog() { return *services_.commonDialog; }
-  MessageBox& messageBox() { return *services_.messageBox; }
+  CommonDialog& dlgCommonDialog() override { return *services_.commonDialog; }
+  MessageBox& messageBox() override { return *services_.messageBox; }
+  // Menus, toolbar, status bar and the end sequence.
+  MainFrame& frame() { return *frame_; }
   QWidget* clientArea() const { return clientArea_; }
   bool LoggingOn() const { return logFile_.loggingOn(); }
 
@@ -94,12 +100,18 @@ class FrmMain : public QMainWindow, private AcquisitionDisplay {
   void showRecordNumber(int recordNumber) override;
   void showLoggingFailure(const QString& reason) override;
 
+  void showAbout(QWidget* owner) override;
+  void closeLogIfLogging() override;
+  void stopPolling() override;
+
   FrmMainServices services_;
   QWidget* clientArea_ = nullptr;
   std::unique_ptr<WebBrowser> browser_;
   LogFile logFile_;
   std::unique_ptr<PollingLoop> loop_;
   bool loggingFailureShown_ = false;
+  std::unique_ptr<AboutCommand> about_;  // made when first needed
+  std::unique_ptr<MainFrame> frame_;
 };
 
 }  // namespace bw
