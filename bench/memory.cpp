@@ -169,7 +169,9 @@ int main(int argc, char** argv) {
         first.queries, last.queries, growthMiB,
         static_cast<double>(last.heapKiB - first.heapKiB) / 1024.0,
         static_cast<double>(last.helpersKiB - first.helpersKiB) / 1024.0);
-    bw::bench::printSummary("memory growth over polling", growthMiB, "MiB", 2.0, "< 2 MiB");
+    const std::string what =
+        "VmRSS growth over polling, " + bw::bench::platformName().toStdString();
+    bw::bench::printSummary(what.c_str(), growthMiB, "MiB", 2.0, "< 2 MiB");
   }
   std::fflush(stdout);
   return 0;
