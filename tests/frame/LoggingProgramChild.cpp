@@ -1,0 +1,25 @@
+// The program's main window with its real services but for the common
+// dialog, which answers argv[2], so logging starts without a person. Polls
+// the adapter at argv[1] and prints "record N" once record N is on the disk;
+// the termination test ends it with SIGTERM.
+#include <QApplication>
+#include <QLineEdit>
+#include <cstdio>
+
+#include "RealWindow.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  if (argc != 3) return 2;
+  bw::QtMessageBox messageBox;
+  bw::test::RealWindow w(QString::fromLocal8Bit(argv[1]), &messageBox);
+  w.startLogging(QString::fromLocal8Bit(argv[2]));
+  QObject::connect(&w.form->pollingLoop(), &bw::PollingLoop::cycleEnded, w.form.get(), [&w] {
+    std::printf("record %s\n", qPrintable(w.form->txtRecNum->text()));
+    std::fflush(stdout);
+  });
+  w.form->Form_Load();
+  std::printf("ended %s\n", w.form->logFile().isOpen() ? "open" : "closed");
+  std::fflush(stdout);
+  return 0;
+}
