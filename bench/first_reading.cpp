@@ -25,6 +25,7 @@
 #include <QEvent>
 #include <QLineEdit>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTimer>
 
 #include <array>
@@ -80,6 +81,8 @@ int runChild(int argc, char** argv, const QString& host) {
   stamp("main");
   bw::preparePageViewBeforeApplication();
   QApplication app(argc, argv);
+  // The end sequence keeps the window placement; not in the user's settings.
+  QStandardPaths::setTestModeEnabled(true);
   stamp("app");
   bw::bench::BenchWindow window(host);
   bw::FrmMain& form = *window.form;

@@ -18,6 +18,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QStandardPaths>
 #include <QTimer>
 
 #include <chrono>
@@ -89,6 +90,8 @@ int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   bw::preparePageViewBeforeApplication();
   QApplication app(argc, argv);
+  // The end sequence keeps the window placement; not in the user's settings.
+  QStandardPaths::setTestModeEnabled(true);
 
   bw::sim::AdapterSimulator::Options simOptions;
   simOptions.requestLogCapacity = 0;  // its log would grow this very process

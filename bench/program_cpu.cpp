@@ -130,6 +130,8 @@ void measure(const QString& platform, const Options& options, const QString& add
   QProcess launched;
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert(QStringLiteral("QTWEBENGINE_DISABLE_SANDBOX"), QStringLiteral("1"));
+  // The end sequence keeps the window placement; not in the user's settings.
+  env.insert(QStringLiteral("XDG_CONFIG_HOME"), work.filePath(QStringLiteral("config")));
   launched.setStandardOutputFile(QProcess::nullDevice());
   launched.setStandardErrorFile(QProcess::nullDevice());
   const QString program = QStringLiteral(BRINEWATCH_PROGRAM);
