@@ -17,6 +17,7 @@
 #include <utility>
 
 #include "BrinewatchConfig.h"
+#include "frame/ClockText.h"
 #include "frame/FrameHost.h"
 #include "frame/HelpCommand.h"
 #include "frame/MenuTable.h"
@@ -251,8 +252,8 @@ void MainFrame::createStatusBar() {
 void MainFrame::showClock() {
   const QDateTime now = clock_.now();
   const QLocale locale;
-  sbStatusBar_Panel2->setText(locale.toString(now.date(), QLocale::ShortFormat));
-  sbStatusBar_Panel3->setText(locale.toString(now.time(), QLocale::ShortFormat));
+  sbStatusBar_Panel2->setText(ClockText::date(locale, now.date()));
+  sbStatusBar_Panel3->setText(ClockText::time(locale, now.time()));
 }
 
 void MainFrame::watchTermination() {
