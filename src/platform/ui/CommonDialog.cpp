@@ -29,7 +29,12 @@ QString fileDialogNameFilters(const QString& filter) {
       pattern = pattern.trimmed();
       if (pattern == QLatin1String("*.*")) pattern = QStringLiteral("*");
     }
-    const QString description = parts[i].trimmed();
+    // The file dialog filters by the parenthesised patterns; a description
+    // that shows its own, as "All Files (*.*)" does, gets them replaced.
+    QString description = parts[i].trimmed();
+    if (const qsizetype open = description.lastIndexOf(u'(');
+        open > 0 && description.endsWith(u')'))
+      description = description.left(open).trimmed();
     filters << QStringLiteral("%1 (%2)").arg(description, patterns.join(u' '));
   }
   return filters.join(QStringLiteral(";;"));
