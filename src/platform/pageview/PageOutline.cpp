@@ -1,28 +1,17 @@
 #include "platform/pageview/PageOutline.h"
 
-#include <gumbo.h>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonValue>
+#include "platform/pageview/GumboSupport.h"
 
 #include <memory>
 
 namespace bw {
 namespace {
 
-struct GumboOutputDeleter {
-  void operator()(GumboOutput* output) const {
-    gumbo_destroy_output(&kGumboDefaultOptions, output);
-  }
-};
-
-QString tagName(const GumboElement& element) {
-  if (element.tag != GUMBO_TAG_UNKNOWN)
-    return QString::fromLatin1(gumbo_normalized_tagname(element.tag));
-  GumboStringPiece piece = element.original_tag;
-  gumbo_tag_from_original_text(&piece);
-  return QString::fromUtf8(piece.data, static_cast<qsizetype>(piece.length)).toLower();
-}
+using gumbo::tagName;
+using GumboOutputDeleter = gumbo::OutputDeleter;
 
 // Evaluated in the isolated world with one argument: a list of
 // [path, node names, attribute name or null, old value, new value].

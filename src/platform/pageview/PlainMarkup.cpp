@@ -1,6 +1,6 @@
 #include "platform/pageview/PlainMarkup.h"
 
-#include <gumbo.h>
+#include "platform/pageview/GumboSupport.h"
 
 #include <memory>
 #include <vector>
@@ -8,19 +8,8 @@
 namespace bw {
 namespace {
 
-struct GumboOutputDeleter {
-  void operator()(GumboOutput* output) const {
-    gumbo_destroy_output(&kGumboDefaultOptions, output);
-  }
-};
-
-QString tagName(const GumboElement& element) {
-  if (element.tag != GUMBO_TAG_UNKNOWN)
-    return QString::fromLatin1(gumbo_normalized_tagname(element.tag));
-  GumboStringPiece piece = element.original_tag;
-  gumbo_tag_from_original_text(&piece);
-  return QString::fromUtf8(piece.data, static_cast<qsizetype>(piece.length)).toLower();
-}
+using gumbo::tagName;
+using GumboOutputDeleter = gumbo::OutputDeleter;
 
 QString attribute(const GumboElement& element, const char* name) {
   const GumboAttribute* found = gumbo_get_attribute(&element.attributes, name);
