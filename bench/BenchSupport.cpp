@@ -159,7 +159,11 @@ double median(std::vector<double> values) {
 
 QString platformName() {
   const QString set = qEnvironmentVariable("QT_QPA_PLATFORM");
-  return set.isEmpty() ? QStringLiteral("default") : set;
+  QString name = set.isEmpty() ? QStringLiteral("default") : set;
+  // Start-up differs with it, so the figures must say so.
+  const QString gl = qEnvironmentVariable("QT_XCB_GL_INTEGRATION");
+  if (!gl.isEmpty()) name += QStringLiteral(" (GL integration %1)").arg(gl);
+  return name;
 }
 
 void printSummary(const char* what, double value, const char* unit, double target,

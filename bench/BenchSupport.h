@@ -55,7 +55,8 @@ qint64 monotonicNs();
 
 double median(std::vector<double> values);
 
-// The Qt platform plugin a child started now would use.
+// The Qt platform plugin a child started now would use, with a GL
+// integration override if one is set.
 QString platformName();
 
 // One line for bench/run-all: "summary: WHAT = VALUE UNIT (target ...: met)".

@@ -125,8 +125,9 @@ int main(int argc, char** argv) {
       ++next;
     }
     if (polled % kProgressEvery == 0) {
-      std::fprintf(stderr, "  %d queries, %.0f s, VmRSS %lld KiB\n", polled, clock.seconds(),
-                   static_cast<long long>(bw::bench::selfRssKiB()));
+      std::printf("  %d queries, %.0f s, VmRSS %lld KiB\n", polled, clock.seconds(),
+                  static_cast<long long>(bw::bench::selfRssKiB()));
+      std::fflush(stdout);
     }
     if (next == points.size()) {
       form.endProgram();
