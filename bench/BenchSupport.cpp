@@ -157,6 +157,25 @@ double median(std::vector<double> values) {
   return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2.0;
 }
 
+std::map<std::string, double> parseStamps(const QByteArray& output, qint64 startedNs) {
+  const QByteArray prefix = "stamp ";
+  std::map<std::string, double> at;
+  for (const QByteArray& line : output.split('\n')) {
+    if (!line.startsWith(prefix)) continue;
+    const qsizetype space = line.lastIndexOf(' ');
+    bool ok = false;
+    const qint64 ns = line.mid(space + 1).trimmed().toLongLong(&ok);
+    if (!ok || space <= prefix.size()) continue;
+    at[line.mid(prefix.size(), space - prefix.size()).toStdString()] =
+        static_cast<double>(ns - startedNs) / 1e6;
+  }
+  return at;
+}
+
+int countRequestLines(const QByteArray& log) {
+  return static_cast<int>(log.count("\nGET ")) + (log.startsWith("GET ") ? 1 : 0);
+}
+
 QString platformName() {
   const QString set = qEnvironmentVariable("QT_QPA_PLATFORM");
   QString name = set.isEmpty() ? QStringLiteral("default") : set;

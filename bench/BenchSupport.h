@@ -8,7 +8,9 @@
 #include <QByteArray>
 #include <QString>
 #include <chrono>
+#include <map>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace bw::bench {
@@ -54,6 +56,14 @@ double reapedChildrenCpuSeconds();
 qint64 monotonicNs();
 
 double median(std::vector<double> values);
+
+// The "stamp NAME NANOSECONDS" lines of a child's output, as milliseconds
+// after `startedNs`; a name may hold blanks. Other lines and stamps whose
+// time cannot be read are left out.
+std::map<std::string, double> parseStamps(const QByteArray& output, qint64 startedNs);
+
+// Request lines ("GET ...") in the simulator's --log-requests output.
+int countRequestLines(const QByteArray& log);
 
 // The Qt platform plugin a child started now would use, with a GL
 // integration override if one is set.

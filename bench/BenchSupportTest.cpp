@@ -87,6 +87,27 @@ TEST(StatusField, ReadsTheNamedFieldInKiB) {
   EXPECT_GT(selfRssKiB(), 0);
 }
 
+TEST(Stamps, AreMillisecondsAfterTheStartByName) {
+  const QByteArray output =
+      "stamp main 5000000\n"
+      "Qt warning: something\n"
+      "stamp page shown 1255000000\n"
+      "stamp broken 12x\n"
+      "stamp 77\n"
+      "done\n";
+  const auto at = parseStamps(output, 1'000'000);
+  EXPECT_EQ(at.size(), 2u);
+  EXPECT_DOUBLE_EQ(at.at("main"), 4.0);
+  EXPECT_DOUBLE_EQ(at.at("page shown"), 1254.0);
+}
+
+TEST(RequestLines, CountsGetLinesOnlyWhereverTheyStand) {
+  EXPECT_EQ(countRequestLines("brinewatch-adapter-sim: listening on 127.0.0.1:8080\n"), 0);
+  EXPECT_EQ(countRequestLines("listening\nGET /a HTTP/1.1\nGET /b HTTP/1.1\n"), 2);
+  EXPECT_EQ(countRequestLines("GET /a HTTP/1.1\nlistening\nPOST /x HTTP/1.1\n"), 1);
+  EXPECT_EQ(countRequestLines("GET /a HTTP/1.1\nGET /b HTTP/1.1"), 2);  // last line cut
+}
+
 TEST(Median, OfOddEvenAndNoValues) {
   EXPECT_DOUBLE_EQ(median({3, 1, 2}), 2.0);
   EXPECT_DOUBLE_EQ(median({4, 1, 3, 2}), 2.5);

@@ -169,14 +169,7 @@ std::map<std::string, double> runOnce(const QString& self, const QString& host, 
     child.waitForFinished();
     return {};
   }
-  std::map<std::string, double> at;
-  for (const QByteArray& line : child.readAllStandardOutput().split('\n')) {
-    if (!line.startsWith("stamp ")) continue;
-    const qsizetype space = line.lastIndexOf(' ');
-    const std::string name = line.mid(6, space - 6).toStdString();
-    at[name] = static_cast<double>(line.mid(space + 1).toLongLong() - started) / 1e6;
-  }
-  return at;
+  return bw::bench::parseStamps(child.readAllStandardOutput(), started);
 }
 
 }  // namespace

@@ -82,7 +82,7 @@ Snapshot snapshot(long launched) {
 int requestCount(const QString& log) {
   QFile file(log);
   if (!file.open(QIODevice::ReadOnly)) return 0;
-  return static_cast<int>(file.readAll().count("\nGET "));
+  return bw::bench::countRequestLines(file.readAll());
 }
 
 bool fileHas(const QString& path, const QByteArray& text) {
