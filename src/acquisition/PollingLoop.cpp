@@ -1,6 +1,8 @@
 #include "acquisition/PollingLoop.h"
 
+#include <QElapsedTimer>
 #include <QEventLoop>
+#include <QTimer>
 
 #include "acquisition/AcquisitionDisplay.h"
 #include "acquisition/RecordLog.h"
@@ -43,6 +45,8 @@ void PollingLoop::pollSlot(int slot) {
   const QString& url = urls_[static_cast<size_t>(slot)];
   if (url.isEmpty()) return;
   display_.showAddress(url);
+  QElapsedTimer started;
+  started.start();
   browser_.navigate(url);
   if (!waitForPage()) return;
   display_.showWindow();
@@ -50,6 +54,21 @@ void PollingLoop::pollSlot(int slot) {
   readings_[static_cast<size_t>(slot)] = workingReading_;
   display_.showReading(slot + 1, workingReading_);
   emit slotPolled(slot);
+  if (!browser_.noAnswerReason().isEmpty()) {
+    const auto spent = std::chrono::milliseconds(started.elapsed());
+    if (spent < kNoAnswerPace) pause(kNoAnswerPace - spent);
+  }
+}
+
+void PollingLoop::pause(std::chrono::milliseconds time) {
+  if (stopping_) return;
+  QEventLoop wait;
+  QTimer timer;
+  timer.setSingleShot(true);
+  connect(&timer, &QTimer::timeout, &wait, &QEventLoop::quit);
+  connect(this, &PollingLoop::stopRequested, &wait, &QEventLoop::quit);
+  timer.start(time);
+  wait.exec();
 }
 
 bool PollingLoop::waitForPage() {

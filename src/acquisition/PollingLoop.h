@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 #include <array>
+#include <chrono>
 
 #include "acquisition/Readings.h"
 #include "acquisition/SensorTable.h"
@@ -25,6 +26,10 @@ class PollingLoop : public QObject {
   static constexpr int kTwelveSensors = 12;
   static constexpr int kSixteenSensors = 16;
   static constexpr qint16 kMaxRecordNumber = 32767;
+  // A query that got no answer is followed by the next one no sooner than
+  // this after it began, so an adapter that refuses at once is not hammered
+  // and the program does not eat a core.
+  static constexpr std::chrono::milliseconds kNoAnswerPace{500};
 
   PollingLoop(WebBrowser& browser, AcquisitionDisplay& display, RecordLog& log,
               QObject* parent = nullptr);
@@ -50,6 +55,8 @@ class PollingLoop : public QObject {
  private:
   void pollSlot(int slot);
   bool waitForPage();
+  // Waits in the event loop until `time` has passed or stop() is asked for.
+  void pause(std::chrono::milliseconds time);
   void endCycle();
 
   WebBrowser& browser_;

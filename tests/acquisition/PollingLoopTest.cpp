@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <QTimer>
 
 #include "FakeHttpClient.h"
 #include "acquisition/AcquisitionDisplay.h"
@@ -106,6 +107,35 @@ TEST(PollingLoop, StopDuringAWaitEndsWithoutAnotherStep) {
   EXPECT_EQ(h.http->urls.size(), 1);
   EXPECT_LE(h.display.readings.size(), 1);
   EXPECT_TRUE(h.log.counts.isEmpty());
+}
+
+TEST(PollingLoop, AdapterThatRefusesAtOnceIsNotHammered) {
+  // No answer at all, at once: without pacing the loop would query
+  // thousands of times in the time allowed here.
+  auto* http = new test::FakeHttpClient([](const QByteArray&) { return HttpAnswer{}; });
+  WebBrowser browser{std::unique_ptr<HttpClient>(http)};
+  RecordingDisplay display;
+  CountingLog log;
+  PollingLoop loop(browser, display, log);
+  QTimer::singleShot(PollingLoop::kNoAnswerPace * 3 / 2, &loop, [&] { loop.stop(); });
+  loop.run(onlySlots({0, 1, 2}));
+  EXPECT_GE(http->urls.size(), 1);
+  EXPECT_LE(http->urls.size(), 2);
+  EXPECT_EQ(display.readings.size(), http->urls.size());  // each one still read and shown
+  EXPECT_EQ(loop.readings()[0], kNoDocument);
+}
+
+TEST(PollingLoop, StopDuringTheNoAnswerPauseEndsAtOnce) {
+  auto* http = new test::FakeHttpClient([](const QByteArray&) { return HttpAnswer{}; });
+  WebBrowser browser{std::unique_ptr<HttpClient>(http)};
+  RecordingDisplay display;
+  CountingLog log;
+  PollingLoop loop(browser, display, log);
+  QObject::connect(&loop, &PollingLoop::slotPolled, &loop,
+                   [&] { QTimer::singleShot(0, &loop, [&] { loop.stop(); }); });
+  loop.run(onlySlots({0, 1}));
+  EXPECT_EQ(http->urls.size(), 1);
+  EXPECT_TRUE(log.counts.isEmpty());
 }
 
 }  // namespace
