@@ -1,5 +1,7 @@
 #include "BenchSupport.h"
 
+#include <QProcess>
+
 #include <QDir>
 #include <QFile>
 #include <QList>
@@ -190,6 +192,25 @@ void printSummary(const char* what, double value, const char* unit, double targe
   std::printf("summary: %s = %.3g %s (target %s: %s)\n", what, value, unit, targetText,
               value < target ? "met" : "MISSED");
   std::fflush(stdout);
+}
+
+QString startSimulatorProcess(QProcess& process, const QString& program,
+                              std::chrono::milliseconds timeout) {
+  process.start(program, {QStringLiteral("--port"), QStringLiteral("0"),
+                          QStringLiteral("--conversion-ms"), QStringLiteral("0")});
+  const QByteArray marker = "listening on ";
+  Stopwatch clock;
+  QByteArray out;
+  while (clock.elapsed() < timeout) {
+    process.waitForReadyRead(100);
+    out += process.readAllStandardOutput();
+    const qsizetype at = out.indexOf(marker);
+    const qsizetype end = out.indexOf('\n', at);
+    if (at >= 0 && end > at)
+      return QString::fromLatin1(out.mid(at + marker.size(), end - at - marker.size())).trimmed();
+    if (process.state() == QProcess::NotRunning) break;
+  }
+  return {};
 }
 
 }  // namespace bw::bench

@@ -7,6 +7,8 @@
 
 #include <QByteArray>
 #include <QString>
+
+class QProcess;
 #include <chrono>
 #include <map>
 #include <optional>
@@ -88,5 +90,11 @@ class Stopwatch {
  private:
   std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
+
+// Starts the simulator program at `program` on a free port with no
+// conversion time and returns the host it reports ("127.0.0.1:PORT"), or an
+// empty text when it did not report one within `timeout`.
+QString startSimulatorProcess(QProcess& process, const QString& program,
+                              std::chrono::milliseconds timeout);
 
 }  // namespace bw::bench

@@ -118,22 +118,8 @@ PathFigures curlLoop(const QString& curl, const QString& url, int runs,
 
 // The simulator program on a free port; empty host when it did not start.
 QString startExternalSimulator(QProcess& process) {
-  process.start(QStringLiteral(BRINEWATCH_ADAPTER_SIM),
-                {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--conversion-ms"),
-                 QStringLiteral("0")});
-  const QByteArray marker = "listening on ";
-  bw::bench::Stopwatch clock;
-  QByteArray out;
-  while (clock.elapsed() < kSimulatorStartTimeout) {
-    process.waitForReadyRead(100);
-    out += process.readAllStandardOutput();
-    const qsizetype at = out.indexOf(marker);
-    const qsizetype end = out.indexOf('\n', at);
-    if (at >= 0 && end > at)
-      return QString::fromLatin1(out.mid(at + marker.size(), end - at - marker.size())).trimmed();
-    if (process.state() == QProcess::NotRunning) break;
-  }
-  return {};
+  return bw::bench::startSimulatorProcess(process, QStringLiteral(BRINEWATCH_ADAPTER_SIM),
+                                          kSimulatorStartTimeout);
 }
 
 bool parseOptions(int argc, char** argv, Options& options) {

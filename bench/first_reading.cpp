@@ -138,22 +138,8 @@ int runChild(int argc, char** argv, const QString& host, bool split) {
 
 // The simulator program on a free port; empty host when it did not start.
 QString startSimulator(QProcess& process) {
-  process.start(QStringLiteral(BRINEWATCH_ADAPTER_SIM),
-                {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--conversion-ms"),
-                 QStringLiteral("0")});
-  const QByteArray marker = "listening on ";
-  bw::bench::Stopwatch clock;
-  QByteArray out;
-  while (clock.elapsed() < kSimulatorStartTimeout) {
-    process.waitForReadyRead(100);
-    out += process.readAllStandardOutput();
-    const qsizetype at = out.indexOf(marker);
-    const qsizetype end = out.indexOf('\n', at);
-    if (at >= 0 && end > at)
-      return QString::fromLatin1(out.mid(at + marker.size(), end - at - marker.size())).trimmed();
-    if (process.state() == QProcess::NotRunning) break;
-  }
-  return {};
+  return bw::bench::startSimulatorProcess(process, QStringLiteral(BRINEWATCH_ADAPTER_SIM),
+                                          kSimulatorStartTimeout);
 }
 
 // Milestone -> ms since the child was started; empty when the run failed.
