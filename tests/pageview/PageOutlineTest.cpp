@@ -78,5 +78,18 @@ TEST(PageOutline, PagesWithTemplatesAreNotPatched) {
   EXPECT_FALSE(PageOutline::patchScript(from, to).has_value());
 }
 
+TEST(PageOutline, DeepPagesAreWalkedWithoutRecursionOrRefused) {
+  const QByteArray deep = QByteArray("<div>").repeated(1000);
+  const PageOutline first(page((deep + "<input value=1>").constData()));
+  const PageOutline next(page((deep + "<input value=2>").constData()));
+  const std::optional<QString> script = PageOutline::patchScript(first, next);
+  ASSERT_TRUE(script.has_value());
+  EXPECT_TRUE(script->contains(QStringLiteral("\"2\"")));
+  // Nested past what a page may cost: refused, not a crash.
+  const PageOutline tooDeep(QByteArray("<span>").repeated(40000));
+  EXPECT_TRUE(tooDeep.refused());
+  EXPECT_FALSE(PageOutline::patchScript(tooDeep, tooDeep).has_value());
+}
+
 }  // namespace
 }  // namespace bw

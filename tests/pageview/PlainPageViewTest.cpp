@@ -50,6 +50,17 @@ TEST(PlainPageView, ShowsNoAnswerWithUrlAndReasonAsText) {
   EXPECT_FALSE(view.shownText().contains(QStringLiteral("timed out")));
 }
 
+TEST(PlainPageView, APageTooDeepToReadShowsWhyItIsNotShown) {
+  PlainPageView view;
+  view.showPage(QByteArray("<span>").repeated(40000), kUrl);
+  const QString text = view.shownText();
+  EXPECT_TRUE(text.contains(QStringLiteral("Page not shown"))) << text.left(200).toStdString();
+  EXPECT_TRUE(text.contains(kUrl));
+  // Deep but readable: past the nesting the view draws, only the text is kept.
+  view.showPage(QByteArray("<div>").repeated(1000) + "<b>deep text</b>", kUrl);
+  EXPECT_TRUE(view.shownText().contains(QStringLiteral("deep text")));
+}
+
 TEST(PlainMarkup, ShowsEachKindOfFormControlAsText) {
   const QString markup = PlainMarkup::fromPage(
       "<form><input type=checkbox checked><input type=checkbox><input type=radio>"

@@ -240,6 +240,12 @@ TEST_F(WebEnginePageViewTest, ShowsNoAnswerWithUrlAndReason) {
   EXPECT_EQ(view_->counts().loads, 1);  // the second one only rewrote the reason
 }
 
+TEST_F(WebEnginePageViewTest, APageTooDeepToReadIsReplacedByANotice) {
+  ASSERT_TRUE(showAndSettle(*view_, QByteArray("<span>").repeated(40000)));
+  const QString text = evaluate(*view_, QStringLiteral("document.body.innerText")).toString();
+  EXPECT_TRUE(text.contains(QStringLiteral("Page not shown"))) << text.left(200).toStdString();
+}
+
 TEST_F(WebEnginePageViewTest, ReloadEveryPageModeLoadsEachNewPage) {
   auto view = makeView(WebEnginePageView::Updates::ReloadEveryPage);
   ASSERT_TRUE(showAndSettle(*view, test::adapterPage(kRom, 21.5, 1)));

@@ -132,6 +132,7 @@ void FrmMain::createPanel() {
   connect(btnStop, &QPushButton::clicked, this, [this] { endProgram(); });
   connect(browser_.get(), &WebBrowser::pageLoaded, brwWebBrowser, &PageView::showPage);
   connect(browser_.get(), &WebBrowser::pageFailed, brwWebBrowser, &PageView::showNoAnswer);
+  connect(browser_.get(), &WebBrowser::pageRefused, brwWebBrowser, &PageView::showRefused);
   dockBars();
 }
 

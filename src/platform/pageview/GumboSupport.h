@@ -3,16 +3,8 @@
 #include <gumbo.h>
 
 #include <QString>
-#include <memory>
 
 namespace bw::gumbo {
-
-struct OutputDeleter {
-  void operator()(GumboOutput* output) const {
-    gumbo_destroy_output(&kGumboDefaultOptions, output);
-  }
-};
-using Output = std::unique_ptr<GumboOutput, OutputDeleter>;
 
 // Lower-case tag name, also for elements the parser does not know.
 inline QString tagName(const GumboElement& element) {

@@ -2,13 +2,25 @@
 
 namespace bw {
 
-QByteArray NoAnswerPage::html(const QString& url, const QString& reason) {
+namespace {
+
+QByteArray notice(const QString& title, const QString& url, const QString& reason) {
   return QStringLiteral(
-             "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>No answer</title></head>"
-             "<body style=\"font-family: sans-serif\"><h3>No answer</h3>"
-             "<p>From: <code>%1</code></p><p>Reason: %2</p></body></html>")
-      .arg(url.toHtmlEscaped(), reason.toHtmlEscaped())
+             "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>%1</title></head>"
+             "<body style=\"font-family: sans-serif\"><h3>%1</h3>"
+             "<p>From: <code>%2</code></p><p>Reason: %3</p></body></html>")
+      .arg(title, url.toHtmlEscaped(), reason.toHtmlEscaped())
       .toUtf8();
+}
+
+}  // namespace
+
+QByteArray NoAnswerPage::html(const QString& url, const QString& reason) {
+  return notice(QStringLiteral("No answer"), url, reason);
+}
+
+QByteArray NoAnswerPage::refusedHtml(const QString& url, const QString& reason) {
+  return notice(QStringLiteral("Page not shown"), url, reason);
 }
 
 }  // namespace bw

@@ -9,6 +9,8 @@ namespace bw {
 class NoAnswerPage {
  public:
   static QByteArray html(const QString& url, const QString& reason);
+  // In place of an answer that came but is not shown.
+  static QByteArray refusedHtml(const QString& url, const QString& reason);
 };
 
 }  // namespace bw

@@ -4,14 +4,14 @@
 #include <QJsonDocument>
 #include <QJsonValue>
 #include "platform/pageview/GumboSupport.h"
+#include "platform/web/BoundedHtml.h"
 
-#include <memory>
+#include <vector>
 
 namespace bw {
 namespace {
 
 using gumbo::tagName;
-using GumboOutputDeleter = gumbo::OutputDeleter;
 
 // Evaluated in the isolated world with one argument: a list of
 // [path, node names, attribute name or null, old value, new value].
@@ -48,10 +48,13 @@ constexpr char kPatchFunction[] = R"JS((function (c) {
 }  // namespace
 
 PageOutline::PageOutline(const QByteArray& html) {
-  GumboOptions options = kGumboDefaultOptions;
-  options.max_errors = 0;
-  std::unique_ptr<GumboOutput, GumboOutputDeleter> output(
-      gumbo_parse_with_options(&options, html.constData(), static_cast<size_t>(html.size())));
+  const BoundedHtml parsed(html);
+  if (parsed.refused()) {
+    refusal_ = parsed.refusal();
+    patchable_ = false;
+    return;
+  }
+  const GumboOutput* output = parsed.output();
 
   // The doctype decides the rendering mode, so it is part of the shape.
   const GumboDocument& document = output->document->v.document;
@@ -67,62 +70,83 @@ PageOutline::PageOutline(const QByteArray& html) {
 
   // Nodes beside the root element (comments) are never seen; only the
   // root's subtree is compared and patched.
-  QVector<int> path;
-  QStringList names;
-  addNode(output->root, path, names);
+  addTree(output->root);
 }
 
-void PageOutline::addNode(const GumboInternalNode* node, QVector<int>& path, QStringList& names) {
-  switch (node->type) {
-    case GUMBO_NODE_TEXT:
-    case GUMBO_NODE_WHITESPACE:
-    case GUMBO_NODE_CDATA:
-    case GUMBO_NODE_COMMENT: {
-      const bool comment = node->type == GUMBO_NODE_COMMENT;
-      const bool cdata = node->type == GUMBO_NODE_CDATA;
-      shape_ += comment ? 'c' : cdata ? 'd' : 't';
-      names.append(comment ? QStringLiteral("#comment")
-                   : cdata ? QStringLiteral("#cdata-section")
-                           : QStringLiteral("#text"));
-      values_.push_back({path, names, QString(), QString::fromUtf8(node->v.text.text)});
-      names.removeLast();
-      return;
-    }
-    case GUMBO_NODE_TEMPLATE:
-      patchable_ = false;
-      break;
-    case GUMBO_NODE_DOCUMENT:  // never below the root element
-      return;
-    case GUMBO_NODE_ELEMENT:
-      break;
-  }
+int PageOutline::addLeaf(const GumboInternalNode* node, int parent, int childIndex) {
+  const bool comment = node->type == GUMBO_NODE_COMMENT;
+  const bool cdata = node->type == GUMBO_NODE_CDATA;
+  shape_ += comment ? 'c' : cdata ? 'd' : 't';
+  nodes_.push_back({parent, childIndex,
+                    comment ? QStringLiteral("#comment")
+                    : cdata ? QStringLiteral("#cdata-section")
+                            : QStringLiteral("#text")});
+  const int index = static_cast<int>(nodes_.size()) - 1;
+  values_.push_back({index, QString(), QString::fromUtf8(node->v.text.text)});
+  return index;
+}
 
-  const GumboElement& element = node->v.element;
-  const QString tag = tagName(element);
-  shape_ += '<';
-  shape_ += static_cast<char>('0' + element.tag_namespace);
-  shape_ += tag.toUtf8();
-  for (unsigned int i = 0; i < element.attributes.length; ++i) {
-    const auto* attribute = static_cast<const GumboAttribute*>(element.attributes.data[i]);
-    shape_ += ' ';
-    shape_ += attribute->name;
-    values_.push_back(
-        {path, names, QString::fromUtf8(attribute->name), QString::fromUtf8(attribute->value)});
-  }
-  shape_ += '>';
-  for (unsigned int i = 0; i < element.children.length; ++i) {
-    const auto* child = static_cast<const GumboNode*>(element.children.data[i]);
-    path.append(static_cast<int>(i));
-    if (child->type == GUMBO_NODE_ELEMENT || child->type == GUMBO_NODE_TEMPLATE) {
-      names.append(tagName(child->v.element));
-      addNode(child, path, names);
-      names.removeLast();
-    } else {
-      addNode(child, path, names);
+void PageOutline::addTree(const GumboInternalNode* root) {
+  // An explicit stack: a page may nest deeper than the call stack allows.
+  struct Open {
+    const GumboNode* node;
+    int index;
+    unsigned int next;
+  };
+  std::vector<Open> open;
+  auto enter = [&](const GumboNode* element, int parent, int childIndex) {
+    if (element->type == GUMBO_NODE_TEMPLATE) patchable_ = false;
+    const GumboElement& e = element->v.element;
+    const QString tag = tagName(e);
+    nodes_.push_back({parent, childIndex, tag});
+    const int index = static_cast<int>(nodes_.size()) - 1;
+    shape_ += '<';
+    shape_ += static_cast<char>('0' + e.tag_namespace);
+    shape_ += tag.toUtf8();
+    for (unsigned int i = 0; i < e.attributes.length; ++i) {
+      const auto* attribute = static_cast<const GumboAttribute*>(e.attributes.data[i]);
+      shape_ += ' ';
+      shape_ += attribute->name;
+      values_.push_back(
+          {index, QString::fromUtf8(attribute->name), QString::fromUtf8(attribute->value)});
     }
-    path.removeLast();
+    shape_ += '>';
+    open.push_back({element, index, 0});
+  };
+
+  enter(root, -1, 0);
+  while (!open.empty()) {
+    Open& top = open.back();
+    const GumboVector& children = top.node->v.element.children;
+    if (top.next == children.length) {
+      shape_ += '/';
+      open.pop_back();
+      continue;
+    }
+    const int childIndex = static_cast<int>(top.next++);
+    const int parent = top.index;
+    const auto* child = static_cast<const GumboNode*>(children.data[childIndex]);
+    switch (child->type) {
+      case GUMBO_NODE_ELEMENT:
+      case GUMBO_NODE_TEMPLATE:
+        enter(child, parent, childIndex);  // may move `top`; not used after
+        break;
+      case GUMBO_NODE_DOCUMENT:  // never below the root element
+        break;
+      default:
+        addLeaf(child, parent, childIndex);
+        break;
+    }
   }
-  shape_ += '/';
+}
+
+void PageOutline::path(int node, QJsonArray& steps, QJsonArray& names) const {
+  std::vector<int> chain;
+  for (int at = node; nodes_[at].parent != -1; at = nodes_[at].parent) chain.push_back(at);
+  for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+    steps.append(nodes_[*it].childIndex);
+    names.append(nodes_[*it].name);
+  }
 }
 
 bool PageOutline::sameShape(const PageOutline& other) const {
@@ -136,10 +160,10 @@ std::optional<QString> PageOutline::patchScript(const PageOutline& from, const P
     const Value& old = from.values_[i];
     const Value& value = to.values_[i];
     if (old.text == value.text) continue;
-    QJsonArray path;
-    for (int step : value.path) path.append(step);
+    QJsonArray steps, names;
+    to.path(value.node, steps, names);
     changes.append(QJsonArray{
-        path, QJsonArray::fromStringList(value.names),
+        steps, names,
         value.attribute.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(value.attribute),
         old.text, value.text});
   }

@@ -3,11 +3,11 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
-#include <QVector>
 #include <optional>
 #include <vector>
 
 struct GumboInternalNode;
+class QJsonArray;
 
 namespace bw {
 
@@ -23,6 +23,10 @@ class PageOutline {
   // False when the page holds parts that the browser keeps outside its node
   // tree (template contents), so node paths cannot be trusted.
   bool patchable() const { return patchable_; }
+  // True when the page costs more to parse than a page may (see BoundedHtml);
+  // such a page has no outline and is not shown.
+  bool refused() const { return !refusal_.isEmpty(); }
+  QString refusal() const { return refusal_; }
   bool sameShape(const PageOutline& other) const;
   int valueCount() const { return static_cast<int>(values_.size()); }
 
@@ -35,18 +39,28 @@ class PageOutline {
   static std::optional<QString> patchScript(const PageOutline& from, const PageOutline& to);
 
  private:
+  // Each node knows its parent, so a value's path costs nothing to store and
+  // is spelled out only for the values a patch changes.
+  struct Node {
+    int parent;       // index in nodes_; -1 for the root element
+    int childIndex;   // among the parent's children
+    QString name;     // lower case ("#text" for text)
+  };
   struct Value {
-    QVector<int> path;  // child indices from the root element down
-    QStringList names;  // node name at each step, lower case ("#text" for text)
+    int node;
     QString attribute;  // empty for a text or comment node's data
     QString text;
   };
 
   QByteArray shape_;
+  std::vector<Node> nodes_;
   std::vector<Value> values_;
   bool patchable_ = true;
+  QString refusal_;
 
-  void addNode(const GumboInternalNode* node, QVector<int>& path, QStringList& names);
+  void addTree(const GumboInternalNode* root);
+  int addLeaf(const GumboInternalNode* node, int parent, int childIndex);
+  void path(int node, QJsonArray& steps, QJsonArray& names) const;
 };
 
 }  // namespace bw

@@ -18,6 +18,8 @@ class PageView : public QWidget {
   virtual void showPage(const QByteArray& html, const QString& url) = 0;
   // No answer arrived for `url`; `reason` says why.
   virtual void showNoAnswer(const QString& url, const QString& reason) = 0;
+  // An answer came for `url` that is not shown; `reason` says why.
+  virtual void showRefused(const QString& url, const QString& reason) = 0;
 };
 
 // The browser-engine view where it was built in, otherwise the plain view.

@@ -1,6 +1,7 @@
 #include "platform/pageview/PlainMarkup.h"
 
 #include "platform/pageview/GumboSupport.h"
+#include "platform/web/BoundedHtml.h"
 
 #include <memory>
 #include <vector>
@@ -9,7 +10,6 @@ namespace bw {
 namespace {
 
 using gumbo::tagName;
-using GumboOutputDeleter = gumbo::OutputDeleter;
 
 QString attribute(const GumboElement& element, const char* name) {
   const GumboAttribute* found = gumbo_get_attribute(&element.attributes, name);
@@ -31,9 +31,63 @@ bool droppedAttribute(const char* name) {
   return false;
 }
 
+// The text of a node and its descendants, without recursion.
+QString textOf(const GumboNode* node) {
+  QString text;
+  std::vector<const GumboNode*> pending{node};
+  while (!pending.empty()) {
+    const GumboNode* current = pending.back();
+    pending.pop_back();
+    if (current->type == GUMBO_NODE_ELEMENT) {
+      const GumboVector& kids = current->v.element.children;
+      for (unsigned int i = kids.length; i-- > 0;)
+        pending.push_back(static_cast<const GumboNode*>(kids.data[i]));
+    } else if (current->type == GUMBO_NODE_TEXT || current->type == GUMBO_NODE_WHITESPACE ||
+               current->type == GUMBO_NODE_CDATA) {
+      text += QString::fromUtf8(current->v.text.text);
+    }
+  }
+  return text;
+}
+
+// Walks the tree with its own stack (a page may nest deeper than the call
+// stack allows) and writes tags only for the outer kMaxDepth levels: deeper
+// content keeps its text but not its nesting, which the text view's layout
+// could not take either.
 class Writer {
  public:
+  static constexpr int kMaxDepth = 64;
   QString out;
+
+  void write(const GumboNode* root) {
+    node(root);
+    while (!stack_.empty()) {
+      Frame& frame = stack_.back();
+      const GumboVector& children = frame.node->v.element.children;
+      if (frame.next < children.length) {
+        node(static_cast<const GumboNode*>(children.data[frame.next++]));
+        continue;
+      }
+      out += frame.closing;
+      if (frame.tagged) --depth_;
+      stack_.pop_back();
+    }
+  }
+
+ private:
+  struct Frame {
+    const GumboNode* node;
+    unsigned int next;
+    QString closing;
+    bool tagged;
+  };
+  std::vector<Frame> stack_;
+  int depth_ = 0;
+
+  void children(const GumboNode* node, QString closing = QString(), bool tagged = false) {
+    if (tagged) ++depth_;
+    stack_.push_back({node, 0, std::move(closing), tagged});
+  }
 
   void node(const GumboNode* node) {
     switch (node->type) {
@@ -50,26 +104,6 @@ class Writer {
         element(node);
         return;
     }
-  }
-
- private:
-  void children(const GumboElement& element) {
-    for (unsigned int i = 0; i < element.children.length; ++i)
-      node(static_cast<const GumboNode*>(element.children.data[i]));
-  }
-
-  QString textOf(const GumboNode* node) {
-    if (node->type == GUMBO_NODE_ELEMENT) {
-      QString text;
-      const GumboVector& kids = node->v.element.children;
-      for (unsigned int i = 0; i < kids.length; ++i)
-        text += textOf(static_cast<const GumboNode*>(kids.data[i]));
-      return text;
-    }
-    if (node->type == GUMBO_NODE_TEXT || node->type == GUMBO_NODE_WHITESPACE ||
-        node->type == GUMBO_NODE_CDATA)
-      return QString::fromUtf8(node->v.text.text);
-    return QString();
   }
 
   void control(const QString& shown) {
@@ -138,8 +172,7 @@ class Writer {
         return;
       case GUMBO_TAG_BUTTON:
         out += QStringLiteral("<span style=\"font-family: monospace\">[ </span>");
-        children(element);
-        out += QStringLiteral("<span style=\"font-family: monospace\"> ]</span>");
+        children(node, QStringLiteral("<span style=\"font-family: monospace\"> ]</span>"));
         return;
       case GUMBO_TAG_IMG: {
         const QString alt = attribute(element, "alt");
@@ -150,7 +183,7 @@ class Writer {
       case GUMBO_TAG_NOSCRIPT:  // scripts are off, so its content is what shows
       case GUMBO_TAG_FORM:
       case GUMBO_TAG_LABEL:
-        children(element);
+        children(node);
         return;
       case GUMBO_TAG_SCRIPT:
       case GUMBO_TAG_STYLE:
@@ -177,6 +210,10 @@ class Writer {
         break;
     }
     if (element.tag_namespace != GUMBO_NAMESPACE_HTML) return;
+    if (depth_ >= kMaxDepth) {
+      children(node);
+      return;
+    }
 
     const QString tag = tagName(element);
     out += QLatin1Char('<') + tag;
@@ -197,20 +234,20 @@ class Writer {
       default:
         break;
     }
-    children(element);
-    out += QStringLiteral("</") + tag + QLatin1Char('>');
+    children(node, QStringLiteral("</") + tag + QLatin1Char('>'), true);
   }
 };
 
 }  // namespace
 
-QString PlainMarkup::fromPage(const QByteArray& html) {
-  GumboOptions options = kGumboDefaultOptions;
-  options.max_errors = 0;
-  std::unique_ptr<GumboOutput, GumboOutputDeleter> output(
-      gumbo_parse_with_options(&options, html.constData(), static_cast<size_t>(html.size())));
+QString PlainMarkup::fromPage(const QByteArray& html, QString* refusal) {
+  const BoundedHtml parsed(html);
+  if (parsed.refused()) {
+    if (refusal) *refusal = parsed.refusal();
+    return QString();
+  }
   Writer writer;
-  writer.node(output->root);
+  writer.write(parsed.output()->root);
   return writer.out;
 }
 

@@ -12,7 +12,9 @@ namespace bw {
 // attributes, event handlers) is left out.
 class PlainMarkup {
  public:
-  static QString fromPage(const QByteArray& html);
+  // An empty text and `*refusal` set when the page costs more to parse than
+  // a page may.
+  static QString fromPage(const QByteArray& html, QString* refusal = nullptr);
 };
 
 }  // namespace bw

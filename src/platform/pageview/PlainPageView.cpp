@@ -13,13 +13,18 @@ PlainPageView::PlainPageView(QWidget* parent)
 
 PlainPageView::~PlainPageView() = default;
 
-void PlainPageView::showPage(const QByteArray& html, const QString& /*url*/) {
-  // The query URL would only resolve links and resources, and both are off.
-  render(html);
+void PlainPageView::showPage(const QByteArray& html, const QString& url) {
+  // The query URL would only resolve links and resources, and both are off;
+  // it names the page in the notice when the page is not shown.
+  render(html, url);
 }
 
 void PlainPageView::showNoAnswer(const QString& url, const QString& reason) {
-  render(NoAnswerPage::html(url, reason));
+  render(NoAnswerPage::html(url, reason), url);
+}
+
+void PlainPageView::showRefused(const QString& url, const QString& reason) {
+  render(NoAnswerPage::refusedHtml(url, reason), url);
 }
 
 QString PlainPageView::shownText() const {
@@ -31,9 +36,12 @@ void PlainPageView::resizeEvent(QResizeEvent* event) {
   PageView::resizeEvent(event);
 }
 
-void PlainPageView::render(const QByteArray& html) {
+void PlainPageView::render(const QByteArray& html, const QString& url) {
   if (shownValid_ && html == shownHtml_) return;
-  browser_->setHtml(PlainMarkup::fromPage(html));
+  QString refusal;
+  QString markup = PlainMarkup::fromPage(html, &refusal);
+  if (!refusal.isEmpty()) markup = PlainMarkup::fromPage(NoAnswerPage::refusedHtml(url, refusal));
+  browser_->setHtml(markup);
   shownHtml_ = html;
   shownValid_ = true;
   ++renderCount_;

@@ -18,6 +18,7 @@ class PlainPageView : public PageView {
 
   void showPage(const QByteArray& html, const QString& url) override;
   void showNoAnswer(const QString& url, const QString& reason) override;
+  void showRefused(const QString& url, const QString& reason) override;
 
   // How often the widget was given a new document; for tests and benchmarks.
   int renderCount() const { return renderCount_; }
@@ -28,7 +29,7 @@ class PlainPageView : public PageView {
   void resizeEvent(QResizeEvent* event) override;
 
  private:
-  void render(const QByteArray& html);
+  void render(const QByteArray& html, const QString& url);
 
   InertTextBrowser* browser_;
   QByteArray shownHtml_;

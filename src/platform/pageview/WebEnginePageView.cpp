@@ -54,6 +54,10 @@ void WebEnginePageView::showNoAnswer(const QString& url, const QString& reason) 
   request({NoAnswerPage::html(url, reason), QUrl()});
 }
 
+void WebEnginePageView::showRefused(const QString& url, const QString& reason) {
+  request({NoAnswerPage::refusedHtml(url, reason), QUrl()});
+}
+
 int WebEnginePageView::blockedRequests() const {
   return blocker_->blockedCount();
 }
@@ -82,6 +86,12 @@ void WebEnginePageView::apply(Request next) {
     return;
   }
   auto outline = std::make_shared<PageOutline>(next.html);
+  if (outline->refused()) {
+    // Not handed to the engine either: its renderer would chew on it for as
+    // long as the parser would have.
+    next = {NoAnswerPage::refusedHtml(next.base.toString(), outline->refusal()), QUrl()};
+    outline = std::make_shared<PageOutline>(next.html);
+  }
   if (updates_ == Updates::Cheap && shownValid_ && shownOutline_) {
     if (std::optional<QString> script = PageOutline::patchScript(*shownOutline_, *outline)) {
       if (script->isEmpty()) {  // differs only where nothing is shown (outside the root)

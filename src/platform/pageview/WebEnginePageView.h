@@ -46,6 +46,7 @@ class WebEnginePageView : public PageView {
 
   void showPage(const QByteArray& html, const QString& url) override;
   void showNoAnswer(const QString& url, const QString& reason) override;
+  void showRefused(const QString& url, const QString& reason) override;
 
   const Counts& counts() const { return counts_; }
   bool updating() const { return busy_; }

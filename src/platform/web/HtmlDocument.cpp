@@ -1,5 +1,7 @@
 #include "platform/web/HtmlDocument.h"
 
+#include "platform/web/BoundedHtml.h"
+
 #include <cstring>
 #include <vector>
 
@@ -285,22 +287,25 @@ std::optional<QString> HtmlElement::value() const {
   }
 }
 
-HtmlDocument::HtmlDocument(const QByteArray& html) : source_(asUtf8(html)) {
-  GumboOptions options = kGumboDefaultOptions;
-  options.max_errors = 0;  // nobody reads the parse errors; don't keep them
-  output_ =
-      gumbo_parse_with_options(&options, source_.constData(), static_cast<size_t>(source_.size()));
+HtmlDocument::HtmlDocument(const QByteArray& html)
+    : parsed_(std::make_unique<BoundedHtml>(asUtf8(html))) {}
+
+HtmlDocument::~HtmlDocument() = default;
+
+bool HtmlDocument::refused() const {
+  return parsed_->refused();
 }
 
-HtmlDocument::~HtmlDocument() {
-  if (output_) gumbo_destroy_output(&kGumboDefaultOptions, output_);
+QString HtmlDocument::refusal() const {
+  return parsed_->refusal();
 }
 
 std::optional<HtmlElement> HtmlDocument::getElementById(const QString& id) const {
-  if (!output_ || id.isEmpty()) return std::nullopt;
+  const GumboOutput* output = parsed_->output();
+  if (!output || id.isEmpty()) return std::nullopt;
   const QByteArray wanted = id.toUtf8();
   // Depth first in document order, without recursion: a page may nest deeply.
-  std::vector<const GumboNode*> pending{output_->document};
+  std::vector<const GumboNode*> pending{output->document};
   while (!pending.empty()) {
     const GumboNode* node = pending.back();
     pending.pop_back();

@@ -5,7 +5,6 @@
 #include <memory>
 #include <optional>
 
-struct GumboInternalOutput;
 struct GumboInternalNode;
 
 namespace bw {
@@ -24,8 +23,11 @@ class HtmlElement {
   const GumboInternalNode* node_;
 };
 
+class BoundedHtml;
+
 // A page parsed with an HTML5 parser, so sloppy adapter markup (upper-case
-// tags, unquoted attributes) reads as a browser would read it.
+// tags, unquoted attributes) reads as a browser would read it. A page that
+// costs more to parse than BoundedHtml allows is refused: it has no elements.
 class HtmlDocument {
  public:
   explicit HtmlDocument(const QByteArray& html);
@@ -36,9 +38,12 @@ class HtmlDocument {
   // First element in document order whose id equals `id` exactly.
   std::optional<HtmlElement> getElementById(const QString& id) const;
 
+  bool refused() const;
+  // Why the page was refused; empty when it was read.
+  QString refusal() const;
+
  private:
-  GumboInternalOutput* output_;
-  QByteArray source_;  // the parser's tree points into this buffer
+  std::unique_ptr<BoundedHtml> parsed_;
 };
 
 }  // namespace bw

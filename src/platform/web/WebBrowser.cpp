@@ -40,7 +40,9 @@ void WebBrowser::onFinished(const HttpAnswer& answer) {
 
   // A slot may navigate again or delete this browser; stop as soon as either happens.
   QPointer<WebBrowser> alive(this);
-  if (answer.answered)
+  if (document_ && document_->refused())
+    emit pageRefused(url, document_->refusal());
+  else if (answer.answered)
     emit pageLoaded(html_, url);
   else
     emit pageFailed(url, noAnswerReason_);

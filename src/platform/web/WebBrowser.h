@@ -12,7 +12,7 @@ namespace bw {
 
 // The browser component of the polling loop: navigate to a URL, report the
 // ready state, hand out the loaded document. It fetches and parses only; the
-// visible page is drawn elsewhere from pageLoaded / pageFailed.
+// visible page is drawn elsewhere from pageLoaded / pageRefused / pageFailed.
 class WebBrowser : public QObject {
   Q_OBJECT
 
@@ -45,11 +45,14 @@ class WebBrowser : public QObject {
   QString noAnswerReason() const { return noAnswerReason_; }
 
  signals:
-  // The ready state has become kReadyStateComplete. Comes after pageLoaded or
-  // pageFailed for the same page.
+  // The ready state has become kReadyStateComplete. Comes after pageLoaded,
+  // pageRefused or pageFailed for the same page.
   void documentComplete();
   // An answer arrived (any status), for the visible page.
   void pageLoaded(const QByteArray& html, const QString& url);
+  // An answer arrived that costs too much to parse; it is not shown either,
+  // so a hostile page is parsed once, within its budget.
+  void pageRefused(const QString& url, const QString& reason);
   void pageFailed(const QString& url, const QString& reason);
 
  private:
