@@ -50,13 +50,13 @@ void PollingLoop::pollSlot(int slot) {
   browser_.navigate(url);
   if (!waitForPage()) return;
   display_.showWindow();
-  readTemperature(browser_.document(), workingReading_);
+  const bool read = readTemperature(browser_.document(), workingReading_);
   readings_[static_cast<size_t>(slot)] = workingReading_;
   display_.showReading(slot + 1, workingReading_);
   emit slotPolled(slot);
-  if (!browser_.noAnswerReason().isEmpty()) {
+  if (!read) {
     const auto spent = std::chrono::milliseconds(started.elapsed());
-    if (spent < kNoAnswerPace) pause(kNoAnswerPace - spent);
+    if (spent < kFailedReadingPace) pause(kFailedReadingPace - spent);
   }
 }
 

@@ -26,10 +26,11 @@ class PollingLoop : public QObject {
   static constexpr int kTwelveSensors = 12;
   static constexpr int kSixteenSensors = 16;
   static constexpr qint16 kMaxRecordNumber = 32767;
-  // A query that got no answer is followed by the next one no sooner than
-  // this after it began, so an adapter that refuses at once is not hammered
-  // and the program does not eat a core.
-  static constexpr std::chrono::milliseconds kNoAnswerPace{500};
+  // A query that gave no reading (no answer, an empty or error page, no
+  // readable value) is followed by the next one no sooner than this after it
+  // began, so an adapter that fails at once is not hammered and the program
+  // does not eat a core.
+  static constexpr std::chrono::milliseconds kFailedReadingPace{500};
 
   PollingLoop(WebBrowser& browser, AcquisitionDisplay& display, RecordLog& log,
               QObject* parent = nullptr);

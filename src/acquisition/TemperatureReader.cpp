@@ -6,19 +6,22 @@
 
 namespace bw {
 
-void readTemperature(const HtmlDocument* document, float& working) {
+bool readTemperature(const HtmlDocument* document, float& working) {
   if (document == nullptr) {
     working = kNoDocument;
-    return;
+    return false;
   }
   const auto element = document->getElementById(QStringLiteral("Temperature_0"));
   if (!element) {
     working = kNoElement;
-    return;
+    return false;
   }
   const auto text = element->value();
-  if (!text) return;
-  if (const auto value = parseNumber(*text)) working = *value;
+  if (!text) return false;
+  const auto value = parseNumber(*text);
+  if (!value) return false;
+  working = *value;
+  return true;
 }
 
 }  // namespace bw

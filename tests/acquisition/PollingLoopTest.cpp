@@ -109,20 +109,42 @@ TEST(PollingLoop, StopDuringAWaitEndsWithoutAnotherStep) {
   EXPECT_TRUE(h.log.counts.isEmpty());
 }
 
-TEST(PollingLoop, AdapterThatRefusesAtOnceIsNotHammered) {
-  // No answer at all, at once: without pacing the loop would query
+TEST(PollingLoop, QueriesThatGiveNoReadingAreNotHammered) {
+  // Each of these fails at once: without pacing the loop would query
   // thousands of times in the time allowed here.
-  auto* http = new test::FakeHttpClient([](const QByteArray&) { return HttpAnswer{}; });
-  WebBrowser browser{std::unique_ptr<HttpClient>(http)};
-  RecordingDisplay display;
-  CountingLog log;
-  PollingLoop loop(browser, display, log);
-  QTimer::singleShot(PollingLoop::kNoAnswerPace * 3 / 2, &loop, [&] { loop.stop(); });
-  loop.run(onlySlots({0, 1, 2}));
-  EXPECT_GE(http->urls.size(), 1);
-  EXPECT_LE(http->urls.size(), 2);
-  EXPECT_EQ(display.readings.size(), http->urls.size());  // each one still read and shown
-  EXPECT_EQ(loop.readings()[0], kNoDocument);
+  auto answer = [](int status, const QByteArray& body) {
+    HttpAnswer a;
+    a.answered = true;
+    a.status = status;
+    a.body = body;
+    return a;
+  };
+  const struct {
+    const char* what;
+    HttpAnswer answer;
+    float reading;
+  } cases[] = {
+      {"no answer", HttpAnswer{}, kNoDocument},
+      {"empty 200", answer(200, {}), kNoDocument},
+      {"error page", answer(500, "<html><body>Internal error</body></html>"), kNoElement},
+      {"garbage", answer(200, "\x01\x02 not a page"), kNoElement},
+      {"unreadable value", test::page("n/a"), 0.0f},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const HttpAnswer fixed = c.answer;
+    auto* http = new test::FakeHttpClient([fixed](const QByteArray&) { return fixed; });
+    WebBrowser browser{std::unique_ptr<HttpClient>(http)};
+    RecordingDisplay display;
+    CountingLog log;
+    PollingLoop loop(browser, display, log);
+    QTimer::singleShot(PollingLoop::kFailedReadingPace * 3 / 2, &loop, [&] { loop.stop(); });
+    loop.run(onlySlots({0, 1, 2}));
+    EXPECT_GE(http->urls.size(), 1);
+    EXPECT_LE(http->urls.size(), 2);
+    EXPECT_EQ(display.readings.size(), http->urls.size());  // each one still read and shown
+    EXPECT_EQ(loop.readings()[0], c.reading);
+  }
 }
 
 TEST(PollingLoop, StopDuringTheNoAnswerPauseEndsAtOnce) {

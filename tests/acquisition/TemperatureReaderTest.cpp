@@ -62,6 +62,17 @@ TEST_F(TemperatureReaderTest, NoElementGivesMinusTwo_AlsoOnAnErrorPage) {
   EXPECT_EQ(readSlot0(7.0f), 12.0f);
 }
 
+TEST_F(TemperatureReaderTest, PagesTooDeepToReadGiveMinusTwo) {
+  // Nesting is read to a sane depth; a page nested so deep that its parse
+  // would hold the program for minutes is given up and reads as no element.
+  const QByteArray value = "<input id=Temperature_0 value=3.5>";
+  serve(200, QByteArray("<div>").repeated(500) + value);
+  EXPECT_EQ(readSlot0(7.0f), 3.5f);
+  serve(200, QByteArray("<div>").repeated(200000) + value);
+  EXPECT_EQ(readSlot0(7.0f), kNoElement);
+  EXPECT_FALSE(browser.document()->refusal().isEmpty());
+}
+
 TEST_F(TemperatureReaderTest, UnreadableValueLeavesTheWorkingReading) {
   adapter.setFault(0, sim::Fault::EmptyValue);
   EXPECT_EQ(readSlot0(7.0f), 7.0f);
