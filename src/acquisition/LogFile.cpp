@@ -15,9 +15,11 @@
 #include <io.h>
 #define BW_SYNC(fd) _commit(fd)
 #define BW_OPEN_FLAGS (O_WRONLY | O_APPEND | O_CREAT | O_BINARY)
+#define BW_READ_FLAGS (O_RDONLY | O_BINARY)
 #else
 #define BW_SYNC(fd) ::fdatasync(fd)
-#define BW_OPEN_FLAGS (O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC)
+#define BW_OPEN_FLAGS (O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)
+#define BW_READ_FLAGS (O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)
 #endif
 
 namespace bw {
@@ -25,17 +27,38 @@ namespace bw {
 namespace {
 
 QString errnoText(int error) {
-  return QString::fromLocal8Bit(std::strerror(error));
+  switch (error) {
+    case ENXIO:
+      return QStringLiteral("nothing reads from it (a pipe or device without a reader)");
+    case EAGAIN:
+      return QStringLiteral("it takes no more data now (it would have to wait)");
+    case EPIPE:
+      return QStringLiteral("its reader went away");
+    default:
+      return QString::fromLocal8Bit(std::strerror(error));
+  }
 }
 
-// The last byte of the file at `path`, if it has one.
-std::optional<char> lastByte(const QString& path) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly) || file.size() == 0) return std::nullopt;
-  if (!file.seek(file.size() - 1)) return std::nullopt;
-  char c = 0;
-  if (file.read(&c, 1) != 1) return std::nullopt;
-  return c;
+// The last two bytes of the regular file that `info` describes, read through a
+// second descriptor of the same file (the log's own is write-only). Never
+// for pipes or devices: reading those would take data or wait.
+QByteArray lastTwoBytes(const QByteArray& native, const struct stat& info) {
+  if (!S_ISREG(info.st_mode) || info.st_size == 0) return {};
+  const int fd = ::open(native.constData(), BW_READ_FLAGS);
+  if (fd < 0) return {};
+  QByteArray tail;
+  struct stat same {};
+  if (::fstat(fd, &same) == 0 && same.st_dev == info.st_dev && same.st_ino == info.st_ino) {
+    const off_t size = same.st_size;
+    const off_t from = size >= 2 ? size - 2 : 0;
+    char buffer[2] = {};
+    const auto got = ::lseek(fd, from, SEEK_SET) == from
+                         ? ::read(fd, buffer, static_cast<unsigned>(size - from))
+                         : -1;
+    if (got > 0) tail = QByteArray(buffer, static_cast<qsizetype>(got));
+  }
+  ::close(fd);
+  return tail;
 }
 
 }  // namespace
@@ -49,22 +72,41 @@ LogFile::~LogFile() {
 std::optional<QString> LogFile::open(const QString& path) {
   close();
   lastError_.clear();
+  if (auto reason = openAt(path)) return reason;
+  path_ = path;
+  return std::nullopt;
+}
+
+std::optional<QString> LogFile::openAt(const QString& path) {
   pendingLineEnd_ = false;
+  reopenPending_ = false;
   const QByteArray native = QFile::encodeName(path);
+  // Never waits: a pipe without a reader fails at once (ENXIO), and a write
+  // that would have to wait fails with EAGAIN, so the GUI thread is never
+  // held by the log target.
   const int fd = ::open(native.constData(), BW_OPEN_FLAGS, 0644);
   if (fd < 0) return errnoText(errno);
   struct stat info {};
-  if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+  if (::fstat(fd, &info) != 0) {
+    const int error = errno;
+    ::close(fd);
+    return errnoText(error);
+  }
+  if (S_ISDIR(info.st_mode)) {
     ::close(fd);
     return errnoText(EISDIR);
   }
   fd_ = fd;
-  path_ = path;
-  const auto last = lastByte(path);
-  if (last && *last != '\n' && !appendLine(QByteArrayLiteral("\r\n"))) {
-    const QString reason = lastError_;
-    close();
-    return reason;
+  // A last line cut by an earlier crash is completed: after a lone CR only
+  // the LF is missing.
+  const QByteArray tail = lastTwoBytes(native, info);
+  if (!tail.isEmpty() && !tail.endsWith('\n')) {
+    const QByteArray end = tail.endsWith('\r') ? QByteArrayLiteral("\n") : QByteArrayLiteral("\r\n");
+    if (!writeAll(end) || !sync()) {
+      const QString reason = lastError_;
+      close();
+      return reason;
+    }
   }
   return std::nullopt;
 }
@@ -73,16 +115,43 @@ void LogFile::close() {
   if (fd_ < 0) return;
   ::close(fd_);
   fd_ = -1;
+  reopenPending_ = false;
 }
 
 bool LogFile::writeRecord(const Readings& readings, int count) {
   return appendLine(recordLine(clock_.now(), readings, count));
 }
 
+std::optional<QString> LogFile::goneReason() const {
+  struct stat open {};
+  if (::fstat(fd_, &open) != 0) return errnoText(errno);
+  if (S_ISREG(open.st_mode) && open.st_nlink == 0)
+    return QStringLiteral("the file was deleted; it is made again for the next record");
+  struct stat atPath {};
+  if (::stat(QFile::encodeName(path_).constData(), &atPath) != 0 ||
+      atPath.st_dev != open.st_dev || atPath.st_ino != open.st_ino)
+    return QStringLiteral("the file was moved or replaced; it is opened again for the next record");
+  return std::nullopt;
+}
+
 bool LogFile::appendLine(const QByteArray& line) {
-  if (fd_ < 0) {
+  if (fd_ < 0 && !reopenPending_) {
     lastError_ = QStringLiteral("the log file is not open");
     return false;
+  }
+  // The file at the path is the log: one deleted, moved away or replaced
+  // since the last record is let go, and the path opened again.
+  if (fd_ >= 0 && goneReason()) reopenPending_ = true;
+  if (reopenPending_) {
+    if (fd_ >= 0) {
+      ::close(fd_);
+      fd_ = -1;
+    }
+    if (auto reason = openAt(path_)) {
+      reopenPending_ = true;
+      lastError_ = *reason;
+      return false;
+    }
   }
   if (pendingLineEnd_) {
     if (!writeAll(QByteArrayLiteral("\r\n"))) return false;
@@ -96,13 +165,24 @@ bool LogFile::appendLine(const QByteArray& line) {
     if (!knowSize || ::ftruncate(fd_, before.st_size) != 0) pendingLineEnd_ = true;
     return false;
   }
+  if (!sync()) return false;
+  // The line went into a file nobody will find again: it counts as lost.
+  if (const auto gone = goneReason()) {
+    lastError_ = *gone;
+    reopenPending_ = true;
+    return false;
+  }
+  lastError_.clear();
+  return true;
+}
+
+bool LogFile::sync() {
   if (BW_SYNC(fd_) != 0 && errno != EINVAL && errno != EROFS) {
     // EINVAL: a device or pipe that cannot be synced; anything else means
     // the line may not be on the disk.
     lastError_ = errnoText(errno);
     return false;
   }
-  lastError_.clear();
   return true;
 }
 

@@ -21,12 +21,15 @@ class LogFile final : public RecordLog {
   LogFile(const LogFile&) = delete;
   LogFile& operator=(const LogFile&) = delete;
 
-  // Opens `path` for appending, creating it. An existing last line without a
-  // line end (cut by an earlier crash) gets one first. Returns the reason on
-  // failure; the log then stays closed.
+  // Opens `path` for appending, creating it, without ever waiting (a pipe
+  // nobody reads fails at once). An existing last line without a line end
+  // (cut by an earlier crash) gets one first. Returns the reason on failure;
+  // the log then stays closed. Once open, the log is the file at `path`: a
+  // record that finds it deleted, moved or replaced fails with the reason,
+  // and the path is opened again for the next one.
   std::optional<QString> open(const QString& path);
   void close();
-  bool isOpen() const { return fd_ >= 0; }
+  bool isOpen() const { return fd_ >= 0 || reopenPending_; }
   QString path() const { return path_; }
 
   bool loggingOn() const override { return isOpen(); }
@@ -38,13 +41,18 @@ class LogFile final : public RecordLog {
   bool appendLine(const QByteArray& line);
 
  private:
+  std::optional<QString> openAt(const QString& path);
+  // Why the open file is no longer the log at path_, if it is not.
+  std::optional<QString> goneReason() const;
   bool writeAll(const QByteArray& bytes);
+  bool sync();
 
   const Clock& clock_;
   int fd_ = -1;
   QString path_;
   QString lastError_;
   bool pendingLineEnd_ = false;  // a cut could not be undone: start a fresh line
+  bool reopenPending_ = false;   // the file at path_ must be opened again
 };
 
 }  // namespace bw

@@ -4,6 +4,9 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <csignal>
 
 #include "AdapterSimulator.h"
@@ -56,6 +59,36 @@ TEST(LogDurability, KilledWhileLogging_LeavesOnlyWholeLines) {
     EXPECT_LE(written, reported + 1);
     before = static_cast<int>(lines.size());
   }
+}
+
+// A pipe whose reader goes away makes a failed write, not the end of the
+// process.
+TEST(LogDurability, APipeWhoseReaderGoesAwayIsAFailedWrite) {
+  sim::AdapterSimulator adapter;
+  ASSERT_TRUE(adapter.start());
+  QTemporaryDir dir;
+  const QByteArray fifo = QFile::encodeName(dir.filePath(QStringLiteral("pipe")));
+  ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
+  int reader = ::open(fifo.constData(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  QProcess child;
+  child.start(QStringLiteral(LOG_WRITER_CHILD), {adapter.host(), QFile::decodeName(fifo)});
+  ASSERT_TRUE(child.waitForStarted());
+  bool failed = false;
+  while (!failed && child.waitForReadyRead(10000)) {
+    while (child.canReadLine()) {
+      const QByteArray line = child.readLine().trimmed();
+      if (line == "record 2" && reader >= 0) {
+        ::close(reader);
+        reader = -1;
+      }
+      if (line.startsWith("failed ")) failed = true;
+    }
+  }
+  EXPECT_TRUE(failed);
+  EXPECT_EQ(child.state(), QProcess::Running) << "exit code " << child.exitCode();
+  child.kill();
+  child.waitForFinished();
 }
 
 }  // namespace

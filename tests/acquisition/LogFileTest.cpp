@@ -3,7 +3,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <csignal>
 
@@ -65,6 +67,12 @@ TEST_F(LogFileTest, ExistingLastLineWithoutLineEnd_GetsOneBeforeTheNextRecord) {
   ASSERT_TRUE(log.writeRecord(readings, 1));
   EXPECT_EQ(contents(file), QByteArray("2026-12-07 09:00:00,  1 \r\n2026-12-07 09:00:01,  1\r\n"
                                        "2026-12-08 10:00:00,  0 \r\n"));
+  log.close();
+  // Cut between CR and LF: only the LF is missing.
+  writeFile(file, "2026-12-07 09:00:00,  1 \r");
+  ASSERT_FALSE(log.open(file).has_value());
+  ASSERT_TRUE(log.writeRecord(readings, 1));
+  EXPECT_EQ(contents(file), QByteArray("2026-12-07 09:00:00,  1 \r\n2026-12-08 10:00:00,  0 \r\n"));
 }
 
 TEST_F(LogFileTest, NewFileAndFileEndingInLineEnd_AreLeftAsTheyAre) {
@@ -131,6 +139,54 @@ TEST_F(LogFileTest, LineCutShortByAFullDisk_IsTakenBackAndWritingResumes) {
   ASSERT_TRUE(log.writeRecord(readings, 2));
   EXPECT_EQ(contents(file).count("\r\n"), 2);
   EXPECT_EQ(contents(file), contents(file).left(static_cast<int>(whole)).repeated(2));
+}
+
+TEST_F(LogFileTest, APipeNeverHoldsTheProgram) {
+  const QString fifo = path("pipe");
+  ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+  LogFile log(clock);
+  // Nobody reads: the open fails at once instead of waiting for a reader.
+  const auto noReader = log.open(fifo);
+  ASSERT_TRUE(noReader.has_value());
+  EXPECT_FALSE(log.loggingOn());
+  // A reader that takes nothing: once the pipe is full, a write fails
+  // instead of waiting.
+  const int reader = ::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  ASSERT_FALSE(log.open(fifo).has_value());
+  int written = 0;
+  while (written < 100000 && log.writeRecord(readings, 16)) ++written;
+  EXPECT_GT(written, 0);
+  EXPECT_LT(written, 100000);
+  EXPECT_FALSE(log.lastError().isEmpty());
+  EXPECT_TRUE(log.loggingOn());
+  ::close(reader);
+}
+
+TEST_F(LogFileTest, ALogDeletedOrMovedAwayIsMadeAgainAtItsPath) {
+  const QString folder = path("logs");
+  ASSERT_TRUE(QDir().mkdir(folder));
+  const QString file = folder + QStringLiteral("/brine.log");
+  LogFile log(clock);
+  ASSERT_FALSE(log.open(file).has_value());
+  readings[0] = 1.0f;
+  ASSERT_TRUE(log.writeRecord(readings, 1));
+  // Moved away by a rotation: the next record starts the new file.
+  ASSERT_TRUE(QFile::rename(file, file + QStringLiteral(".1")));
+  readings[0] = 2.0f;
+  ASSERT_TRUE(log.writeRecord(readings, 1));
+  EXPECT_EQ(contents(file), QByteArray("2026-12-08 10:00:00,  2 \r\n"));
+  EXPECT_EQ(contents(file + QStringLiteral(".1")), QByteArray("2026-12-08 10:00:00,  1 \r\n"));
+  // The folder deleted: records fail, with the reason, until it is back.
+  ASSERT_TRUE(QDir(folder).removeRecursively());
+  EXPECT_FALSE(log.writeRecord(readings, 1));
+  EXPECT_FALSE(log.lastError().isEmpty());
+  EXPECT_TRUE(log.loggingOn());
+  EXPECT_FALSE(log.writeRecord(readings, 1));
+  ASSERT_TRUE(QDir().mkdir(folder));
+  readings[0] = 3.0f;
+  ASSERT_TRUE(log.writeRecord(readings, 1));
+  EXPECT_EQ(contents(file), QByteArray("2026-12-08 10:00:00,  3 \r\n"));
 }
 
 }  // namespace

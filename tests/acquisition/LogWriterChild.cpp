@@ -8,6 +8,7 @@
 #include "acquisition/LogFile.h"
 #include "acquisition/PollingLoop.h"
 #include "platform/Clock.h"
+#include "platform/ProcessSignals.h"
 #include "platform/web/CurlHttpClient.h"
 #include "platform/web/WebBrowser.h"
 
@@ -30,6 +31,7 @@ struct PrintingDisplay final : bw::AcquisitionDisplay {
 }  // namespace
 
 int main(int argc, char** argv) {
+  bw::ignoreBrokenPipes();
   QCoreApplication app(argc, argv);
   if (argc != 3) return 2;
   bw::SystemClock clock;
