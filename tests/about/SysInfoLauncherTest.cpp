@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include "RecordingMessageBox.h"
+#include "platform/StartEnvironment.h"
 #include "platform/registry/MemoryRegistry.h"
 
 namespace bw {
@@ -212,6 +213,7 @@ TEST(DetachedProgramStarterTest, Start_Program_RunsItWithoutWaiting) {
   const QString release = dir.filePath(QStringLiteral("release"));
   qputenv("BRINEWATCH_STUB_MARK", QFile::encodeName(mark));
   qputenv("BRINEWATCH_STUB_RELEASE", QFile::encodeName(release));
+  keepStartEnvironment();  // as if the program had been started with them
 
   MemoryRegistry registry;
   registry.setValue(kHkeyLocalMachine, kSysInfoKeyText, QStringLiteral("PATH"), kRegSz,
@@ -229,6 +231,26 @@ TEST(DetachedProgramStarterTest, Start_Program_RunsItWithoutWaiting) {
   EXPECT_TRUE(messages.shown.isEmpty());
   qunsetenv("BRINEWATCH_STUB_MARK");
   qunsetenv("BRINEWATCH_STUB_RELEASE");
+}
+
+TEST(DetachedProgramStarterTest, Start_GivesTheEnvironmentTheProgramWasStartedWith) {
+  QTemporaryDir dir;
+  const QString script = dir.filePath(QStringLiteral("probe"));
+  QFile file(script);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write("#!/bin/sh\necho \"${BRINEWATCH_PROBE-unset}\" > \"$0.out\"\n");
+  file.close();
+  file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  qunsetenv("BRINEWATCH_PROBE");
+  keepStartEnvironment();
+  qputenv("BRINEWATCH_PROBE", "set by the program for itself");
+  DetachedProgramStarter starter;
+  ASSERT_TRUE(starter.start(script));
+  QFile out(script + QStringLiteral(".out"));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return out.size() > 0; }, 10000));
+  ASSERT_TRUE(out.open(QIODevice::ReadOnly));
+  EXPECT_EQ(out.readAll(), QByteArray("unset\n"));
+  qunsetenv("BRINEWATCH_PROBE");
 }
 
 }  // namespace

@@ -9,9 +9,12 @@
 
 #include <unistd.h>
 
+#include "platform/StartEnvironment.h"
+
 namespace bw {
 
 void preparePageViewBeforeApplication() {
+  keepStartEnvironment();
 #ifdef BRINEWATCH_WEBENGINE_PAGE_VIEW
   // The engine shares its GL context with the widgets' compositor.
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
