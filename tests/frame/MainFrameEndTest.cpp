@@ -2,10 +2,12 @@
 #include <QApplication>
 #include <QDialog>
 #include <QMessageBox>
+#include <QSessionManager>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <csignal>
+#include <new>
 
 #include "FrameFixture.h"
 
@@ -166,6 +168,18 @@ TEST(MainFrameEnd, SigtermWhileAMessageBoxIsUpEndsTheProgram) {
   EXPECT_EQ(ended.size(), 1);
   EXPECT_EQ(f.steps.first(), QStringLiteral("close log"));
   EXPECT_EQ(f.steps.last(), QStringLiteral("stop polling"));
+}
+
+TEST(MainFrameEnd, ASessionSaveRequestKeepsThePlacementAndGoesOnPolling) {
+  FrameFixture f(/*endOnTermination=*/true);
+  f.host.loggingOn = true;
+  f.window.show();
+  const QRect frame = f.window.frameGeometry();
+  // Only the desktop makes session managers; the handler never touches it.
+  alignas(QSessionManager) unsigned char manager[sizeof(QSessionManager)] = {};
+  emit qApp->commitDataRequest(*std::launder(reinterpret_cast<QSessionManager*>(manager)));
+  EXPECT_EQ(f.steps, placementSteps(frame));
+  EXPECT_FALSE(f.frame->ended());
 }
 
 }  // namespace

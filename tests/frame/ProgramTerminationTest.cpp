@@ -78,6 +78,26 @@ TEST(ProgramTermination, SigtermWhileLoggingClosesTheLogOnWholeRecordsAndWritesT
   EXPECT_GT(placement[2].toInt(), 0);
 }
 
+TEST(ProgramTermination, AQuitRequestEndsTheProgramThroughItsEndSequence) {
+  sim::AdapterSimulator adapter;
+  ASSERT_TRUE(adapter.start());
+  QTemporaryDir dir;
+  const QString log = dir.filePath(QStringLiteral("quit.log"));
+  const QString config = dir.filePath(QStringLiteral("config"));
+  QProcess child;
+  child.setProcessEnvironment(childEnvironment(config));
+  child.start(QStringLiteral(LOGGING_PROGRAM_CHILD),
+              {adapter.host(), log, QStringLiteral("quit")});
+  ASSERT_TRUE(child.waitForFinished(30000)) << "the quit request was not heard";
+  EXPECT_EQ(child.exitCode(), 0);
+  const QByteArray out = child.readAllStandardOutput();
+  EXPECT_TRUE(out.contains("record 3\n")) << out.toStdString();
+  EXPECT_FALSE(out.contains("record 4")) << "no cycle after the quit";
+  EXPECT_TRUE(out.contains("ended closed")) << out.toStdString();
+  EXPECT_EQ(test::wholeRecordLines(log, kTwelve).size(), 3);
+  EXPECT_TRUE(allWhole(childPlacement(config)));
+}
+
 // The program itself talks to the adapter named at build time; it runs in a
 // network namespace of its own with a simulator on that address.
 TEST(ProgramTermination, SigtermEndsTheProgramItselfWithThePlacementWritten) {

@@ -1,10 +1,13 @@
 #include "acquisition/ui/Module1.h"
 
+#include <QApplication>
+#include <QTimer>
 #include <memory>
 
 #include "BrinewatchConfig.h"
 #include "acquisition/ui/FrmMain.h"
 #include "platform/Clock.h"
+#include "platform/ProcessSignals.h"
 #include "platform/ui/CommonDialog.h"
 #include "platform/ui/MessageBox.h"
 #include "platform/web/CurlHttpClient.h"
@@ -17,6 +20,7 @@ std::unique_ptr<FrmMain> frmMain;
 }  // namespace
 
 int Module1() {
+  ignoreBrokenPipes();
   SystemClock clock;
   QtMessageBox messageBox;
   QtCommonDialog commonDialog;
@@ -27,9 +31,18 @@ int Module1() {
   services.messageBox = &messageBox;
   services.commonDialog = &commonDialog;
   frmMain = std::make_unique<FrmMain>(std::move(services));
-  frmMain->Form_Load();
+  const int status = runUntilEnded(*frmMain);
   frmMain.reset();
-  return 0;
+  return status;
+}
+
+int runUntilEnded(FrmMain& form) {
+  QApplication::setQuitOnLastWindowClosed(false);
+  QTimer::singleShot(0, &form, [&form] {
+    form.Form_Load();
+    QCoreApplication::exit(0);
+  });
+  return QApplication::exec();
 }
 
 }  // namespace bw

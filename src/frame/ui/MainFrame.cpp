@@ -257,13 +257,16 @@ void MainFrame::showClock() {
 }
 
 void MainFrame::watchTermination() {
+  endOnQuit_ = true;
 #ifdef Q_OS_UNIX
   termination_ = new TerminationNotifier(this);
   connect(termination_, &TerminationNotifier::terminationRequested, this, [this] { endProgram(); });
 #endif
 #ifndef QT_NO_SESSIONMANAGER
-  // The session is ending: the log must be closed before the process goes.
-  connect(qApp, &QGuiApplication::commitDataRequest, this, [this] { endProgram(); });
+  // The desktop asks this when it saves the session and when a logout may
+  // still be cancelled: keep the placement and go on polling (every logged
+  // line is on the disk already). The real end of a session quits.
+  connect(qApp, &QGuiApplication::commitDataRequest, this, [this] { savePlacement(); });
 #endif
 }
 
@@ -411,6 +414,12 @@ bool MainFrame::eventFilter(QObject* watched, QEvent* event) {
         return true;
       }
       break;
+    case QEvent::Quit:
+      // A quit request (the session ending, or any platform code) would
+      // make every nested wait of the polling loop return at once: it ends
+      // the program through the end sequence first. Qt then goes on to quit.
+      if (endOnQuit_ && watched == qApp) endProgram();
+      break;
     case QEvent::Show:
     case QEvent::Hide: {
       tracked_.removeAll(nullptr);
@@ -457,6 +466,10 @@ void MainFrame::endProgram() {
 
 void MainFrame::unloadMainWindow() {
   loaded_.unloadAllButFirst();
+  savePlacement();
+}
+
+void MainFrame::savePlacement() {
   if (window_.isMinimized()) return;
   runFromMenu([this] {
     if (const auto failure = PlacementWriter::write(settings_, window_.frameGeometry()))

@@ -155,6 +155,7 @@ class MainFrame : public QObject {
   void runFromMenu(Command command);
   void showFailure(const QString& reason);
   void unloadMainWindow();
+  void savePlacement();
   void loadTracked(QWidget* window);
   bool isMenuShortcut(QObject* receiver, const QKeyEvent& key) const;
 
@@ -169,6 +170,7 @@ class MainFrame : public QObject {
   QString helpFile_;
   MinuteTimer* minuteTimer_ = nullptr;
   TerminationNotifier* termination_ = nullptr;
+  bool endOnQuit_ = false;
   LoadedWindows loaded_;
   QList<QPointer<QWidget>> tracked_;
   QList<QAction*> buttons_;
