@@ -90,6 +90,19 @@ TEST_F(AdapterSimulatorTest, KeepAliveServesManyRequestsOnOneConnection) {
   EXPECT_EQ(sim.requestCount(), 40);
 }
 
+TEST_F(AdapterSimulatorTest, AnswersInTwoWritesCarryTheSameBytes) {
+  sim.setFixedTemperature(3, 21.5f);
+  RawHttpClient client(sim.port());
+  const RawResponse whole = client.get(target(3));
+  sim.setTwoWrites(true);
+  for (int i = 0; i < 3; ++i) {  // on the same kept-alive connection
+    const RawResponse split = client.get(target(3));
+    ASSERT_EQ(split.outcome, Outcome::Answered) << i;
+    EXPECT_EQ(split.head, whole.head);
+    EXPECT_EQ(split.body, whole.body);
+  }
+}
+
 TEST_F(AdapterSimulatorTest, ClosesAfterAnsweringWhenTheClientAsksOrSpeaksHttp10) {
   RawHttpClient closing(sim.port());
   const RawResponse answer = closing.get(target(0), "Connection: close\r\n");

@@ -30,6 +30,7 @@ AdapterSimulator::AdapterSimulator(Options options)
       state_(
           std::make_unique<SimulatorState>(options_.conversionTime, options_.requestLogCapacity)),
       thread_(std::make_unique<QThread>()) {
+  state_->setTwoWrites(options_.twoWrites);
   thread_->setObjectName(QStringLiteral("adapter-sim"));
   server_ = new SimServer(*state_, options_.seed, options_.onRequest);
   server_->moveToThread(thread_.get());
@@ -102,6 +103,10 @@ int AdapterSimulator::slotOf(std::string_view romCode) {
 
 void AdapterSimulator::setConversionTime(std::chrono::milliseconds conversionTime) {
   state_->setConversionTime(conversionTime);
+}
+
+void AdapterSimulator::setTwoWrites(bool twoWrites) {
+  state_->setTwoWrites(twoWrites);
 }
 
 std::chrono::milliseconds AdapterSimulator::conversionTime() const {

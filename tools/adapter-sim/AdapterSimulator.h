@@ -56,6 +56,8 @@ class AdapterSimulator {
     QHostAddress address = QHostAddress::LocalHost;
     quint16 port = 0;  // 0: any free port, see port()
     std::chrono::milliseconds conversionTime{0};
+    // Headers and body in two writes (see setTwoWrites).
+    bool twoWrites = false;
     quint32 seed = 1;
     // Newest request lines kept for requestLines(); older ones are dropped.
     int requestLogCapacity = 100'000;
@@ -82,6 +84,9 @@ class AdapterSimulator {
 
   void setConversionTime(std::chrono::milliseconds conversionTime);
   std::chrono::milliseconds conversionTime() const;
+  // Answers with the status line and headers in one write and the body in
+  // another, as many small HTTP servers do.
+  void setTwoWrites(bool twoWrites);
 
   // Per sensor, slot 0-15; other slots are ignored with a warning.
   void setFault(int slot, Fault fault);

@@ -171,6 +171,12 @@ bool SimConnection::handleRequest(qsizetype headerEnd, qsizetype terminatorLengt
   }
   const SimulatorState::Decision decision = server_->state().record(head.requestLine, query.slot);
   server_->notifyRequest(head.requestLine);
+  if (decision.twoWrites != twoWrites_) {
+    twoWrites_ = decision.twoWrites;
+    // Such servers leave Nagle's algorithm on: the body's small segment
+    // then waits for the client to acknowledge the headers.
+    socket_->setSocketOption(QAbstractSocket::LowDelayOption, twoWrites_ ? 0 : 1);
+  }
 
   keepAlive_ = head.keepAlive && head.wellFormed;
   if (!head.wellFormed) {
@@ -240,8 +246,14 @@ void SimConnection::answer(int status, const QByteArray& body) {
   output_.append(QByteArray::number(body.size()));
   output_.append(keepAlive_ ? "\r\nConnection: keep-alive\r\n\r\n"
                             : "\r\nConnection: close\r\n\r\n");
-  output_.append(body);
-  socket_->write(output_);
+  if (twoWrites_ && !body.isEmpty()) {
+    socket_->write(output_);
+    socket_->flush();  // the headers leave on their own
+    socket_->write(body);
+  } else {
+    output_.append(body);
+    socket_->write(output_);
+  }
   if (!keepAlive_) {
     finished_ = true;
     socket_->disconnectFromHost();

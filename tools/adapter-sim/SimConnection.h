@@ -40,6 +40,7 @@ class SimConnection : public QObject {
   bool waiting_ = false;   // an answer is due from the timer
   bool keepAlive_ = true;  // of the request being answered
   bool mute_ = false;      // a no-answer fault: read, never reply
+  bool twoWrites_ = false; // headers and body in separate writes
   bool finished_ = false;  // closing; ignore further input
 };
 

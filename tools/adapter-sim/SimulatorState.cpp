@@ -23,6 +23,7 @@ SimulatorState::Decision SimulatorState::record(const QByteArray& requestLine, i
     ++requestCount_;
     if (slot >= 0 && slot < static_cast<int>(slots_.size())) decision.settings = slots_[slot];
     decision.conversionTime = conversionTime_;
+    decision.twoWrites = twoWrites_;
   }
   requestArrived_.notify_all();
   return decision;
@@ -31,6 +32,11 @@ SimulatorState::Decision SimulatorState::record(const QByteArray& requestLine, i
 void SimulatorState::setConversionTime(std::chrono::milliseconds conversionTime) {
   std::lock_guard lock(mutex_);
   conversionTime_ = std::max(conversionTime, std::chrono::milliseconds::zero());
+}
+
+void SimulatorState::setTwoWrites(bool twoWrites) {
+  std::lock_guard lock(mutex_);
+  twoWrites_ = twoWrites;
 }
 
 std::chrono::milliseconds SimulatorState::conversionTime() const {

@@ -35,6 +35,7 @@ class SimulatorState {
   struct Decision {
     SlotSettings settings;
     std::chrono::milliseconds conversionTime{0};
+    bool twoWrites = false;
   };
   // Logs one request line and returns how to answer it; `slot` -1 for a
   // request that is no sensor query.
@@ -42,6 +43,9 @@ class SimulatorState {
 
   void setConversionTime(std::chrono::milliseconds conversionTime);
   std::chrono::milliseconds conversionTime() const;
+  // Status line and headers in one write, the body in a second one, as
+  // many small HTTP servers answer.
+  void setTwoWrites(bool twoWrites);
   void setFault(int slot, Fault fault);
   void setFixedTemperature(int slot, float celsius);
   void setCustomAnswer(int slot, CustomAnswer answer);
@@ -57,6 +61,7 @@ class SimulatorState {
   mutable std::mutex mutex_;
   mutable std::condition_variable requestArrived_;
   std::chrono::milliseconds conversionTime_;
+  bool twoWrites_ = false;
   std::array<SlotSettings, kSimulatedSensors> slots_;
   // Ring of the newest lines: once full, `logStart_` is the oldest.
   std::vector<QByteArray> log_;

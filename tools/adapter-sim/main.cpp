@@ -71,8 +71,12 @@ int main(int argc, char** argv) {
       QStringLiteral("SLOT_OR_ROM=KIND"));
   const QCommandLineOption logOption(QStringLiteral("log-requests"),
                                      QStringLiteral("Print each request line to stdout."));
-  parser.addOptions(
-      {listenOption, portOption, conversionOption, seedOption, faultOption, logOption});
+  const QCommandLineOption twoWritesOption(
+      QStringLiteral("two-writes"),
+      QStringLiteral("Send each answer's headers and body in two writes, as many small HTTP "
+                     "servers do."));
+  parser.addOptions({listenOption, portOption, conversionOption, seedOption, faultOption,
+                     logOption, twoWritesOption});
 
   if (!parser.parse(QCoreApplication::arguments())) return usageError(parser.errorText());
   if (parser.isSet(QStringLiteral("help"))) parser.showHelp(0);
@@ -99,6 +103,7 @@ int main(int argc, char** argv) {
   options.seed = parser.value(seedOption).toUInt(&ok);
   if (!ok)
     return usageError(QStringLiteral("--seed: '%1' is not a number").arg(parser.value(seedOption)));
+  options.twoWrites = parser.isSet(twoWritesOption);
   options.requestLogCapacity = 0;  // nobody reads the in-process log here
   if (parser.isSet(logOption)) {
     options.onRequest = [](const QByteArray& line) {
