@@ -32,9 +32,7 @@
 #include "platform/ui/CommonDialog.h"
 #include "platform/ui/MessageBox.h"
 
-#ifdef Q_OS_UNIX
 #include "platform/desktop/TerminationNotifier.h"
-#endif
 
 namespace bw {
 
@@ -257,10 +255,8 @@ void MainFrame::showClock() {
 }
 
 void MainFrame::watchTermination() {
-#ifdef Q_OS_UNIX
   termination_ = new TerminationNotifier(this);
   connect(termination_, &TerminationNotifier::terminationRequested, this, [this] { endProgram(); });
-#endif
 #ifndef QT_NO_SESSIONMANAGER
   // The session is ending: the log must be closed before the process goes.
   connect(qApp, &QGuiApplication::commitDataRequest, this, [this] { endProgram(); });
