@@ -83,8 +83,7 @@ BOOL WINAPI onControlEvent(DWORD event) {
         app, [signalNumber, requestSpan] { deliver(signalNumber, requestSpan); },
         Qt::QueuedConnection);
   }
-  if (endsProcess)
-    WaitForSingleObject(allGone, static_cast<DWORD>(kEndGrace.count()));
+  if (endsProcess) WaitForSingleObject(allGone, static_cast<DWORD>(kEndGrace.count()));
   return TRUE;
 }
 
