@@ -87,12 +87,22 @@ BOOL WINAPI onControlEvent(DWORD event) {
   return TRUE;
 }
 
+// Installed once and never removed: removing it could wait for a handler
+// that waits for the end sequence. Not listening, it passes each event on
+// to the handlers installed before it, so their handling is back.
+bool ensureHandler() {
+  static const bool installed = [] {
+    allGone = CreateEventW(nullptr, TRUE, TRUE, nullptr);
+    return allGone && SetConsoleCtrlHandler(onControlEvent, TRUE);
+  }();
+  return installed;
+}
+
 }  // namespace
 
 TerminationNotifier::TerminationNotifier(QObject* parent) : QObject(parent) {
   if (liveNotifiers.empty()) {
-    if (!allGone) allGone = CreateEventW(nullptr, TRUE, TRUE, nullptr);
-    if (!allGone || !SetConsoleCtrlHandler(onControlEvent, TRUE)) {
+    if (!ensureHandler()) {
       qWarning("Console control events cannot be caught.");
       return;
     }
@@ -109,7 +119,6 @@ TerminationNotifier::~TerminationNotifier() {
   if (it == liveNotifiers.end()) return;
   liveNotifiers.erase(it);
   if (!liveNotifiers.empty()) return;
-  SetConsoleCtrlHandler(onControlEvent, FALSE);
   {
     const std::lock_guard<std::mutex> lock(stateMutex);
     listening = false;
