@@ -32,9 +32,7 @@
 #include "platform/ui/CommonDialog.h"
 #include "platform/ui/MessageBox.h"
 
-#ifdef Q_OS_UNIX
 #include "platform/desktop/TerminationNotifier.h"
-#endif
 
 namespace bw {
 
@@ -258,10 +256,8 @@ void MainFrame::showClock() {
 
 void MainFrame::watchTermination() {
   endOnQuit_ = true;
-#ifdef Q_OS_UNIX
   termination_ = new TerminationNotifier(this);
   connect(termination_, &TerminationNotifier::terminationRequested, this, [this] { endProgram(); });
-#endif
 #ifndef QT_NO_SESSIONMANAGER
   // The desktop asks this when it saves the session and when a logout may
   // still be cancelled: keep the placement and go on polling (every logged

@@ -1,16 +1,132 @@
 #include "platform/desktop/TerminationNotifier.h"
 
-#include <fcntl.h>
-#include <unistd.h>
 #include <QPointer>
-#include <QSocketNotifier>
+#include <QtGlobal>
 #include <algorithm>
-#include <array>
-#include <cerrno>
 #include <csignal>
 #include <vector>
 
+#ifdef Q_OS_WIN
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#include <QCoreApplication>
+#include <chrono>
+#include <mutex>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+#include <QSocketNotifier>
+#include <array>
+#include <cerrno>
+#endif
+
 namespace bw {
+
+#ifdef Q_OS_WIN
+
+namespace {
+
+// Below the five seconds the system grants a console handler before it ends
+// the process regardless.
+constexpr std::chrono::milliseconds kEndGrace{4500};
+
+std::vector<TerminationNotifier*> liveNotifiers;  // GUI thread only
+
+// Shared with the system's handler thread.
+std::mutex stateMutex;
+bool listening = false;
+// Counts listening spans, so a request posted during one is dropped if the
+// last notifier went before it was delivered: it is not for a later listener.
+unsigned span = 0;
+HANDLE allGone = nullptr;  // manual-reset: set while no notifier lives
+
+void deliver(int signalNumber, unsigned requestSpan) {
+  {
+    const std::lock_guard<std::mutex> lock(stateMutex);
+    if (!listening || requestSpan != span) return;
+  }
+  // A handler may end the program and destroy notifiers.
+  std::vector<QPointer<TerminationNotifier>> targets(liveNotifiers.begin(), liveNotifiers.end());
+  for (const QPointer<TerminationNotifier>& target : targets)
+    if (target) emit target->terminationRequested(signalNumber);
+}
+
+// Runs on a thread the system starts for each event.
+BOOL WINAPI onControlEvent(DWORD event) {
+  int signalNumber = SIGTERM;
+  bool endsProcess = true;
+  switch (event) {
+    case CTRL_C_EVENT:
+      signalNumber = SIGINT;
+      endsProcess = false;
+      break;
+    case CTRL_BREAK_EVENT:
+      signalNumber = SIGBREAK;
+      endsProcess = false;
+      break;
+    case CTRL_CLOSE_EVENT:
+    case CTRL_LOGOFF_EVENT:
+    case CTRL_SHUTDOWN_EVENT:
+      break;
+    default:
+      return FALSE;
+  }
+  {
+    const std::lock_guard<std::mutex> lock(stateMutex);
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!listening || !app) return FALSE;
+    // Posting is safe from any thread; the application outlives every notifier.
+    const unsigned requestSpan = span;
+    QMetaObject::invokeMethod(
+        app, [signalNumber, requestSpan] { deliver(signalNumber, requestSpan); },
+        Qt::QueuedConnection);
+  }
+  if (endsProcess) WaitForSingleObject(allGone, static_cast<DWORD>(kEndGrace.count()));
+  return TRUE;
+}
+
+// Installed once and never removed: removing it could wait for a handler
+// that waits for the end sequence. Not listening, it passes each event on
+// to the handlers installed before it, so their handling is back.
+bool ensureHandler() {
+  static const bool installed = [] {
+    allGone = CreateEventW(nullptr, TRUE, TRUE, nullptr);
+    return allGone && SetConsoleCtrlHandler(onControlEvent, TRUE);
+  }();
+  return installed;
+}
+
+}  // namespace
+
+TerminationNotifier::TerminationNotifier(QObject* parent) : QObject(parent) {
+  if (liveNotifiers.empty()) {
+    if (!ensureHandler()) {
+      qWarning("Console control events cannot be caught.");
+      return;
+    }
+    const std::lock_guard<std::mutex> lock(stateMutex);
+    listening = true;
+    ++span;
+    ResetEvent(allGone);
+  }
+  liveNotifiers.push_back(this);
+}
+
+TerminationNotifier::~TerminationNotifier() {
+  const auto it = std::find(liveNotifiers.begin(), liveNotifiers.end(), this);
+  if (it == liveNotifiers.end()) return;
+  liveNotifiers.erase(it);
+  if (!liveNotifiers.empty()) return;
+  {
+    const std::lock_guard<std::mutex> lock(stateMutex);
+    listening = false;
+  }
+  SetEvent(allGone);
+}
+
+#else  // POSIX signals
 
 namespace {
 
@@ -112,5 +228,7 @@ void TerminationNotifier::readPending() {
     for (const QPointer<TerminationNotifier>& target : targets)
       if (target) emit target->terminationRequested(signalNumber);
 }
+
+#endif
 
 }  // namespace bw

@@ -7,7 +7,9 @@
 #include <QSGRendererInterface>
 #endif
 
+#ifdef Q_OS_UNIX
 #include <unistd.h>
+#endif
 
 #include "platform/StartEnvironment.h"
 
@@ -18,9 +20,11 @@ void preparePageViewBeforeApplication() {
 #ifdef BRINEWATCH_WEBENGINE_PAGE_VIEW
   // The engine shares its GL context with the widgets' compositor.
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+#ifdef Q_OS_UNIX
   // The engine's sandbox refuses to start for root; an explicit setting wins.
   if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
     qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+#endif
   // Composite the view in software unless told otherwise (QT_QUICK_BACKEND).
   // Where the only OpenGL is a software one, as on machines without a GPU,
   // that halves the view's CPU use; with a GPU it costs about the same for a

@@ -85,6 +85,10 @@ RegStatus MemoryRegistry::queryValue(RegKey key, const char* name, RegDword* res
   if (!data) return kErrorSuccess;
   if (needed > room) return kErrorMoreData;
   std::memcpy(data, value->data.constData(), needed);
+  // The system's registry ends a text stored without its zero where the
+  // buffer has room, and leaves the size as stored.
+  const bool text = value->type == kRegSz || value->type == kRegExpandSz;
+  if (text && needed > 0 && needed < room && data[needed - 1] != 0) data[needed] = 0;
   return kErrorSuccess;
 }
 

@@ -12,7 +12,8 @@ namespace bw {
 // A read-only registry held in memory, filled by its owner: keys below a root
 // with the access rights each grants, and values with their type and raw bytes.
 // Key paths and value names match without regard to case, as in the system's
-// registry; every parent of a key that was added exists too.
+// registry; every parent of a key that was added exists too. Reads follow the
+// system's rules, checked against it by the registry contract tests.
 class MemoryRegistry final : public Registry {
  public:
   // Adds the key, or changes the rights of a key already there.
