@@ -50,7 +50,8 @@ check_tree() {
   # The manual shows only pictures that are installed beside it.
   for path in $(grep -o 'src="[^"]*"' "$root/usr/share/doc/brinewatch/manual.html" | cut -d'"' -f2); do
     [ "$with_trend" = OFF ] && [ "$path" = screenshots/trend-day.png ] && continue
-    [ -f "$root/usr/share/doc/brinewatch/$path" ] || fail "$what: the manual shows a missing $path"
+    [ -f "$root/usr/share/doc/brinewatch/$path" ] ||
+      fail "$what: the manual shows a missing $path (tools/take-screenshots takes the pictures)"
   done
 
   "$root/usr/bin/brinewatch-adapter-sim" --help | grep -q -- '--conversion-ms' ||
