@@ -52,8 +52,7 @@ int main(int argc, char** argv) {
   const double hours = parser.value(hoursOption).toDouble(&hoursOk);
   const qint64 cycleMs = parser.value(cycleOption).toLongLong(&cycleOk);
   const int sensors = parser.value(sensorsOption).toInt(&sensorsOk);
-  const int outage =
-      parser.isSet(outageOption) ? parser.value(outageOption).toInt(&outageOk) : -1;
+  const int outage = parser.isSet(outageOption) ? parser.value(outageOption).toInt(&outageOk) : -1;
   if (parser.positionalArguments().size() != 1 || !start.isValid() || !hoursOk || hours <= 0 ||
       !cycleOk || cycleMs <= 0 || !sensorsOk || (sensors != 12 && sensors != 16) || !outageOk ||
       outage >= sensors)
