@@ -9,6 +9,8 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QString::fromLatin1(bw::config::kApplicationTitle));
   QApplication::setOrganizationName(QString::fromLatin1(bw::config::kApplicationTitle));
+  // Lets the desktop put the menu entry's icon on the window and its task.
+  QGuiApplication::setDesktopFileName(QStringLiteral("org.brinewatch.Brinewatch"));
   QApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
                                           .arg(bw::config::kVersionMajor)
                                           .arg(bw::config::kVersionMinor)
