@@ -20,21 +20,33 @@ WebEnginePageView::WebEnginePageView(QWidget* parent, Updates updates)
       profile_(new QWebEngineProfile(this)),  // off the record: nothing kept on disk
       blocker_(new RequestBlocker(this)),
       view_(new QWebEngineView(this)),
-      page_(new DisplayOnlyWebPage(profile_, view_)),
+      page_(nullptr),
       watchdog_(new QTimer(this)) {
   profile_->setHttpCacheType(QWebEngineProfile::NoCache);
   profile_->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
   profile_->setSpellCheckEnabled(false);
   profile_->setUrlRequestInterceptor(blocker_);
-  view_->setPage(page_);
   view_->setContextMenuPolicy(Qt::NoContextMenu);
+  renewPage();
 
   watchdog_->setSingleShot(true);
   watchdog_->setInterval(kUpdateTimeout);
   connect(watchdog_, &QTimer::timeout, this, &WebEnginePageView::giveUp);
+}
+
+void WebEnginePageView::renewPage() {
+  DisplayOnlyWebPage* old = page_;
+  page_ = new DisplayOnlyWebPage(profile_, view_);
+  ++pageGeneration_;
+  loadsOnPage_ = 0;
   connect(page_, &QWebEnginePage::loadFinished, this, &WebEnginePageView::onLoadFinished);
   connect(page_, &QWebEnginePage::renderProcessTerminated, this,
           &WebEnginePageView::onRendererGone);
+  view_->setPage(page_);
+  if (old) {
+    old->disconnect(this);
+    old->deleteLater();
+  }
 }
 
 WebEnginePageView::~WebEnginePageView() {
@@ -106,9 +118,11 @@ void WebEnginePageView::apply(Request next) {
       inFlightOutline_ = std::move(outline);
       watchdog_->start();
       QPointer<WebEnginePageView> self(this);
+      const int generation = pageGeneration_;
       page_->runJavaScript(*script, QWebEngineScript::ApplicationWorld,
-                           [self](const QVariant& result) {
-                             if (self && !self->closing_) self->onPatched(result.toBool());
+                           [self, generation](const QVariant& result) {
+                             if (self && !self->closing_ && generation == self->pageGeneration_)
+                               self->onPatched(result.toBool());
                            });
       return;
     }
@@ -120,6 +134,10 @@ void WebEnginePageView::load(Request next, std::shared_ptr<PageOutline> outline)
   busy_ = true;
   shownValid_ = false;  // from here on the document is the new one, or unknown
   ++counts_.loads;
+  // The whole document is replaced anyway, so a fresh page costs nothing
+  // that the load would not.
+  if (loadsOnPage_ >= kLoadsPerPage) renewPage();
+  ++loadsOnPage_;
   watchdog_->start();
   page_->setHtml(QString::fromUtf8(next.html), next.base);
   inFlight_ = std::move(next);

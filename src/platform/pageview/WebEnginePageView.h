@@ -59,6 +59,9 @@ class WebEnginePageView : public PageView {
   static constexpr std::chrono::milliseconds kUpdateTimeout{10'000};
   // Pause before the newest page is shown again in a restarted renderer.
   static constexpr std::chrono::milliseconds kRendererRestartDelay{1'000};
+  // Full loads on one engine page before the next load gets a fresh one:
+  // the engine keeps memory from every load for as long as its page lives.
+  static constexpr int kLoadsPerPage = 100;
 
  signals:
   // Emitted when the newest page asked for is on screen (or failed to load)
@@ -82,6 +85,7 @@ class WebEnginePageView : public PageView {
   void finishUpdate();
   void giveUp();
   void onRendererGone();
+  void renewPage();
 
   Updates updates_;
   QWebEngineProfile* profile_;
@@ -97,6 +101,8 @@ class WebEnginePageView : public PageView {
 
   bool busy_ = false;
   bool closing_ = false;
+  int loadsOnPage_ = 0;
+  int pageGeneration_ = 0;  // tells a late answer from a page already gone
   std::optional<Request> inFlight_;
   std::shared_ptr<PageOutline> inFlightOutline_;
   std::optional<Request> pending_;
