@@ -2,35 +2,68 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 namespace bw {
 
 namespace {
 
 constexpr std::size_t kPrintZone = 14;
+constexpr char kBlanks[kPrintZone + 1] = "              ";
+
+// Powers of ten that a float holds exactly.
+constexpr float kPowersOfTen[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
+                                  1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
 
 bool isDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
-// Digits with an optional '.' fraction and an optional exponent, from `pos`;
-// returns the end, or npos when there is no number there.
-std::size_t numberEnd(std::string_view line, std::size_t pos) {
+// The number at `pos`: digits with an optional '.' fraction and an optional
+// exponent. Short ones (a DS18B20 reading has at most four decimals) are
+// read as digits and a count of decimals: when both fit a float exactly, one
+// float division rounds correctly, as from_chars would. Returns the end, or
+// npos when there is no number there.
+std::size_t readNumber(std::string_view line, std::size_t pos, bool negative, float& value) {
   const std::size_t n = line.size();
-  std::size_t digits = 0;
-  while (pos < n && isDigit(line[pos])) ++pos, ++digits;
+  const std::size_t start = pos;
+  std::uint32_t mantissa = 0;
+  int digits = 0;
+  int decimals = 0;
+  while (pos < n && isDigit(line[pos])) {
+    mantissa = mantissa * 10 + static_cast<std::uint32_t>(line[pos++] - '0');
+    ++digits;
+  }
   if (pos < n && line[pos] == '.') {
     ++pos;
-    while (pos < n && isDigit(line[pos])) ++pos, ++digits;
+    while (pos < n && isDigit(line[pos])) {
+      mantissa = mantissa * 10 + static_cast<std::uint32_t>(line[pos++] - '0');
+      ++digits;
+      ++decimals;
+    }
   }
   if (digits == 0) return std::string_view::npos;
+  bool exponent = false;
   if (pos < n && (line[pos] == 'e' || line[pos] == 'E')) {
+    exponent = true;
     ++pos;
     if (pos < n && (line[pos] == '-' || line[pos] == '+')) ++pos;
-    const std::size_t start = pos;
+    const std::size_t exponentStart = pos;
     while (pos < n && isDigit(line[pos])) ++pos;
-    if (pos == start) return std::string_view::npos;
+    if (pos == exponentStart) return std::string_view::npos;
   }
+  if (!exponent && digits <= 7) {
+    const float magnitude = static_cast<float>(mantissa) / kPowersOfTen[decimals];
+    value = negative ? -magnitude : magnitude;
+    return pos;
+  }
+  // from_chars reads no plus sign and no blanks; the grammar above has
+  // already shut out "inf", "nan" and hex forms it would take.
+  const char* first = line.data() + start - (negative ? 1 : 0);
+  const auto [ptr, ec] = std::from_chars(first, line.data() + pos, value);
+  if (ec != std::errc() || ptr != line.data() + pos || !std::isfinite(value))
+    return std::string_view::npos;
   return pos;
 }
 
@@ -54,22 +87,18 @@ bool parseLogLine(std::string_view line, LogRecord& record) {
     const char sign = line[pos];
     if (sign != ' ' && sign != '-') return false;
     const std::size_t textStart = sign == '-' ? pos : pos + 1;
-    const std::size_t end = numberEnd(line, pos + 1);
-    if (end == std::string_view::npos || end >= n || line[end] != ' ') return false;
     float value = 0.0f;
-    // from_chars reads no plus sign and no blanks; the grammar above has
-    // already shut out "inf", "nan" and hex forms it would take.
-    const auto [ptr, ec] = std::from_chars(line.data() + textStart, line.data() + end, value);
-    if (ec != std::errc() || ptr != line.data() + end || !std::isfinite(value)) return false;
+    const std::size_t end = readNumber(line, pos + 1, sign == '-', value);
+    if (end == std::string_view::npos || end >= n || line[end] != ' ') return false;
+    const std::string_view text = line.substr(textStart, end - textStart);
     record.values[static_cast<std::size_t>(count)] = value;
-    record.texts[static_cast<std::size_t>(count)] = line.substr(textStart, end - textStart);
+    record.texts[static_cast<std::size_t>(count)] = text;
     ++count;
     pos = end + 1;
     if (pos == n) break;
     const std::size_t zone = (pos / kPrintZone + 1) * kPrintZone;
     if (zone + 3 > n) return false;
-    for (std::size_t i = pos; i < zone; ++i)
-      if (line[i] != ' ') return false;
+    if (std::memcmp(line.data() + pos, kBlanks, zone - pos) != 0) return false;
     if (line[zone] != ' ' || line[zone + 1] != ',' || line[zone + 2] != ' ') return false;
     pos = zone + 3;
   }

@@ -7,19 +7,24 @@ namespace bw {
 
 namespace {
 
-void addToBlock(ReadingBlock& block, float value) {
-  if (value == -1.0f)
-    ++block.minusOne;
-  else if (value == -2.0f)
-    ++block.minusTwo;
-  else if (value == 85.0f)
-    ++block.eightyFive;
-  else {
+// Summed up once a block is full: only full blocks are ever read.
+ReadingBlock summary(const float* values) {
+  ReadingBlock block;
+  for (std::size_t i = 0; i < kBlockLines; ++i) {
+    const float value = values[i];
+    if (std::isnan(value)) continue;
+    if (isFlagged(value)) {
+      block.minusOne += value == -1.0f;
+      block.minusTwo += value == -2.0f;
+      block.eightyFive += value == 85.0f;
+      continue;
+    }
     block.min = std::min(block.min, value);
     block.max = std::max(block.max, value);
-    block.sum += value;
+    block.sum += static_cast<double>(value);
     ++block.count;
   }
+  return block;
 }
 
 }  // namespace
@@ -31,7 +36,7 @@ void TrendSeries::addSensor() {
   values_.push_back(std::move(column));
   std::vector<ReadingBlock> blocks;
   blocks.reserve(std::max(reserved_, stamps_.capacity()) / kBlockLines + 1);
-  blocks.resize((stamps_.size() + kBlockLines - 1) / kBlockLines);
+  blocks.resize(stamps_.size() / kBlockLines);
   blocks_.push_back(std::move(blocks));
 }
 
@@ -47,14 +52,18 @@ void TrendSeries::append(const LogRecord& record) {
   }
   ++pieces_.back().end;
   stamps_.push_back(record.stamp);
-  const bool newBlock = index % kBlockLines == 0;
-  for (int s = 0; s < sensorCount(); ++s) {
-    const auto slot = static_cast<std::size_t>(s);
-    const float value = s < record.count ? record.values[slot]
-                                         : std::numeric_limits<float>::quiet_NaN();
-    values_[slot].push_back(value);
-    if (newBlock) blocks_[slot].emplace_back();
-    if (s < record.count) addToBlock(blocks_[slot].back(), value);
+  const int sensors = sensorCount();
+  for (int s = 0; s < sensors; ++s) {
+    values_[static_cast<std::size_t>(s)].push_back(
+        s < record.count ? record.values[static_cast<std::size_t>(s)]
+                         : std::numeric_limits<float>::quiet_NaN());
+  }
+  if ((index + 1) % kBlockLines == 0) {
+    const std::size_t begin = index + 1 - kBlockLines;
+    for (int s = 0; s < sensors; ++s) {
+      const auto slot = static_cast<std::size_t>(s);
+      blocks_[slot].push_back(summary(values_[slot].data() + begin));
+    }
   }
 }
 

@@ -17,7 +17,7 @@ inline constexpr std::chrono::seconds kLongestJoinedGap{600};
 // rather than from every line.
 inline constexpr std::size_t kBlockLines = 64;
 
-// What a block of one sensor holds: ordinary readings summed up apart from
+// What a full block of one sensor holds: ordinary readings summed up apart from
 // the flagged ones, which are only counted, so either view of them is
 // answered from the block.
 struct ReadingBlock {
@@ -52,6 +52,7 @@ class TrendSeries {
   int sensorCount() const { return static_cast<int>(values_.size()); }
   const std::vector<StampSeconds>& stamps() const { return stamps_; }
   const std::vector<float>& values(int sensor) const { return values_[static_cast<std::size_t>(sensor)]; }
+  // The full blocks; the lines after the last full one have none yet.
   const std::vector<ReadingBlock>& blocks(int sensor) const {
     return blocks_[static_cast<std::size_t>(sensor)];
   }
