@@ -44,6 +44,7 @@ TrendOptions parseTrendOptions(const QStringList& arguments) {
     return o;
   };
   bool optionsEnded = false;
+  bool sizeGiven = false;
   for (int i = 0; i < arguments.size(); ++i) {
     const QString& a = arguments[i];
     if (optionsEnded || !a.startsWith(u'-') || a == u'-') {
@@ -82,6 +83,7 @@ TrendOptions parseTrendOptions(const QStringList& arguments) {
       if (w < 100 || h < 100 || w > 16384 || h > 16384)
         return fail(QStringLiteral("--size wants WxH, each from 100 to 16384, not %1").arg(value));
       o.size = QSize(w, h);
+      sizeGiven = true;
     } else {
       const auto stamp = optionStamp(value);
       if (!stamp)
@@ -90,7 +92,7 @@ TrendOptions parseTrendOptions(const QStringList& arguments) {
     }
   }
   const bool picture = o.mode == TrendOptions::Mode::kPng || o.mode == TrendOptions::Mode::kSvg;
-  if (!picture && o.size != QSize(1200, 600)) return fail(QStringLiteral("--size goes with --png or --svg"));
+  if (!picture && sizeGiven) return fail(QStringLiteral("--size goes with --png or --svg"));
   if (o.mode != TrendOptions::Mode::kWindow && o.logs.isEmpty())
     return fail(QStringLiteral("no log file given"));
   if (o.filter.from && o.filter.to && *o.filter.from > *o.filter.to)
