@@ -10,7 +10,19 @@ namespace bw {
 namespace {
 
 constexpr std::size_t kPrintZone = 14;
-constexpr char kBlanks[kPrintZone + 1] = "              ";
+
+// True when [p, p + n) holds blanks only, eight at a time where it can.
+inline bool allBlanks(const char* p, std::size_t n) {
+  constexpr std::uint64_t kEightBlanks = 0x2020202020202020ull;
+  for (; n >= 8; p += 8, n -= 8) {
+    std::uint64_t word;
+    std::memcpy(&word, p, 8);
+    if (word != kEightBlanks) return false;
+  }
+  for (; n > 0; ++p, --n)
+    if (*p != ' ') return false;
+  return true;
+}
 
 // Powers of ten that a float holds exactly.
 constexpr float kPowersOfTen[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
@@ -98,7 +110,7 @@ bool parseLogLine(std::string_view line, LogRecord& record) {
     if (pos == n) break;
     const std::size_t zone = (pos / kPrintZone + 1) * kPrintZone;
     if (zone + 3 > n) return false;
-    if (std::memcmp(line.data() + pos, kBlanks, zone - pos) != 0) return false;
+    if (!allBlanks(line.data() + pos, zone - pos)) return false;
     if (line[zone] != ' ' || line[zone + 1] != ',' || line[zone + 2] != ' ') return false;
     pos = zone + 3;
   }

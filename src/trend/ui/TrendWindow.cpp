@@ -69,6 +69,7 @@ TrendWindow::TrendWindow(QWidget* parent)
   splitter->addWidget(chartSide);
   splitter->addWidget(table_);
   splitter->setStretchFactor(0, 1);
+  table_->setMinimumWidth(380);
   setCentralWidget(splitter);
 
   progress_->setRange(0, 1000);
