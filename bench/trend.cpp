@@ -202,10 +202,11 @@ int main(int argc, char** argv) {
   }
   const double wc = median(wcTimes);
   const double read = median(readTimes);
-  std::printf("reading: %.2f s (%.0f MB/s), wc -l %.2f s (%.0f MB/s): %.1f times wc -l; "
-              "%lld lines, %lld not log lines\n",
-              read, mb / read, wc, mb / wc, read / wc, static_cast<long long>(report.lines),
-              static_cast<long long>(report.bad.count()));
+  std::printf(
+      "reading: %.2f s (%.0f MB/s), wc -l %.2f s (%.0f MB/s): %.1f times wc -l; "
+      "%lld lines, %lld not log lines\n",
+      read, mb / read, wc, mb / wc, read / wc, static_cast<long long>(report.lines),
+      static_cast<long long>(report.bad.count()));
   printAtLeast("trend reading", mb / read, "MB/s", 200);
   printSummary("trend reading against wc -l", read / wc, "times", 5, "<= 5");
   const double perLine =
@@ -233,10 +234,11 @@ int main(int argc, char** argv) {
   }
   const double wholeMs = median(whole);
   const double zoomMax = *std::max_element(zoom.begin(), zoom.end());
-  std::printf("drawing (QCustomPlot, %dx%d): whole year %.1f ms median; %d zoom steps down to "
-              "%.0f s in view: median %.1f ms, slowest %.1f ms\n",
-              kChartSize.width(), kChartSize.height(), wholeMs, kZoomSteps, 2 * half,
-              median(zoom), zoomMax);
+  std::printf(
+      "drawing (QCustomPlot, %dx%d): whole year %.1f ms median; %d zoom steps down to "
+      "%.0f s in view: median %.1f ms, slowest %.1f ms\n",
+      kChartSize.width(), kChartSize.height(), wholeMs, kZoomSteps, 2 * half, median(zoom),
+      zoomMax);
   printSummary("trend redraw of the whole year", wholeMs, "ms", 50, "<= 50");
   printSummary("trend slowest zoom step", zoomMax, "ms", 50, "<= 50");
 #ifdef BRINEWATCH_BENCH_QT_CHARTS

@@ -68,13 +68,15 @@ class SensorColumns {
       }
     }
     if (ordinary_) {
-      for (auto [present, v] : {std::pair{minusOne, -1.0f}, {minusTwo, -2.0f}, {eightyFive, 85.0f}}) {
+      for (auto [present, v] :
+           {std::pair{minusOne, -1.0f}, {minusTwo, -2.0f}, {eightyFive, 85.0f}}) {
         if (!present) continue;
         lo = std::min(lo, v);
         hi = std::max(hi, v);
       }
     } else {
-      for (auto [present, v] : {std::pair{minusOne, -1.0f}, {minusTwo, -2.0f}, {eightyFive, 85.0f}}) {
+      for (auto [present, v] :
+           {std::pair{minusOne, -1.0f}, {minusTwo, -2.0f}, {eightyFive, 85.0f}}) {
         if (!present) continue;
         out_.flagX.push_back(columnX);
         out_.flagY.push_back(v);
@@ -128,10 +130,10 @@ DecimatedSensor decimate(const TrendSeries& series, int sensor, const ChartRange
     while (i < span.end) {
       const double column = std::floor((static_cast<double>(stamps[i]) - range.from) / width);
       const double columnEnd = range.from + (column + 1) * width;
-      const auto next = std::lower_bound(
-          stamps.begin() + static_cast<std::ptrdiff_t>(i) + 1,
-          stamps.begin() + static_cast<std::ptrdiff_t>(span.end), columnEnd,
-          [](StampSeconds s, double v) { return static_cast<double>(s) < v; });
+      const auto next =
+          std::lower_bound(stamps.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                           stamps.begin() + static_cast<std::ptrdiff_t>(span.end), columnEnd,
+                           [](StampSeconds s, double v) { return static_cast<double>(s) < v; });
       const auto j = static_cast<std::size_t>(next - stamps.begin());
       if (j - i <= kExactColumn)
         columns.exact(i, j);

@@ -19,7 +19,8 @@ void LineSplitter::feed(const char* data, std::size_t size, Sink& sink) {
   const char* p = data;
   const char* const end = data + size;
   while (p < end) {
-    const auto* lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+    const auto* lf =
+        static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
     if (!lf) {
       const std::size_t rest = static_cast<std::size_t>(end - p);
       if (skipping_) {

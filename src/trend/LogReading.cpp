@@ -17,8 +17,9 @@ class RecordSink : public LineSplitter::Sink {
 
   void line(std::string_view line, std::int64_t number) override {
     if (!parseLogLine(line, record_)) {
-      report_.bad.add(file_, number, line.empty() ? QStringLiteral("empty line")
-                                                  : QStringLiteral("not a log line"));
+      report_.bad.add(
+          file_, number,
+          line.empty() ? QStringLiteral("empty line") : QStringLiteral("not a log line"));
       return;
     }
     if (!filter_.accepts(record_.stamp)) return;
@@ -45,7 +46,8 @@ QString LogReading::unreadable(const QString& path) {
   if (!info.exists()) return QStringLiteral("%1: no such file").arg(path);
   if (info.isDir()) return QStringLiteral("%1: is a folder, not a log file").arg(path);
   QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) return QStringLiteral("%1: %2").arg(path, file.errorString());
+  if (!file.open(QIODevice::ReadOnly))
+    return QStringLiteral("%1: %2").arg(path, file.errorString());
   return {};
 }
 

@@ -8,7 +8,8 @@ namespace {
 
 std::optional<StampSeconds> optionStamp(const QString& text) {
   const QByteArray latin = text.toLatin1();
-  return parseStamp(std::string_view(latin.constData(), static_cast<std::size_t>(latin.size())), 'T');
+  return parseStamp(std::string_view(latin.constData(), static_cast<std::size_t>(latin.size())),
+                    'T');
 }
 
 }  // namespace
@@ -17,8 +18,10 @@ QString trendUsage() {
   return QStringLiteral(
       "Usage: brinewatch-trend [LOG...]\n"
       "       brinewatch-trend --csv OUT [--from T] [--to T] LOG...\n"
-      "       brinewatch-trend --png OUT [--size WxH] [--from T] [--to T] [--flagged-ordinary] LOG...\n"
-      "       brinewatch-trend --svg OUT [--size WxH] [--from T] [--to T] [--flagged-ordinary] LOG...\n"
+      "       brinewatch-trend --png OUT [--size WxH] [--from T] [--to T] [--flagged-ordinary] "
+      "LOG...\n"
+      "       brinewatch-trend --svg OUT [--size WxH] [--from T] [--to T] [--flagged-ordinary] "
+      "LOG...\n"
       "\n"
       "Shows Brinewatch log files as a chart of temperature against local time, or\n"
       "turns them into CSV, PNG or SVG without a window.\n"
@@ -63,8 +66,8 @@ TrendOptions parseTrendOptions(const QStringList& arguments) {
       o.flaggedAsOrdinary = true;
       continue;
     }
-    const bool takesValue =
-        a == u"--csv" || a == u"--png" || a == u"--svg" || a == u"--size" || a == u"--from" || a == u"--to";
+    const bool takesValue = a == u"--csv" || a == u"--png" || a == u"--svg" || a == u"--size" ||
+                            a == u"--from" || a == u"--to";
     if (!takesValue) return fail(QStringLiteral("unknown option %1").arg(a));
     if (i + 1 >= arguments.size()) return fail(QStringLiteral("%1 needs a value").arg(a));
     const QString value = arguments[++i];
@@ -86,8 +89,7 @@ TrendOptions parseTrendOptions(const QStringList& arguments) {
       sizeGiven = true;
     } else {
       const auto stamp = optionStamp(value);
-      if (!stamp)
-        return fail(QStringLiteral("%1 wants yyyy-MM-ddTHH:mm:ss, not %2").arg(a, value));
+      if (!stamp) return fail(QStringLiteral("%1 wants yyyy-MM-ddTHH:mm:ss, not %2").arg(a, value));
       (a == u"--from" ? o.filter.from : o.filter.to) = stamp;
     }
   }

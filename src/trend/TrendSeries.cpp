@@ -76,9 +76,9 @@ void TrendSeries::append(const LogRecord& record) {
   stamps_.push_back(record.stamp);
   const int sensors = sensorCount();
   for (int s = 0; s < sensors; ++s) {
-    values_[static_cast<std::size_t>(s)].push_back(
-        s < record.count ? record.values[static_cast<std::size_t>(s)]
-                         : std::numeric_limits<float>::quiet_NaN());
+    values_[static_cast<std::size_t>(s)].push_back(s < record.count
+                                                       ? record.values[static_cast<std::size_t>(s)]
+                                                       : std::numeric_limits<float>::quiet_NaN());
   }
   if ((index + 1) % kBlockLines == 0) {
     const std::size_t begin = index + 1 - kBlockLines;
@@ -131,9 +131,8 @@ std::size_t TrendSeries::nearest(double t) const {
   for (const Piece& p : pieces_) {
     const auto begin = stamps_.begin() + static_cast<std::ptrdiff_t>(p.begin);
     const auto end = stamps_.begin() + static_cast<std::ptrdiff_t>(p.end);
-    const auto at = std::lower_bound(begin, end, t, [](StampSeconds s, double v) {
-      return static_cast<double>(s) < v;
-    });
+    const auto at = std::lower_bound(
+        begin, end, t, [](StampSeconds s, double v) { return static_cast<double>(s) < v; });
     for (auto it : {at - (at != begin ? 1 : 0), at}) {
       if (it == end) continue;
       const double distance = std::fabs(static_cast<double>(*it) - t);

@@ -51,7 +51,9 @@ class TrendSeries {
   std::size_t size() const { return stamps_.size(); }
   int sensorCount() const { return static_cast<int>(values_.size()); }
   const std::vector<StampSeconds>& stamps() const { return stamps_; }
-  const std::vector<float>& values(int sensor) const { return values_[static_cast<std::size_t>(sensor)]; }
+  const std::vector<float>& values(int sensor) const {
+    return values_[static_cast<std::size_t>(sensor)];
+  }
   // The full blocks; the lines after the last full one have none yet.
   const std::vector<ReadingBlock>& blocks(int sensor) const {
     return blocks_[static_cast<std::size_t>(sensor)];

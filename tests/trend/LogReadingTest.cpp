@@ -26,9 +26,10 @@ class LogReadingTest : public ::testing::Test {
 
 TEST_F(LogReadingTest, MixedWidthsAnOlderRunAfterAGapAndACutLastLine_ReadAsWritten) {
   QByteArray log;
-  log += logLine(at(8, 10), {4.5f, 4.5f, 4.5f, 4.5f, 4.5f, 4.5f, 4.5f, 4.5f, 4.5f, 4.5f, 4.5f, 4.5f});
-  log += logLine(at(8, 10, 0, 9), {4.5f, 4.5f, 4.5f, 4.5f, 4.5f, 4.5f, 4.5f, 4.5f, 4.5f, 4.5f,
-                                   4.5f, 4.5f, 1, 2, 3, 16});
+  log +=
+      logLine(at(8, 10), {4.5f, 4.5f, 4.5f, 4.5f, 4.5f, 4.5f, 4.5f, 4.5f, 4.5f, 4.5f, 4.5f, 4.5f});
+  log += logLine(at(8, 10, 0, 9), {4.5f, 4.5f, 4.5f, 4.5f, 4.5f, 4.5f, 4.5f, 4.5f, 4.5f, 4.5f, 4.5f,
+                                   4.5f, 1, 2, 3, 16});
   // A crash cut the next line; the logger ended it before the next record.
   const QByteArray cut = logLine(at(8, 10, 0, 18), {4.5f, 4.5f, 4.5f});
   log += cut.left(30) + "\r\n";
@@ -54,10 +55,9 @@ TEST_F(LogReadingTest, FilesThatAreNotLogs_GetAMessageAndNoLines) {
   QByteArray binary(300000, '\0');
   for (int i = 0; i < binary.size(); ++i) binary[i] = static_cast<char>((i * 7919) % 251);
   const QString noLineEnd = folder.write(QStringLiteral("long.log"), QByteArray(20 << 20, 'x'));
-  const ReadReport report =
-      read({noLineEnd, folder.write(QStringLiteral("bin.dat"), binary),
-            folder.write(QStringLiteral("empty.log"), {}), QDir::tempPath(),
-            folder.path(QStringLiteral("gone.log"))});
+  const ReadReport report = read({noLineEnd, folder.write(QStringLiteral("bin.dat"), binary),
+                                  folder.write(QStringLiteral("empty.log"), {}), QDir::tempPath(),
+                                  folder.path(QStringLiteral("gone.log"))});
   EXPECT_EQ(report.lines, 0);
   EXPECT_GT(report.bad.count(), 0);
   ASSERT_EQ(report.errors.size(), 2);
@@ -78,15 +78,18 @@ TEST_F(LogReadingTest, DecimationAndStatistics_AgreeWithEveryReading) {
     r.count = i % 50 == 0 ? 1 : 2;
     for (int s = 0; s < 2; ++s) {
       const quint32 k = random.bounded(40);
-      r.values[static_cast<std::size_t>(s)] = k == 0 ? -1.0f : k == 1 ? 85.0f
-                                                     : static_cast<float>(random.bounded(160)) / 16.0f;
+      r.values[static_cast<std::size_t>(s)] = k == 0 ? -1.0f
+                                              : k == 1
+                                                  ? 85.0f
+                                                  : static_cast<float>(random.bounded(160)) / 16.0f;
     }
     series.append(r);
   }
   const double from = 1'000'000 + 9 * 3000.5, to = 1'000'000 + 9 * 17000.0;
   for (bool ordinary : {false, true}) {
-    const std::vector<SensorStatistics> stats = rangeStatistics(
-        series, static_cast<StampSeconds>(std::ceil(from)), static_cast<StampSeconds>(to), ordinary);
+    const std::vector<SensorStatistics> stats =
+        rangeStatistics(series, static_cast<StampSeconds>(std::ceil(from)),
+                        static_cast<StampSeconds>(to), ordinary);
     const DecimatedSensor d = decimate(series, 1, {from, to, 300, ordinary});
     double sum = 0, lo = 1e9, hi = -1e9;
     std::int64_t count = 0;

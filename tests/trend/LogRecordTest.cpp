@@ -3,6 +3,7 @@
 #include "TrendLogs.h"
 #include "trend/LineSplitter.h"
 #include "trend/LogRecord.h"
+#include "trend/StampSeconds.h"
 
 namespace bw {
 namespace {
@@ -13,13 +14,20 @@ std::string_view withoutLineEnd(const QByteArray& line) {
 
 float randomReading(QRandomGenerator& random) {
   switch (random.bounded(8)) {
-    case 0: return -1.0f;
-    case 1: return -2.0f;
-    case 2: return 85.0f;
-    case 3: return static_cast<float>(random.bounded(-800, 1200)) / 16.0f;  // DS18B20 steps
-    case 4: return static_cast<float>(random.generateDouble() * 200.0 - 100.0);
-    case 5: return static_cast<float>(random.generateDouble() * 1e-6);  // exponent form
-    default: return static_cast<float>(random.bounded(-30, 30));
+    case 0:
+      return -1.0f;
+    case 1:
+      return -2.0f;
+    case 2:
+      return 85.0f;
+    case 3:
+      return static_cast<float>(random.bounded(-800, 1200)) / 16.0f;  // DS18B20 steps
+    case 4:
+      return static_cast<float>(random.generateDouble() * 200.0 - 100.0);
+    case 5:
+      return static_cast<float>(random.generateDouble() * 1e-6);  // exponent form
+    default:
+      return static_cast<float>(random.bounded(-30, 30));
   }
 }
 
@@ -42,8 +50,9 @@ TEST(LogRecord, RandomLinesOfTheRecordLineCode_EveryValueAndTextRoundTrips) {
     for (int s = 0; s < count; ++s) {
       const auto slot = static_cast<std::size_t>(s);
       EXPECT_EQ(record.values[slot], readings[slot]) << line.constData();
-      EXPECT_EQ(QByteArray(record.texts[slot].data(), static_cast<qsizetype>(record.texts[slot].size())),
-                readingText(readings[slot]).trimmed());
+      EXPECT_EQ(
+          QByteArray(record.texts[slot].data(), static_cast<qsizetype>(record.texts[slot].size())),
+          readingText(readings[slot]).trimmed());
     }
   }
 }
@@ -55,22 +64,37 @@ TEST(LogRecord, LinesTheLoggerDoesNotWrite_AreRefused) {
   ASSERT_TRUE(parseLogLine(g, record));
   const std::vector<std::string> bad = {
       "",
-      g.substr(0, g.size() - 1),                          // last blank cut off
-      g.substr(0, 30),                                    // cut inside the padding
-      "2026-02-30" + g.substr(19),                        // no such day
+      g.substr(0, g.size() - 1),    // last blank cut off
+      g.substr(0, 30),              // cut inside the padding
+      "2026-02-30" + g.substr(19),  // no such day
       "2026-12-08 24:00:00" + g.substr(19),
       "2026-12-08T14:03:09" + g.substr(19),
-      std::string(g).replace(g.find(" , "), 3, "  ,"),   // separator off its zone
+      std::string(g).replace(g.find(" , "), 3, "  ,"),  // separator off its zone
       std::string(g).replace(g.find("4.5"), 3, "nan"),
       std::string(g).replace(g.find("4.5"), 3, "4,5"),
       std::string(g).replace(g.find("  "), 2, "\t "),
-      "\x7f" "ELF\x02\x01\x01",
+      "\x7f"
+      "ELF\x02\x01\x01",
   };
   for (const std::string& line : bad) EXPECT_FALSE(parseLogLine(line, record)) << line;
 
   Readings many{};
   const QByteArray seventeen = recordLine(test::at(8, 1), many, 17);
   EXPECT_FALSE(parseLogLine(withoutLineEnd(seventeen), record));
+}
+
+TEST(StampSeconds, EveryDayFrom1900To2100_ParsesAndWritesBack) {
+  char text[20] = {};
+  for (QDate d(1900, 1, 1); d.year() < 2100; d = d.addDays(1)) {
+    const QByteArray stamp = d.toString(QStringLiteral("yyyy-MM-dd 23:59:58")).toLatin1();
+    const auto seconds = parseStamp(stamp.toStdString(), ' ');
+    ASSERT_TRUE(seconds) << stamp.constData();
+    writeCsvStamp(*seconds, text);
+    ASSERT_EQ(QByteArray(text), d.toString(QStringLiteral("yyyy-MM-ddT23:59:58")).toLatin1());
+  }
+  EXPECT_FALSE(parseStamp("2027-02-29", ' '));
+  EXPECT_FALSE(parseStamp("1900-02-29", ' '));
+  EXPECT_TRUE(parseStamp("2000-02-29", ' '));
 }
 
 class Lines : public LineSplitter::Sink {

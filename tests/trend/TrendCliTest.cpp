@@ -53,16 +53,20 @@ TEST_F(TrendCli, Csv_OneRowPerLineInFileOrderWithTheReadingsAsTheyStand) {
             "2026-12-08T23:59:55,4.375,,,\n");
   EXPECT_TRUE(run.err.contains("a.log:4: not a log line")) << run.err.constData();
 
-  const Outcome ranged = trend({QStringLiteral("--csv"), folder.path(QStringLiteral("b.csv")),
-                            QStringLiteral("--from"), QStringLiteral("2026-12-08T23:59:55"),
-                            QStringLiteral("--to"), QStringLiteral("2026-12-08T23:59:59"), log()});
+  const Outcome ranged =
+      trend({QStringLiteral("--csv"), folder.path(QStringLiteral("b.csv")),
+             QStringLiteral("--from"), QStringLiteral("2026-12-08T23:59:55"),
+             QStringLiteral("--to"), QStringLiteral("2026-12-08T23:59:59"), log()});
   EXPECT_EQ(ranged.status, 0);
   EXPECT_EQ(folder.read(QStringLiteral("b.csv")), "time,sensor1\n2026-12-08T23:59:55,4.375\n");
 }
 
 TEST_F(TrendCli, PngAndSvg_DrawnWithoutADisplayAtTheSizeAsked) {
   const QString png = folder.path(QStringLiteral("a.png"));
-  EXPECT_EQ(trend({QStringLiteral("--png"), png, QStringLiteral("--size"), QStringLiteral("640x320"), log()}).status, 0);
+  EXPECT_EQ(trend({QStringLiteral("--png"), png, QStringLiteral("--size"),
+                   QStringLiteral("640x320"), log()})
+                .status,
+            0);
   EXPECT_EQ(QImage(png).size(), QSize(640, 320));
   const QString svg = folder.path(QStringLiteral("a.svg"));
   EXPECT_EQ(trend({QStringLiteral("--svg"), svg, log()}).status, 0);
@@ -73,13 +77,22 @@ TEST_F(TrendCli, ExitStatusesAndTheBadLineReport) {
   const QString out = folder.path(QStringLiteral("x.csv"));
   EXPECT_EQ(trend({QStringLiteral("--help")}).status, 0);
   EXPECT_EQ(trend({QStringLiteral("--csv"), out}).status, 1);
-  EXPECT_EQ(trend({QStringLiteral("--png"), out, QStringLiteral("--size"), QStringLiteral("big"), log()}).status, 1);
-  EXPECT_EQ(trend({QStringLiteral("--csv"), out, QStringLiteral("--from"), QStringLiteral("yesterday"), log()}).status, 1);
-  EXPECT_EQ(trend({QStringLiteral("--csv"), out, log(), folder.path(QStringLiteral("gone.log"))}).status, 2);
+  EXPECT_EQ(
+      trend({QStringLiteral("--png"), out, QStringLiteral("--size"), QStringLiteral("big"), log()})
+          .status,
+      1);
+  EXPECT_EQ(trend({QStringLiteral("--csv"), out, QStringLiteral("--from"),
+                   QStringLiteral("yesterday"), log()})
+                .status,
+            1);
+  EXPECT_EQ(
+      trend({QStringLiteral("--csv"), out, log(), folder.path(QStringLiteral("gone.log"))}).status,
+      2);
 
   QByteArray junk;
   for (int i = 0; i < 25; ++i) junk += "junk\r\n";
-  const Outcome none = trend({QStringLiteral("--csv"), out, folder.write(QStringLiteral("junk.log"), junk)});
+  const Outcome none =
+      trend({QStringLiteral("--csv"), out, folder.write(QStringLiteral("junk.log"), junk)});
   EXPECT_EQ(none.status, 3);
   EXPECT_FALSE(QFile::exists(out));
   const QList<QByteArray> lines = none.err.trimmed().split('\n');

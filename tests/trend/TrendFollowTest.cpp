@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QProcess>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -30,9 +31,10 @@ TEST(TrendFollow, LinesAnotherProcessAppends_ShowAndAHalfLineWaitsForItsEnd) {
   const QByteArray third = logLine(at(8, 10, 0, 18), {4.75f, 4.5f});
   QProcess writer;
   writer.start(QStringLiteral("/bin/sh"),
-               {QStringLiteral("-c"), QStringLiteral("printf '%s' \"$1\" >> \"$4\"; sleep 0.3; "
-                                                     "printf '%s' \"$2\" >> \"$4\"; sleep 1.5; "
-                                                     "printf '%s' \"$3\" >> \"$4\""),
+               {QStringLiteral("-c"),
+                QStringLiteral("printf '%s' \"$1\" >> \"$4\"; sleep 0.3; "
+                               "printf '%s' \"$2\" >> \"$4\"; sleep 1.5; "
+                               "printf '%s' \"$3\" >> \"$4\""),
                 QStringLiteral("sh"), QString::fromLatin1(second),
                 QString::fromLatin1(third.left(25)), QString::fromLatin1(third.mid(25)), path});
   ASSERT_TRUE(writer.waitForStarted());
@@ -49,6 +51,34 @@ TEST(TrendFollow, LinesAnotherProcessAppends_ShowAndAHalfLineWaitsForItsEnd) {
   QTRY_COMPARE_WITH_TIMEOUT(window.series().size(), 1u, 4000);
   EXPECT_EQ(window.series().values(0)[0], 1.0f);
   EXPECT_TRUE(window.following());
+}
+
+TEST(TrendWindowReading, ALargeFileCancelled_LeavesTheChartAsItWas) {
+  test::LogFolder folder;
+  const QString small = folder.write(QStringLiteral("small.log"), logLine(at(8, 10), {4.5f}));
+  QByteArray big;
+  for (int i = 0; i < 200000; ++i) big += logLine(at(8, 10).addSecs(9 * i), {4.5f, 4.5f, 4.5f});
+  const QString large = folder.write(QStringLiteral("large.log"), big);
+  TrendWindow window;
+  QSignalSpy loaded(&window, &TrendWindow::loaded);
+  window.openFiles({small});
+  ASSERT_TRUE(loaded.wait(10000));
+  window.openFiles({large});
+  EXPECT_TRUE(window.loading());
+  window.findChild<QPushButton*>()->click();  // the progress bar's Cancel
+  QTRY_VERIFY_WITH_TIMEOUT(!window.loading(), 10000);
+  EXPECT_EQ(window.series().size(), 1u);
+  EXPECT_TRUE(window.message().contains(QStringLiteral("cancelled")));
+}
+
+TEST(TrendWindowReading, AFileThatIsNoLog_SaysSoInTheWindow) {
+  test::LogFolder folder;
+  TrendWindow window;
+  QSignalSpy loaded(&window, &TrendWindow::loaded);
+  window.openFiles({folder.write(QStringLiteral("picture.png"), QByteArray("\x89PNG\r\n\x1a\n\0\0", 10))});
+  ASSERT_TRUE(loaded.wait(10000));
+  EXPECT_EQ(window.series().size(), 0u);
+  EXPECT_TRUE(window.message().contains(QStringLiteral("is not a Brinewatch log")));
 }
 
 }  // namespace

@@ -4,9 +4,11 @@
 
 namespace bw {
 
-
 LogLoad::LogLoad(const QStringList& files, bool holdLast, QObject* parent)
-    : QObject(parent), files_(files), holdLast_(holdLast), series_(std::make_unique<TrendSeries>()) {}
+    : QObject(parent),
+      files_(files),
+      holdLast_(holdLast),
+      series_(std::make_unique<TrendSeries>()) {}
 
 LogLoad::~LogLoad() {
   if (thread_) {
@@ -23,8 +25,8 @@ void LogLoad::start() {
     options.progress = [this](std::int64_t done, std::int64_t total) {
       const int permille = total > 0 ? static_cast<int>(done * 1000 / total) : 1000;
       if (permille_.exchange(permille) != permille)
-        QMetaObject::invokeMethod(this, [this, permille] { emit progress(permille); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, permille] { emit progress(permille); }, Qt::QueuedConnection);
     };
     report_ = readSeries(files_, *series_, options);
   });

@@ -141,9 +141,9 @@ void TrendPlot::refresh() {
 
 void TrendPlot::updateTicks() {
   const double span = xAxis->range().size();
-  ticker_->setDateTimeFormat(span > 3 * kDay     ? QStringLiteral("yyyy-MM-dd")
-                             : span > 600.0      ? QStringLiteral("MM-dd\nHH:mm")
-                                                 : QStringLiteral("HH:mm:ss"));
+  ticker_->setDateTimeFormat(span > 3 * kDay ? QStringLiteral("yyyy-MM-dd")
+                             : span > 600.0  ? QStringLiteral("MM-dd\nHH:mm")
+                                             : QStringLiteral("HH:mm:ss"));
 }
 
 void TrendPlot::markSetBacks() {

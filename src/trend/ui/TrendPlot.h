@@ -29,7 +29,8 @@ class TrendPlot : public QCustomPlot {
   void resetView();
   // Draws the series anew for the range in view.
   void refresh();
-  // Moves the range so that the latest line stays in view when it was.
+  // After lines were appended: moves the range on so that the latest line
+  // stays in view when the one before them, `previousLast`, was in view.
   void followEnd(StampSeconds previousLast);
 
   StampSeconds viewFrom() const;

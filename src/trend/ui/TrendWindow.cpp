@@ -25,10 +25,9 @@ const QString kSettingsApplication = QStringLiteral("Trend");
 QString filesTitle(const QStringList& files) {
   if (files.isEmpty()) return QStringLiteral("Brinewatch Trend");
   const QString first = QFileInfo(files.first()).fileName();
-  return files.size() == 1 ? QStringLiteral("%1 – Brinewatch Trend").arg(first)
-                           : QStringLiteral("%1 and %2 more – Brinewatch Trend")
-                                 .arg(first)
-                                 .arg(files.size() - 1);
+  return files.size() == 1
+             ? QStringLiteral("%1 – Brinewatch Trend").arg(first)
+             : QStringLiteral("%1 and %2 more – Brinewatch Trend").arg(first).arg(files.size() - 1);
 }
 
 QString reading(float v) {
@@ -95,8 +94,8 @@ TrendWindow::~TrendWindow() = default;
 void TrendWindow::buildMenus() {
   QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
   file->addAction(QStringLiteral("&Open…"), QKeySequence::Open, this, [this] {
-    const QStringList files = QFileDialog::getOpenFileNames(
-        this, QStringLiteral("Open Log Files"), QString(), kLogFilter);
+    const QStringList files = QFileDialog::getOpenFileNames(this, QStringLiteral("Open Log Files"),
+                                                            QString(), kLogFilter);
     if (!files.isEmpty()) openFiles(files);
   });
   recent_ = file->addMenu(QStringLiteral("Open &Recent"));
@@ -104,7 +103,8 @@ void TrendWindow::buildMenus() {
   QMenu* exportMenu = file->addMenu(QStringLiteral("&Export"));
   exportMenu->addAction(QStringLiteral("&PNG Picture…"), this, [this] { exportPicture(false); });
   exportMenu->addAction(QStringLiteral("&SVG Picture…"), this, [this] { exportPicture(true); });
-  exportMenu->addAction(QStringLiteral("&CSV of the Range in View…"), this, &TrendWindow::exportCsv);
+  exportMenu->addAction(QStringLiteral("&CSV of the Range in View…"), this,
+                        &TrendWindow::exportCsv);
   file->addSeparator();
   file->addAction(QStringLiteral("E&xit"), QKeySequence::Quit, this, &QWidget::close);
 
@@ -136,8 +136,6 @@ void TrendWindow::startLoad(const QStringList& files) {
   delete follower_;
   follower_ = nullptr;
   delete load_;
-  files_ = files;
-  setWindowTitle(filesTitle(files));
   load_ = new LogLoad(files, files.size() == 1, this);
   connect(load_, &LogLoad::progress, progress_, &QProgressBar::setValue);
   connect(load_, &LogLoad::finished, this, &TrendWindow::loadFinished);
@@ -157,9 +155,11 @@ void TrendWindow::loadFinished() {
   const ReadReport& report = load->report();
   if (report.cancelled) {
     say(QStringLiteral("Reading cancelled; the chart shows what it showed before."), false);
-    updateStatus();
+    setFollowing(follow_->isChecked());
     return;
   }
+  files_ = load->files();
+  setWindowTitle(filesTitle(files_));
   series_ = load->takeSeries();
   plot_->setSeries(series_.get());
   ends_ = report.ends;
@@ -204,22 +204,25 @@ void TrendWindow::setFollowing(bool on) {
     return;
   }
   const ReadReport::FileEnd end = ends_.front();
-  follower_ = new FileFollower(end.path, end.offset, end.nextLine,
-                               [this](const LogRecord& r) { series_->append(r); }, this);
+  shownLast_ = series_->last();
+  follower_ = new FileFollower(
+      end.path, end.offset, end.nextLine, [this](const LogRecord& r) { series_->append(r); }, this);
   connect(follower_, &FileFollower::appended, this, [this] {
-    const StampSeconds before = plot_->viewTo();
-    plot_->followEnd(before);
+    plot_->followEnd(shownLast_);
+    shownLast_ = series_->last();
     updateStatistics();
     updateStatus();
     emit linesAppended();
   });
   connect(follower_, &FileFollower::badLine, this, [this](std::int64_t line, const QString& why) {
     ++badLines_;
-    if (badReport_.size() < 20) badReport_ << QStringLiteral("%1:%2: %3").arg(files_.value(0)).arg(line).arg(why);
+    if (badReport_.size() < 20)
+      badReport_ << QStringLiteral("%1:%2: %3").arg(files_.value(0)).arg(line).arg(why);
     updateStatus();
   });
   connect(follower_, &FileFollower::replaced, this, [this] {
-    say(QStringLiteral("The file was truncated or replaced; reading it again from the start."), false);
+    say(QStringLiteral("The file was truncated or replaced; reading it again from the start."),
+        false);
     follower_->deleteLater();
     follower_ = nullptr;
     startLoad(files_);
@@ -282,9 +285,8 @@ void TrendWindow::exportCsv() {
   if (path.isEmpty() || files_.isEmpty()) return;
   const StampFilter filter{plot_->viewFrom(), plot_->viewTo()};
   auto result = std::make_shared<CsvResult>();
-  QThread* thread = QThread::create([files = files_, path, filter, result] {
-    *result = writeCsv(files, path, filter);
-  });
+  QThread* thread = QThread::create(
+      [files = files_, path, filter, result] { *result = writeCsv(files, path, filter); });
   connect(thread, &QThread::finished, this, [this, thread, result, path] {
     thread->deleteLater();
     if (!result->writeError.isEmpty() || !result->report.errors.isEmpty())
@@ -292,7 +294,9 @@ void TrendWindow::exportCsv() {
     else if (result->report.lines == 0)
       say(QStringLiteral("No log line lies in the range in view; nothing written."), true);
     else
-      say(QStringLiteral("Wrote %L1 lines to %2.").arg(result->report.lines).arg(QFileInfo(path).fileName()),
+      say(QStringLiteral("Wrote %L1 lines to %2.")
+              .arg(result->report.lines)
+              .arg(QFileInfo(path).fileName()),
           false);
   });
   say(QStringLiteral("Writing %1…").arg(QFileInfo(path).fileName()), false);
@@ -317,8 +321,7 @@ void TrendWindow::fillRecentMenu() {
   const QStringList recent = QSettings(kSettingsOrganisation, kSettingsApplication)
                                  .value(QStringLiteral("recentFiles"))
                                  .toStringList();
-  for (const QString& f : recent)
-    recent_->addAction(f, this, [this, f] { openFiles({f}); });
+  for (const QString& f : recent) recent_->addAction(f, this, [this, f] { openFiles({f}); });
   recent_->setEnabled(!recent.isEmpty());
 }
 

@@ -74,6 +74,7 @@ class TrendWindow : public QMainWindow {
   LogLoad* load_ = nullptr;
   FileFollower* follower_ = nullptr;
   bool firstView_ = true;
+  StampSeconds shownLast_ = 0;  // the latest stamp before lines were appended
 };
 
 }  // namespace bw
