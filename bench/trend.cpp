@@ -1,0 +1,260 @@
+// The trend viewer at the scale of a year: twelve-sensor lines at one cycle
+// per 9.1 s, written with the logger's own record-line code, then read,
+// held, drawn and turned into CSV, with `wc -l` on the same file as the
+// floor for reading. Drawing is timed for the whole year and for each zoom
+// step, decimation and the chart library's redraw together; the same
+// decimated year is drawn by the other chart library beside it where it is
+// built in.
+//
+//   bench_trend [--lines N] [--dir DIR] [--runs N] [--log FILE]
+//
+// --log keeps the generated file at FILE, or reads FILE when it is there.
+
+#include <QApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <vector>
+
+#ifdef BRINEWATCH_BENCH_QT_CHARTS
+#include <QChart>
+#include <QChartView>
+#include <QDateTimeAxis>
+#include <QLineSeries>
+#include <QValueAxis>
+#endif
+
+#include "BenchSupport.h"
+#include "acquisition/RecordLine.h"
+#include "trend/ColumnDecimator.h"
+#include "trend/CsvExport.h"
+#include "trend/SeriesReading.h"
+#include "trend/ui/TrendPlot.h"
+
+namespace {
+
+using bw::bench::median;
+using bw::bench::printSummary;
+using bw::bench::Stopwatch;
+
+constexpr int kSensors = 12;
+constexpr double kCycleSeconds = 9.1;
+constexpr QSize kChartSize{1200, 600};
+constexpr int kZoomSteps = 30;
+constexpr double kZoomFactor = 0.75;  // one wheel step's worth, and some
+
+struct Options {
+  qint64 lines = 3'465'000;  // a year at 9.1 s
+  QString dir;
+  QString log;
+  int runs = 3;
+};
+
+Options parse(const QStringList& args) {
+  Options o;
+  for (int i = 1; i + 1 < args.size(); i += 2) {
+    if (args[i] == u"--lines") o.lines = args[i + 1].toLongLong();
+    if (args[i] == u"--dir") o.dir = args[i + 1];
+    if (args[i] == u"--runs") o.runs = std::max(1, args[i + 1].toInt());
+    if (args[i] == u"--log") o.log = args[i + 1];
+  }
+  return o;
+}
+
+// Brine temperatures: a slow walk in DS18B20 steps of 1/16 °C, and now and
+// then the marks -1, -2 and the power-up 85.
+qint64 writeYear(const QString& path, qint64 lines) {
+  QFile file(path);
+  if (!file.open(QIODevice::WriteOnly)) return -1;
+  QRandomGenerator random(20261208);
+  std::array<int, kSensors> sixteenths{};
+  for (int s = 0; s < kSensors; ++s) sixteenths[static_cast<std::size_t>(s)] = 64 + s * 3;
+  const QDateTime start(QDate(2026, 1, 1), QTime(0, 0), Qt::UTC);
+  QByteArray batch;
+  bw::Readings readings{};
+  for (qint64 i = 0; i < lines; ++i) {
+    for (int s = 0; s < kSensors; ++s) {
+      int& t = sixteenths[static_cast<std::size_t>(s)];
+      t += static_cast<int>(random.bounded(3)) - 1;
+      t = std::clamp(t, -60, 200);
+      const quint32 mark = random.bounded(20000);
+      readings[static_cast<std::size_t>(s)] = mark == 0   ? -1.0f
+                                              : mark == 1 ? -2.0f
+                                              : mark == 2 ? 85.0f
+                                                          : static_cast<float>(t) / 16.0f;
+    }
+    const auto seconds = static_cast<qint64>(static_cast<double>(i) * kCycleSeconds);
+    batch += bw::recordLine(start.addSecs(seconds), readings, kSensors);
+    if (batch.size() > (4 << 20)) {
+      file.write(batch);
+      batch.clear();
+    }
+  }
+  file.write(batch);
+  return file.size();
+}
+
+double timeWcL(const QString& path) {
+  Stopwatch watch;
+  QProcess wc;
+  wc.start(QStringLiteral("wc"), {QStringLiteral("-l"), path});
+  wc.waitForFinished(-1);
+  return watch.seconds();
+}
+
+// Decimation and a full redraw of the chart into its buffer.
+double timeRedraw(bw::TrendPlot& plot, double from, double to) {
+  Stopwatch watch;
+  plot.xAxis->setRange(from, to);  // decimates through the range signal
+  plot.replot(QCustomPlot::rpImmediateRefresh);
+  return watch.seconds() * 1000.0;
+}
+
+// bench/run-all's summary line for a figure that must reach its target.
+void printAtLeast(const char* what, double value, const char* unit, double target) {
+  std::printf("summary: %s = %.3g %s (target >= %g: %s)\n", what, value, unit, target,
+              value >= target ? "met" : "MISSED");
+  std::fflush(stdout);
+}
+
+#ifdef BRINEWATCH_BENCH_QT_CHARTS
+// The same decimated year through the other library: series filled, then
+// the scene drawn into an image of the chart's size.
+double timeQtCharts(const bw::TrendSeries& series, double from, double to, int columns) {
+  auto* chart = new QChart;  // the view owns it
+  chart->legend()->setVisible(true);
+  auto* x = new QValueAxis;
+  auto* y = new QValueAxis;
+  chart->addAxis(x, Qt::AlignBottom);
+  chart->addAxis(y, Qt::AlignLeft);
+  x->setRange(from, to);
+  y->setRange(-5, 15);
+  std::vector<QLineSeries*> lines;
+  for (int s = 0; s < series.sensorCount(); ++s) {
+    auto* line = new QLineSeries;
+    chart->addSeries(line);
+    line->attachAxis(x);
+    line->attachAxis(y);
+    lines.push_back(line);
+  }
+  QChartView view(chart);
+  view.resize(kChartSize);
+  QImage image(kChartSize, QImage::Format_RGB32);
+  std::vector<double> times;
+  for (int run = 0; run < 3; ++run) {
+    Stopwatch watch;
+    for (int s = 0; s < series.sensorCount(); ++s) {
+      const bw::DecimatedSensor d = bw::decimate(series, s, {from, to, columns, false});
+      QList<QPointF> points;
+      points.reserve(static_cast<qsizetype>(d.x.size()));
+      for (std::size_t i = 0; i < d.x.size(); ++i)
+        if (!std::isnan(d.y[i])) points.append(QPointF(d.x[i], d.y[i]));
+      lines[static_cast<std::size_t>(s)]->replace(points);
+    }
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    view.render(&painter);
+    times.push_back(watch.seconds() * 1000.0);
+  }
+  return median(times);
+}
+#endif
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  const Options o = parse(app.arguments());
+  QTemporaryDir temp(o.dir.isEmpty() ? QDir::tempPath() + QStringLiteral("/bench_trend-XXXXXX")
+                                     : o.dir + QStringLiteral("/bench_trend-XXXXXX"));
+  const QString log = o.log.isEmpty() ? temp.filePath(QStringLiteral("year.log")) : o.log;
+
+  Stopwatch watch;
+  const qint64 bytes = QFileInfo::exists(log) ? QFileInfo(log).size() : writeYear(log, o.lines);
+  if (bytes < 0) {
+    std::printf("cannot write %s\n", qPrintable(log));
+    return 1;
+  }
+  const double mb = static_cast<double>(bytes) / 1e6;
+  std::printf("log: %s, %.1f MB, ready in %.1f s\n", qPrintable(log), mb, watch.seconds());
+
+  // Reading, warm page cache for both: the file was just written.
+  timeWcL(log);
+  std::vector<double> wcTimes, readTimes;
+  std::unique_ptr<bw::TrendSeries> series;
+  bw::ReadReport report;
+  for (int run = 0; run < o.runs; ++run) {
+    wcTimes.push_back(timeWcL(log));
+    auto fresh = std::make_unique<bw::TrendSeries>();
+    const qint64 rssBefore = bw::bench::selfRssKiB();
+    Stopwatch read;
+    report = bw::readSeries({log}, *fresh);
+    readTimes.push_back(read.seconds());
+    if (run == 0)
+      std::printf("resident memory grew by %.1f MB while reading\n",
+                  static_cast<double>(bw::bench::selfRssKiB() - rssBefore) / 1024.0);
+    series = std::move(fresh);
+  }
+  const double wc = median(wcTimes);
+  const double read = median(readTimes);
+  std::printf(
+      "reading: %.2f s (%.0f MB/s), wc -l %.2f s (%.0f MB/s): %.1f times wc -l; "
+      "%lld lines, %lld not log lines\n",
+      read, mb / read, wc, mb / wc, read / wc, static_cast<long long>(report.lines),
+      static_cast<long long>(report.bad.count()));
+  printAtLeast("trend reading", mb / read, "MB/s", 200);
+  printSummary("trend reading against wc -l", read / wc, "times", 5, "<= 5");
+  const double perLine =
+      static_cast<double>(series->bytesHeld()) / static_cast<double>(series->size());
+  std::printf("memory: %.1f bytes per line held (%zu bytes for %zu lines)\n", perLine,
+              series->bytesHeld(), series->size());
+  printSummary("trend memory per 12-reading line", perLine, "bytes", 64, "<= 64");
+
+  // Drawing: the whole year, then zoom steps into its middle.
+  bw::TrendPlot plot;
+  plot.resize(kChartSize);
+  plot.setSeries(series.get());
+  plot.resetView();
+  plot.replot(QCustomPlot::rpImmediateRefresh);
+  const double from = plot.xAxis->range().lower;
+  const double to = plot.xAxis->range().upper;
+  std::vector<double> whole;
+  for (int run = 0; run < 5; ++run) whole.push_back(timeRedraw(plot, from + run * 1e-3, to));
+  std::vector<double> zoom;
+  double half = (to - from) / 2;
+  const double middle = from + half;
+  for (int step = 0; step < kZoomSteps; ++step) {
+    half *= kZoomFactor;
+    zoom.push_back(timeRedraw(plot, middle - half, middle + half));
+  }
+  const double wholeMs = median(whole);
+  const double zoomMax = *std::max_element(zoom.begin(), zoom.end());
+  std::printf(
+      "drawing (QCustomPlot, %dx%d): whole year %.1f ms median; %d zoom steps down to "
+      "%.0f s in view: median %.1f ms, slowest %.1f ms\n",
+      kChartSize.width(), kChartSize.height(), wholeMs, kZoomSteps, 2 * half, median(zoom),
+      zoomMax);
+  printSummary("trend redraw of the whole year", wholeMs, "ms", 50, "<= 50");
+  printSummary("trend slowest zoom step", zoomMax, "ms", 50, "<= 50");
+#ifdef BRINEWATCH_BENCH_QT_CHARTS
+  std::printf("drawing (Qt Charts, same decimated year): %.1f ms median\n",
+              timeQtCharts(*series, from, to, plot.axisRect()->width()));
+#endif
+  series.reset();
+
+  // CSV of the whole year.
+  const QString csv = temp.filePath(QStringLiteral("year.csv"));
+  Stopwatch csvWatch;
+  const bw::CsvResult result = bw::writeCsv({log}, csv, {});
+  const double csvSeconds = csvWatch.seconds();
+  std::printf("CSV: %.2f s, %.0f MB/s of log, %.1f MB written, %lld rows\n", csvSeconds,
+              mb / csvSeconds, static_cast<double>(QFileInfo(csv).size()) / 1e6,
+              static_cast<long long>(result.report.lines));
+  printAtLeast("trend CSV of the whole year", mb / csvSeconds, "MB/s", 100);
+  return 0;
+}

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include "trend/LogReading.h"
+
+namespace bw {
+
+struct CsvResult {
+  ReadReport report;
+  QString writeError;  // empty when OUT was written or there was nothing to write
+};
+
+// Writes `time,sensor1,…,sensorN` (N the most readings a taken line holds)
+// and one row per log line in file order: the stamp as yyyy-MM-ddTHH:mm:ss,
+// each reading's text as it stands in the log, an empty cell where a line
+// holds fewer. Two passes over the logs: the header needs N before the
+// first row. Nothing is written when no line is taken.
+CsvResult writeCsv(const QStringList& logs, const QString& out, const StampFilter& filter,
+                   const std::atomic_bool* cancel = nullptr);
+
+}  // namespace bw

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "trend/TrendSeries.h"
+
+namespace bw {
+
+struct SensorStatistics {
+  double min = 0;
+  double max = 0;
+  double mean = 0;
+  std::int64_t count = 0;
+};
+
+// Per sensor, over the lines stamped within [from, to]. Flagged readings are
+// left out unless they count as ordinary.
+std::vector<SensorStatistics> rangeStatistics(const TrendSeries& series, StampSeconds from,
+                                              StampSeconds to, bool flaggedAsOrdinary);
+
+}  // namespace bw

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "trend/LogReading.h"
+#include "trend/TrendSeries.h"
+
+namespace bw {
+
+struct SeriesReadOptions {
+  StampFilter filter;
+  bool holdLast = false;
+  const std::atomic_bool* cancel = nullptr;
+  LogReading::Progress progress;
+};
+
+// Reads log files into `series`, each file a piece of its own, with room
+// reserved from the first lines' length so the columns do not grow by
+// doubling (which would hold up to twice the memory).
+ReadReport readSeries(const QStringList& files, TrendSeries& series,
+                      const SeriesReadOptions& options = {});
+
+}  // namespace bw

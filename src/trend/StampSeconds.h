@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QDateTime>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace bw {
+
+// Stamps are local wall-clock time without an offset. They are kept as
+// seconds counted on that wall clock from 1970-01-01 00:00, with no time zone
+// applied: a clock set back then simply reads earlier, as the log does.
+using StampSeconds = std::int64_t;
+
+// "yyyy-MM-dd", or "yyyy-MM-dd" + `separator` + "HH:mm:ss", nothing more.
+std::optional<StampSeconds> parseStamp(std::string_view text, char separator);
+
+// Writes "yyyy-MM-ddTHH:mm:ss" (19 characters) at `out`.
+void writeCsvStamp(StampSeconds stamp, char* out);
+
+// The wall-clock date and time the seconds stand for, as a QDateTime in UTC
+// so that no zone shifts it again.
+QDateTime stampDateTime(StampSeconds stamp);
+StampSeconds stampOf(const QDateTime& wallClock);
+
+}  // namespace bw

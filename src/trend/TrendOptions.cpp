@@ -1,0 +1,105 @@
+#include "trend/TrendOptions.h"
+
+#include <QRegularExpression>
+
+namespace bw {
+
+namespace {
+
+std::optional<StampSeconds> optionStamp(const QString& text) {
+  const QByteArray latin = text.toLatin1();
+  return parseStamp(std::string_view(latin.constData(), static_cast<std::size_t>(latin.size())),
+                    'T');
+}
+
+}  // namespace
+
+QString trendUsage() {
+  return QStringLiteral(
+      "Usage: brinewatch-trend [LOG...]\n"
+      "       brinewatch-trend --csv OUT [--from T] [--to T] LOG...\n"
+      "       brinewatch-trend --png OUT [--size WxH] [--from T] [--to T] [--flagged-ordinary] "
+      "LOG...\n"
+      "       brinewatch-trend --svg OUT [--size WxH] [--from T] [--to T] [--flagged-ordinary] "
+      "LOG...\n"
+      "\n"
+      "Shows Brinewatch log files as a chart of temperature against local time, or\n"
+      "turns them into CSV, PNG or SVG without a window.\n"
+      "\n"
+      "  --csv OUT           write CSV: time,sensor1,...,sensorN, one row per log line\n"
+      "  --png OUT           draw the chart of the whole range as a PNG picture\n"
+      "  --svg OUT           draw it as an SVG picture\n"
+      "  --size WxH          picture size in pixels (default 1200x600)\n"
+      "  --from T, --to T    only lines stamped from/to T, inclusive; T is\n"
+      "                      yyyy-MM-ddTHH:mm:ss or yyyy-MM-dd (midnight)\n"
+      "  --flagged-ordinary  draw readings of -1, -2 and 85 as ordinary readings\n"
+      "  --help              this text\n"
+      "\n"
+      "Exit status: 0 at least one log line read, 1 usage error, 2 a file cannot\n"
+      "be read, 3 no log line could be read. Lines that are not log lines are\n"
+      "reported on standard error (the first 20, then a count).\n");
+}
+
+TrendOptions parseTrendOptions(const QStringList& arguments) {
+  TrendOptions o;
+  const auto fail = [&o](const QString& why) {
+    o.error = why;
+    return o;
+  };
+  bool optionsEnded = false;
+  bool sizeGiven = false;
+  for (int i = 0; i < arguments.size(); ++i) {
+    const QString& a = arguments[i];
+    if (optionsEnded || !a.startsWith(u'-') || a == u'-') {
+      o.logs << a;
+      continue;
+    }
+    if (a == u"--") {
+      optionsEnded = true;
+      continue;
+    }
+    if (a == u"--help" || a == u"-h") {
+      o.mode = TrendOptions::Mode::kHelp;
+      return o;
+    }
+    if (a == u"--flagged-ordinary") {
+      o.flaggedAsOrdinary = true;
+      continue;
+    }
+    const bool takesValue = a == u"--csv" || a == u"--png" || a == u"--svg" || a == u"--size" ||
+                            a == u"--from" || a == u"--to";
+    if (!takesValue) return fail(QStringLiteral("unknown option %1").arg(a));
+    if (i + 1 >= arguments.size()) return fail(QStringLiteral("%1 needs a value").arg(a));
+    const QString value = arguments[++i];
+    if (a == u"--csv" || a == u"--png" || a == u"--svg") {
+      if (o.mode != TrendOptions::Mode::kWindow)
+        return fail(QStringLiteral("only one of --csv, --png and --svg at a time"));
+      o.mode = a == u"--csv"   ? TrendOptions::Mode::kCsv
+               : a == u"--png" ? TrendOptions::Mode::kPng
+                               : TrendOptions::Mode::kSvg;
+      o.out = value;
+    } else if (a == u"--size") {
+      static const QRegularExpression form(QStringLiteral("^([0-9]{1,5})x([0-9]{1,5})$"));
+      const auto m = form.match(value);
+      const int w = m.hasMatch() ? m.captured(1).toInt() : 0;
+      const int h = m.hasMatch() ? m.captured(2).toInt() : 0;
+      if (w < 100 || h < 100 || w > 16384 || h > 16384)
+        return fail(QStringLiteral("--size wants WxH, each from 100 to 16384, not %1").arg(value));
+      o.size = QSize(w, h);
+      sizeGiven = true;
+    } else {
+      const auto stamp = optionStamp(value);
+      if (!stamp) return fail(QStringLiteral("%1 wants yyyy-MM-ddTHH:mm:ss, not %2").arg(a, value));
+      (a == u"--from" ? o.filter.from : o.filter.to) = stamp;
+    }
+  }
+  const bool picture = o.mode == TrendOptions::Mode::kPng || o.mode == TrendOptions::Mode::kSvg;
+  if (!picture && sizeGiven) return fail(QStringLiteral("--size goes with --png or --svg"));
+  if (o.mode != TrendOptions::Mode::kWindow && o.logs.isEmpty())
+    return fail(QStringLiteral("no log file given"));
+  if (o.filter.from && o.filter.to && *o.filter.from > *o.filter.to)
+    return fail(QStringLiteral("--from is later than --to"));
+  return o;
+}
+
+}  // namespace bw

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QSize>
+#include <QString>
+#include <QStringList>
+
+#include "trend/LogReading.h"
+
+namespace bw {
+
+// Exit statuses of the command-line forms.
+enum class TrendExit : int { kRead = 0, kUsage = 1, kUnreadable = 2, kNoLines = 3 };
+
+// The command line: no mode opens the window on the logs given, if any.
+struct TrendOptions {
+  enum class Mode { kWindow, kHelp, kCsv, kPng, kSvg };
+  Mode mode = Mode::kWindow;
+  QString out;
+  QSize size{1200, 600};
+  StampFilter filter;
+  bool flaggedAsOrdinary = false;
+  QStringList logs;
+  QString error;  // a usage error; the mode is then meaningless
+};
+
+TrendOptions parseTrendOptions(const QStringList& arguments);  // without the program name
+QString trendUsage();
+
+}  // namespace bw

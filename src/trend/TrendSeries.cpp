@@ -1,0 +1,158 @@
+#include "trend/TrendSeries.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
+
+namespace bw {
+
+namespace {
+
+// A year's columns are hundreds of megabytes written once, front to back:
+// in huge pages the kernel faults them in 512 times less often.
+template <typename T>
+void adviseHugePages(const std::vector<T>& v) {
+#ifdef __linux__
+  constexpr std::uintptr_t kHuge = 2u << 20;
+  const auto begin = reinterpret_cast<std::uintptr_t>(v.data());
+  const std::uintptr_t end = begin + v.capacity() * sizeof(T);
+  const std::uintptr_t first = (begin + kHuge - 1) & ~(kHuge - 1);
+  const std::uintptr_t last = end & ~(kHuge - 1);
+  if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+#else
+  (void)v;
+#endif
+}
+
+// Summed up once a block is full: only full blocks are ever read.
+ReadingBlock summary(const float* values) {
+  ReadingBlock block;
+  for (std::size_t i = 0; i < kBlockLines; ++i) {
+    const float value = values[i];
+    if (std::isnan(value)) continue;
+    if (isFlagged(value)) {
+      block.minusOne += value == -1.0f;
+      block.minusTwo += value == -2.0f;
+      block.eightyFive += value == 85.0f;
+      continue;
+    }
+    block.min = std::min(block.min, value);
+    block.max = std::max(block.max, value);
+    block.sum += static_cast<double>(value);
+    ++block.count;
+  }
+  return block;
+}
+
+}  // namespace
+
+void TrendSeries::addSensor() {
+  std::vector<float> column;
+  column.reserve(std::max(reserved_, stamps_.capacity()));
+  adviseHugePages(column);
+  column.assign(stamps_.size(), std::numeric_limits<float>::quiet_NaN());
+  values_.push_back(std::move(column));
+  std::vector<ReadingBlock> blocks;
+  blocks.reserve(std::max(reserved_, stamps_.capacity()) / kBlockLines + 1);
+  blocks.resize(stamps_.size() / kBlockLines);
+  blocks_.push_back(std::move(blocks));
+}
+
+void TrendSeries::append(const LogRecord& record) {
+  while (sensorCount() < record.count) addSensor();
+  const std::size_t index = stamps_.size();
+  const bool goesBack = !stamps_.empty() && record.stamp < stamps_.back();
+  if (goesBack && !breakNext_) setBacks_.push_back(index);
+  if (breakNext_ || goesBack ||
+      (!stamps_.empty() && record.stamp - stamps_.back() > kLongestJoinedGap.count())) {
+    pieces_.push_back({index, index});
+    breakNext_ = false;
+  }
+  ++pieces_.back().end;
+  stamps_.push_back(record.stamp);
+  const int sensors = sensorCount();
+  for (int s = 0; s < sensors; ++s) {
+    values_[static_cast<std::size_t>(s)].push_back(s < record.count
+                                                       ? record.values[static_cast<std::size_t>(s)]
+                                                       : std::numeric_limits<float>::quiet_NaN());
+  }
+  if ((index + 1) % kBlockLines == 0) {
+    const std::size_t begin = index + 1 - kBlockLines;
+    for (int s = 0; s < sensors; ++s) {
+      const auto slot = static_cast<std::size_t>(s);
+      blocks_[slot].push_back(summary(values_[slot].data() + begin));
+    }
+  }
+}
+
+void TrendSeries::clear() {
+  *this = TrendSeries();
+}
+
+void TrendSeries::reserve(std::size_t lines) {
+  reserved_ = lines;
+  stamps_.reserve(lines);
+  adviseHugePages(stamps_);
+  for (auto& column : values_) {
+    column.reserve(lines);
+    adviseHugePages(column);
+  }
+  for (auto& blocks : blocks_) blocks.reserve(lines / kBlockLines + 1);
+}
+
+StampSeconds TrendSeries::first() const {
+  StampSeconds t = std::numeric_limits<StampSeconds>::max();
+  for (const Piece& p : pieces_) t = std::min(t, stamps_[p.begin]);
+  return t;
+}
+
+StampSeconds TrendSeries::last() const {
+  StampSeconds t = std::numeric_limits<StampSeconds>::min();
+  for (const Piece& p : pieces_) t = std::max(t, stamps_[p.end - 1]);
+  return t;
+}
+
+TrendSeries::Piece TrendSeries::span(const Piece& piece, StampSeconds from, StampSeconds to) const {
+  const auto begin = stamps_.begin() + static_cast<std::ptrdiff_t>(piece.begin);
+  const auto end = stamps_.begin() + static_cast<std::ptrdiff_t>(piece.end);
+  const auto lo = std::lower_bound(begin, end, from);
+  const auto hi = std::upper_bound(lo, end, to);
+  return {static_cast<std::size_t>(lo - stamps_.begin()),
+          static_cast<std::size_t>(hi - stamps_.begin())};
+}
+
+std::size_t TrendSeries::nearest(double t) const {
+  std::size_t best = size();
+  double bestDistance = std::numeric_limits<double>::infinity();
+  for (const Piece& p : pieces_) {
+    const auto begin = stamps_.begin() + static_cast<std::ptrdiff_t>(p.begin);
+    const auto end = stamps_.begin() + static_cast<std::ptrdiff_t>(p.end);
+    const auto at = std::lower_bound(
+        begin, end, t, [](StampSeconds s, double v) { return static_cast<double>(s) < v; });
+    for (auto it : {at - (at != begin ? 1 : 0), at}) {
+      if (it == end) continue;
+      const double distance = std::fabs(static_cast<double>(*it) - t);
+      // On a tie the later line wins: after a clock set back, what was
+      // logged last.
+      if (distance <= bestDistance) {
+        bestDistance = distance;
+        best = static_cast<std::size_t>(it - stamps_.begin());
+      }
+    }
+  }
+  return best;
+}
+
+std::size_t TrendSeries::bytesHeld() const {
+  std::size_t bytes = stamps_.capacity() * sizeof(StampSeconds);
+  for (const auto& column : values_) bytes += column.capacity() * sizeof(float);
+  for (const auto& blocks : blocks_) bytes += blocks.capacity() * sizeof(ReadingBlock);
+  bytes += pieces_.capacity() * sizeof(Piece) + setBacks_.capacity() * sizeof(std::size_t);
+  return bytes;
+}
+
+}  // namespace bw

@@ -1,0 +1,41 @@
+#include "trend/ui/StatisticsTable.h"
+
+#include <QHeaderView>
+
+namespace bw {
+
+StatisticsTable::StatisticsTable(QWidget* parent) : QTableWidget(parent) {
+  setColumnCount(5);
+  setHorizontalHeaderLabels({QStringLiteral("Sensor"), QStringLiteral("Minimum"),
+                             QStringLiteral("Maximum"), QStringLiteral("Mean"),
+                             QStringLiteral("Count")});
+  verticalHeader()->setVisible(false);
+  setEditTriggers(QAbstractItemView::NoEditTriggers);
+  setSelectionMode(QAbstractItemView::NoSelection);
+  horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+}
+
+void StatisticsTable::showStatistics(const std::vector<SensorStatistics>& statistics,
+                                     const std::vector<bool>& visible) {
+  setRowCount(0);
+  for (std::size_t s = 0; s < statistics.size(); ++s) {
+    if (s < visible.size() && !visible[s]) continue;
+    const SensorStatistics& st = statistics[s];
+    const int row = rowCount();
+    insertRow(row);
+    const auto cell = [&](int column, const QString& text) {
+      auto* item = new QTableWidgetItem(text);
+      item->setTextAlignment(column == 0 ? Qt::AlignLeft | Qt::AlignVCenter
+                                         : Qt::AlignRight | Qt::AlignVCenter);
+      setItem(row, column, item);
+    };
+    const bool any = st.count > 0;
+    cell(0, QStringLiteral("Sensor %1").arg(s + 1));
+    cell(1, any ? QString::number(st.min, 'f', 4) : QStringLiteral("–"));
+    cell(2, any ? QString::number(st.max, 'f', 4) : QStringLiteral("–"));
+    cell(3, any ? QString::number(st.mean, 'f', 4) : QStringLiteral("–"));
+    cell(4, QString::number(st.count));
+  }
+}
+
+}  // namespace bw

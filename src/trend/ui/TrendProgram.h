@@ -1,0 +1,9 @@
+#pragma once
+
+namespace bw {
+
+// The whole of brinewatch-trend: the command-line forms without a window
+// (and without a display), or the window on the logs given.
+int runTrend(int argc, char** argv);
+
+}  // namespace bw

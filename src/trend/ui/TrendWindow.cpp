@@ -1,0 +1,328 @@
+#include "trend/ui/TrendWindow.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMenuBar>
+#include <QSettings>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QThread>
+#include <QVBoxLayout>
+
+#include "trend/CsvExport.h"
+#include "trend/RangeStatistics.h"
+
+namespace bw {
+
+namespace {
+
+constexpr int kRecentFiles = 8;
+const QString kLogFilter = QStringLiteral("Log files (*.log *.txt *.dat);;All files (*)");
+
+const QString kSettingsOrganisation = QStringLiteral("Brinewatch");
+const QString kSettingsApplication = QStringLiteral("Trend");
+
+QString filesTitle(const QStringList& files) {
+  if (files.isEmpty()) return QStringLiteral("Brinewatch Trend");
+  const QString first = QFileInfo(files.first()).fileName();
+  return files.size() == 1
+             ? QStringLiteral("%1 – Brinewatch Trend").arg(first)
+             : QStringLiteral("%1 and %2 more – Brinewatch Trend").arg(first).arg(files.size() - 1);
+}
+
+QString reading(float v) {
+  if (std::isnan(v)) return QStringLiteral("–");
+  const QString text = QString::number(static_cast<double>(v), 'g', 7);
+  return isFlagged(v) ? text + QStringLiteral(" (flagged)") : text;
+}
+
+}  // namespace
+
+TrendWindow::TrendWindow(QWidget* parent)
+    : QMainWindow(parent),
+      series_(std::make_unique<TrendSeries>()),
+      plot_(new TrendPlot),
+      table_(new StatisticsTable),
+      cursor_(new QLabel),
+      message_(new QLabel),
+      status_(new QLabel),
+      progress_(new QProgressBar),
+      cancel_(new QPushButton(QStringLiteral("Cancel"))) {
+  setWindowTitle(filesTitle({}));
+  message_->setWordWrap(true);
+  message_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  message_->hide();
+  cursor_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  cursor_->setWordWrap(true);
+  plot_->setMinimumSize(400, 250);
+  plot_->setSeries(series_.get());
+  plot_->setToolTip(QStringLiteral("Wheel: zoom · drag: move · Shift+drag: zoom to a box"));
+
+  auto* chartSide = new QWidget;
+  auto* layout = new QVBoxLayout(chartSide);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(message_);
+  layout->addWidget(plot_, 1);
+  layout->addWidget(cursor_);
+  auto* splitter = new QSplitter(Qt::Horizontal);
+  splitter->addWidget(chartSide);
+  splitter->addWidget(table_);
+  splitter->setStretchFactor(0, 1);
+  table_->setMinimumWidth(380);
+  setCentralWidget(splitter);
+
+  progress_->setRange(0, 1000);
+  progress_->setMaximumWidth(200);
+  statusBar()->addWidget(status_, 1);
+  statusBar()->addPermanentWidget(progress_);
+  statusBar()->addPermanentWidget(cancel_);
+  progress_->hide();
+  cancel_->hide();
+  connect(cancel_, &QPushButton::clicked, this, [this] {
+    if (load_) load_->cancel();
+  });
+
+  buildMenus();
+  connect(plot_, &TrendPlot::viewChanged, this, &TrendWindow::updateStatistics);
+  connect(plot_, &TrendPlot::cursorAt, this, &TrendWindow::showCursor);
+  plot_->resetView();
+  resize(1100, 650);
+}
+
+TrendWindow::~TrendWindow() = default;
+
+void TrendWindow::buildMenus() {
+  QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+  file->addAction(QStringLiteral("&Open…"), QKeySequence::Open, this, [this] {
+    const QStringList files = QFileDialog::getOpenFileNames(this, QStringLiteral("Open Log Files"),
+                                                            QString(), kLogFilter);
+    if (!files.isEmpty()) openFiles(files);
+  });
+  recent_ = file->addMenu(QStringLiteral("Open &Recent"));
+  fillRecentMenu();
+  QMenu* exportMenu = file->addMenu(QStringLiteral("&Export"));
+  exportMenu->addAction(QStringLiteral("&PNG Picture…"), this, [this] { exportPicture(false); });
+  exportMenu->addAction(QStringLiteral("&SVG Picture…"), this, [this] { exportPicture(true); });
+  exportMenu->addAction(QStringLiteral("&CSV of the Range in View…"), this,
+                        &TrendWindow::exportCsv);
+  file->addSeparator();
+  file->addAction(QStringLiteral("E&xit"), QKeySequence::Quit, this, &QWidget::close);
+
+  QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+  follow_ = view->addAction(QStringLiteral("&Follow"));
+  follow_->setCheckable(true);
+  follow_->setEnabled(false);
+  follow_->setStatusTip(QStringLiteral("Show lines as they are appended to the file"));
+  connect(follow_, &QAction::toggled, this, &TrendWindow::setFollowing);
+  flagged_ = view->addAction(QStringLiteral("Count -1, -2 and 85 as &Readings"));
+  flagged_->setCheckable(true);
+  flagged_->setStatusTip(QStringLiteral(
+      "Draw and count the logger's marks and the power-up value as ordinary readings"));
+  connect(flagged_, &QAction::toggled, this, [this](bool on) {
+    plot_->setFlaggedAsOrdinary(on);
+    updateStatistics();
+  });
+  view->addAction(QStringLiteral("Reset &View"), QKeySequence(Qt::Key_Home), plot_,
+                  &TrendPlot::resetView);
+}
+
+void TrendWindow::openFiles(const QStringList& files) {
+  firstView_ = true;
+  rememberRecent(files);
+  startLoad(files);
+}
+
+void TrendWindow::startLoad(const QStringList& files) {
+  delete follower_;
+  follower_ = nullptr;
+  delete load_;
+  load_ = new LogLoad(files, files.size() == 1, this);
+  connect(load_, &LogLoad::progress, progress_, &QProgressBar::setValue);
+  connect(load_, &LogLoad::finished, this, &TrendWindow::loadFinished);
+  progress_->setValue(0);
+  progress_->show();
+  cancel_->show();
+  status_->setText(QStringLiteral("Reading…"));
+  load_->start();
+}
+
+void TrendWindow::loadFinished() {
+  LogLoad* load = load_;
+  load_ = nullptr;
+  load->deleteLater();
+  progress_->hide();
+  cancel_->hide();
+  const ReadReport& report = load->report();
+  if (report.cancelled) {
+    say(QStringLiteral("Reading cancelled; the chart shows what it showed before."), false);
+    setFollowing(follow_->isChecked());
+    return;
+  }
+  files_ = load->files();
+  setWindowTitle(filesTitle(files_));
+  series_ = load->takeSeries();
+  plot_->setSeries(series_.get());
+  ends_ = report.ends;
+  badLines_ = report.bad.count();
+  badReport_ = report.bad.report();
+  QStringList problems = report.errors;
+  if (report.lines == 0 && report.errors.size() < files_.size())
+    problems << QStringLiteral("No log lines found: %1 is not a Brinewatch log.")
+                    .arg(files_.size() == 1 ? QFileInfo(files_.first()).fileName()
+                                            : QStringLiteral("none of the files"));
+  if (badLines_ > 0)
+    problems << QStringLiteral("%1 lines are not log lines and were left out (first: %2).")
+                    .arg(badLines_)
+                    .arg(badReport_.value(0));
+  if (problems.isEmpty())
+    say({}, false);
+  else
+    say(problems.join(u'\n'), true);
+
+  if (firstView_) {
+    plot_->resetView();
+    firstView_ = false;
+  } else {
+    plot_->refresh();
+  }
+  updateStatistics();
+  const bool one = files_.size() == 1 && report.errors.isEmpty();
+  follow_->setEnabled(one);
+  if (one && !follow_->isChecked())
+    follow_->setChecked(true);  // starts following through the toggle
+  else
+    setFollowing(one && follow_->isChecked());
+  updateStatus();
+  emit loaded();
+}
+
+void TrendWindow::setFollowing(bool on) {
+  delete follower_;
+  follower_ = nullptr;
+  if (!on || loading() || ends_.size() != 1) {
+    updateStatus();
+    return;
+  }
+  const ReadReport::FileEnd end = ends_.front();
+  shownLast_ = series_->last();
+  follower_ = new FileFollower(
+      end.path, end.offset, end.nextLine, [this](const LogRecord& r) { series_->append(r); }, this);
+  connect(follower_, &FileFollower::appended, this, [this] {
+    plot_->followEnd(shownLast_);
+    shownLast_ = series_->last();
+    updateStatistics();
+    updateStatus();
+    emit linesAppended();
+  });
+  connect(follower_, &FileFollower::badLine, this, [this](std::int64_t line, const QString& why) {
+    ++badLines_;
+    if (badReport_.size() < 20)
+      badReport_ << QStringLiteral("%1:%2: %3").arg(files_.value(0)).arg(line).arg(why);
+    updateStatus();
+  });
+  connect(follower_, &FileFollower::replaced, this, [this] {
+    say(QStringLiteral("The file was truncated or replaced; reading it again from the start."),
+        false);
+    follower_->deleteLater();
+    follower_ = nullptr;
+    startLoad(files_);
+  });
+  updateStatus();
+}
+
+void TrendWindow::showCursor(double t) {
+  if (series_->size() == 0) return;
+  QString text = stampDateTime(static_cast<StampSeconds>(std::llround(t)))
+                     .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+  const std::size_t at = series_->nearest(t);
+  if (at < series_->size()) {
+    text += QStringLiteral("  ·  line at ") +
+            stampDateTime(series_->stamps()[at]).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    for (int s = 0; s < series_->sensorCount(); ++s) {
+      if (!plot_->sensorVisible(s)) continue;
+      text += QStringLiteral("  ·  %1: %2").arg(s + 1).arg(reading(series_->values(s)[at]));
+    }
+  }
+  cursor_->setText(text);
+}
+
+void TrendWindow::updateStatistics() {
+  std::vector<bool> visible;
+  for (int s = 0; s < series_->sensorCount(); ++s) visible.push_back(plot_->sensorVisible(s));
+  table_->showStatistics(
+      rangeStatistics(*series_, plot_->viewFrom(), plot_->viewTo(), flagged_->isChecked()),
+      visible);
+}
+
+void TrendWindow::updateStatus() {
+  QString text = QStringLiteral("%L1 lines").arg(series_->size());
+  if (badLines_ > 0) text += QStringLiteral(", %L1 not log lines").arg(badLines_);
+  if (follower_) text += QStringLiteral(" · following");
+  status_->setText(text);
+  status_->setToolTip(badReport_.join(u'\n'));
+}
+
+void TrendWindow::say(const QString& text, bool problem) {
+  message_->setText(text);
+  message_->setStyleSheet(problem ? QStringLiteral("color: #a00000;") : QString());
+  message_->setVisible(!text.isEmpty());
+}
+
+void TrendWindow::exportPicture(bool svg) {
+  const QString path = QFileDialog::getSaveFileName(
+      this, svg ? QStringLiteral("Export SVG") : QStringLiteral("Export PNG"), QString(),
+      svg ? QStringLiteral("SVG pictures (*.svg)") : QStringLiteral("PNG pictures (*.png)"));
+  if (path.isEmpty()) return;
+  if (plot_->savePicture(path, plot_->size(), svg))
+    say(QStringLiteral("Saved %1.").arg(QFileInfo(path).fileName()), false);
+  else
+    say(QStringLiteral("%1 could not be written.").arg(path), true);
+}
+
+void TrendWindow::exportCsv() {
+  const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Export CSV"), QString(),
+                                                    QStringLiteral("CSV files (*.csv)"));
+  if (path.isEmpty() || files_.isEmpty()) return;
+  const StampFilter filter{plot_->viewFrom(), plot_->viewTo()};
+  auto result = std::make_shared<CsvResult>();
+  QThread* thread = QThread::create(
+      [files = files_, path, filter, result] { *result = writeCsv(files, path, filter); });
+  connect(thread, &QThread::finished, this, [this, thread, result, path] {
+    thread->deleteLater();
+    if (!result->writeError.isEmpty() || !result->report.errors.isEmpty())
+      say(QStringList(result->report.errors + QStringList(result->writeError)).join(u'\n'), true);
+    else if (result->report.lines == 0)
+      say(QStringLiteral("No log line lies in the range in view; nothing written."), true);
+    else
+      say(QStringLiteral("Wrote %L1 lines to %2.")
+              .arg(result->report.lines)
+              .arg(QFileInfo(path).fileName()),
+          false);
+  });
+  say(QStringLiteral("Writing %1…").arg(QFileInfo(path).fileName()), false);
+  thread->start();
+}
+
+void TrendWindow::rememberRecent(const QStringList& files) {
+  QSettings s(kSettingsOrganisation, kSettingsApplication);
+  QStringList recent = s.value(QStringLiteral("recentFiles")).toStringList();
+  for (const QString& f : files) {
+    const QString absolute = QFileInfo(f).absoluteFilePath();
+    recent.removeAll(absolute);
+    recent.prepend(absolute);
+  }
+  while (recent.size() > kRecentFiles) recent.removeLast();
+  s.setValue(QStringLiteral("recentFiles"), recent);
+  fillRecentMenu();
+}
+
+void TrendWindow::fillRecentMenu() {
+  recent_->clear();
+  const QStringList recent = QSettings(kSettingsOrganisation, kSettingsApplication)
+                                 .value(QStringLiteral("recentFiles"))
+                                 .toStringList();
+  for (const QString& f : recent) recent_->addAction(f, this, [this, f] { openFiles({f}); });
+  recent_->setEnabled(!recent.isEmpty());
+}
+
+}  // namespace bw

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QLabel>
+#include <QMainWindow>
+#include <QProgressBar>
+#include <QPushButton>
+#include <memory>
+
+#include "trend/FileFollower.h"
+#include "trend/TrendSeries.h"
+#include "trend/ui/LogLoad.h"
+#include "trend/ui/StatisticsTable.h"
+#include "trend/ui/TrendPlot.h"
+
+class QAction;
+class QMenu;
+
+namespace bw {
+
+// The trend viewer's window: the chart, the cursor read-out, the statistics
+// of the range in view, and the file, export and view commands.
+class TrendWindow : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  explicit TrendWindow(QWidget* parent = nullptr);
+  ~TrendWindow() override;
+
+  // Reads the files anew on a worker thread; Follow goes on for one file.
+  void openFiles(const QStringList& files);
+
+  TrendPlot* plot() const { return plot_; }
+  const TrendSeries& series() const { return *series_; }
+  bool loading() const { return load_ != nullptr; }
+  bool following() const { return follower_ != nullptr; }
+  QString message() const { return message_->text(); }
+  QAction* followAction() const { return follow_; }
+  QAction* flaggedAction() const { return flagged_; }
+
+ signals:
+  void loaded();
+  void linesAppended();
+
+ private:
+  void buildMenus();
+  void startLoad(const QStringList& files);
+  void loadFinished();
+  void setFollowing(bool on);
+  void showCursor(double t);
+  void updateStatistics();
+  void updateStatus();
+  void exportPicture(bool svg);
+  void exportCsv();
+  void rememberRecent(const QStringList& files);
+  void fillRecentMenu();
+  void say(const QString& text, bool problem);
+
+  std::unique_ptr<TrendSeries> series_;
+  QStringList files_;
+  std::vector<ReadReport::FileEnd> ends_;
+  std::int64_t badLines_ = 0;
+  QStringList badReport_;
+
+  TrendPlot* plot_;
+  StatisticsTable* table_;
+  QLabel* cursor_;
+  QLabel* message_;
+  QLabel* status_;
+  QProgressBar* progress_;
+  QPushButton* cancel_;
+  QAction* follow_ = nullptr;
+  QAction* flagged_ = nullptr;
+  QMenu* recent_ = nullptr;
+  LogLoad* load_ = nullptr;
+  FileFollower* follower_ = nullptr;
+  bool firstView_ = true;
+  StampSeconds shownLast_ = 0;  // the latest stamp before lines were appended
+};
+
+}  // namespace bw

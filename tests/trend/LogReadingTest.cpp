@@ -1,0 +1,128 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+
+#include "TrendLogs.h"
+#include "trend/ColumnDecimator.h"
+#include "trend/RangeStatistics.h"
+#include "trend/SeriesReading.h"
+
+namespace bw {
+namespace {
+
+using test::at;
+using test::logLine;
+
+class LogReadingTest : public ::testing::Test {
+ protected:
+  ReadReport read(const QStringList& files, bool holdLast = false) {
+    SeriesReadOptions options;
+    options.holdLast = holdLast;
+    return readSeries(files, series, options);
+  }
+  test::LogFolder folder;
+  TrendSeries series;
+};
+
+TEST_F(LogReadingTest, MixedWidthsAnOlderRunAfterAGapAndACutLastLine_ReadAsWritten) {
+  QByteArray log;
+  log +=
+      logLine(at(8, 10), {4.5f, 4.5f, 4.5f, 4.5f, 4.5f, 4.5f, 4.5f, 4.5f, 4.5f, 4.5f, 4.5f, 4.5f});
+  log += logLine(at(8, 10, 0, 9), {4.5f, 4.5f, 4.5f, 4.5f, 4.5f, 4.5f, 4.5f, 4.5f, 4.5f, 4.5f, 4.5f,
+                                   4.5f, 1, 2, 3, 16});
+  // A crash cut the next line; the logger ended it before the next record.
+  const QByteArray cut = logLine(at(8, 10, 0, 18), {4.5f, 4.5f, 4.5f});
+  log += cut.left(30) + "\r\n";
+  log += logLine(at(8, 9, 30), {3.0f});  // the clock set back half an hour
+  log += logLine(at(28, 9), {2.0f});     // then weeks later
+  log += cut.left(40);                   // and cut again, at the end
+  const ReadReport report = read({folder.write(QStringLiteral("a.log"), log)});
+
+  EXPECT_EQ(report.lines, 4);
+  EXPECT_EQ(report.bad.count(), 2);
+  EXPECT_TRUE(report.bad.report().at(0).endsWith(QStringLiteral(":3: not a log line")));
+  EXPECT_TRUE(report.bad.report().at(1).contains(QStringLiteral(":6: last line has no line end")));
+  ASSERT_EQ(series.sensorCount(), 16);
+  EXPECT_TRUE(std::isnan(series.values(15)[0]));
+  EXPECT_EQ(series.values(15)[1], 16.0f);
+  EXPECT_EQ(series.values(0)[3], 2.0f);
+  ASSERT_EQ(series.pieces().size(), 3u);  // the set-back and the gap end pieces
+  EXPECT_EQ(series.setBacks(), std::vector<std::size_t>{2});
+  EXPECT_EQ(report.ends.at(0).offset, log.size() - 40);
+}
+
+TEST_F(LogReadingTest, FilesThatAreNotLogs_GetAMessageAndNoLines) {
+  QByteArray binary(300000, '\0');
+  for (int i = 0; i < binary.size(); ++i) binary[i] = static_cast<char>((i * 7919) % 251);
+  const QString noLineEnd = folder.write(QStringLiteral("long.log"), QByteArray(20 << 20, 'x'));
+  const ReadReport report = read({noLineEnd, folder.write(QStringLiteral("bin.dat"), binary),
+                                  folder.write(QStringLiteral("empty.log"), {}), QDir::tempPath(),
+                                  folder.path(QStringLiteral("gone.log"))});
+  EXPECT_EQ(report.lines, 0);
+  EXPECT_GT(report.bad.count(), 0);
+  ASSERT_EQ(report.errors.size(), 2);
+  EXPECT_TRUE(report.errors[0].contains(QStringLiteral("is a folder")));
+  EXPECT_TRUE(report.errors[1].contains(QStringLiteral("no such file")));
+  EXPECT_TRUE(report.bad.report().join(u'\n').contains(QStringLiteral("long.log:1:")));
+}
+
+// Decimation and statistics against every reading, over random data with
+// flagged readings, lines of fewer readings and the clock set back.
+TEST_F(LogReadingTest, DecimationAndStatistics_AgreeWithEveryReading) {
+  QRandomGenerator random(3);
+  LogRecord r;
+  StampSeconds t = 1'000'000;
+  for (int i = 0; i < 20000; ++i) {
+    t += i == 12000 ? -3600 : 9;
+    r.stamp = t;
+    r.count = i % 50 == 0 ? 1 : 2;
+    for (int s = 0; s < 2; ++s) {
+      const quint32 k = random.bounded(40);
+      r.values[static_cast<std::size_t>(s)] = k == 0 ? -1.0f
+                                              : k == 1
+                                                  ? 85.0f
+                                                  : static_cast<float>(random.bounded(160)) / 16.0f;
+    }
+    series.append(r);
+  }
+  const double from = 1'000'000 + 9 * 3000.5, to = 1'000'000 + 9 * 17000.0;
+  for (bool ordinary : {false, true}) {
+    const std::vector<SensorStatistics> stats =
+        rangeStatistics(series, static_cast<StampSeconds>(std::ceil(from)),
+                        static_cast<StampSeconds>(to), ordinary);
+    const DecimatedSensor d = decimate(series, 1, {from, to, 300, ordinary});
+    double sum = 0, lo = 1e9, hi = -1e9;
+    std::int64_t count = 0;
+    bool sawFlag = false;
+    for (std::size_t p = 0; p < series.pieces().size(); ++p) {
+      for (std::size_t i = series.pieces()[p].begin; i < series.pieces()[p].end; ++i) {
+        const double x = static_cast<double>(series.stamps()[i]);
+        const float v = series.values(1)[i];
+        if (x < from || x > to || std::isnan(v)) continue;
+        if (!ordinary && isFlagged(v)) {
+          sawFlag = true;
+          continue;
+        }
+        sum += v, lo = std::min<double>(lo, v), hi = std::max<double>(hi, v), ++count;
+      }
+    }
+    EXPECT_EQ(stats[1].count, count);
+    EXPECT_DOUBLE_EQ(stats[1].mean, sum / static_cast<double>(count));
+    EXPECT_EQ(stats[1].min, lo);
+    EXPECT_EQ(stats[1].max, hi);
+    EXPECT_EQ(!d.flagX.empty(), sawFlag);
+    // The drawn line reaches the extremes and no further, from a few points per column.
+    double drawnLo = 1e9, drawnHi = -1e9;
+    for (std::size_t i = 0; i < d.x.size(); ++i)
+      if (d.x[i] >= from && d.x[i] <= to && !std::isnan(d.y[i]))
+        drawnLo = std::min(drawnLo, d.y[i]), drawnHi = std::max(drawnHi, d.y[i]);
+    EXPECT_EQ(drawnLo, lo);
+    EXPECT_EQ(drawnHi, hi);
+    EXPECT_LE(d.x.size(), 4 * 300 * series.pieces().size() + 8 * 300);
+    EXPECT_EQ(std::count_if(d.y.begin(), d.y.end(), [](double y) { return std::isnan(y); }),
+              static_cast<long>(series.pieces().size()));
+  }
+}
+
+}  // namespace
+}  // namespace bw
