@@ -10,10 +10,12 @@
 //
 // With --adapter refusing nothing listens on the adapter's port, so every
 // query is refused at once: what the program costs while its adapter is
-// down.
+// down. With --adapter failing the simulator answers every query at once
+// with an HTTP 500 error page (the reading is -2): what a broken adapter
+// costs.
 //
 //   bench_program_cpu [--seconds N] [--warmup N] [--platform offscreen|xvfb|both]
-//                     [--adapter answering|refusing]
+//                     [--adapter answering|refusing|failing]
 
 #include "BenchSupport.h"
 #include "BrinewatchConfig.h"
@@ -50,6 +52,7 @@ struct Options {
   std::chrono::seconds warmup{5};
   QStringList platforms{QStringLiteral("offscreen"), QStringLiteral("xvfb")};
   bool refusing = false;
+  bool failing = false;
 };
 
 struct Snapshot {
@@ -115,10 +118,13 @@ bool measure(const QString& platform, const Options& options, const QString& add
   if (!options.refusing) {
     simulator.setStandardOutputFile(simLog);
     simulator.setStandardErrorFile(QProcess::nullDevice());
-    simulator.start(QStringLiteral(BRINEWATCH_ADAPTER_SIM),
-                    {QStringLiteral("--listen"), address, QStringLiteral("--port"), port,
-                     QStringLiteral("--conversion-ms"), QString::number(kConversionTime.count()),
-                     QStringLiteral("--log-requests")});
+    QStringList arguments{QStringLiteral("--listen"), address, QStringLiteral("--port"), port,
+                          QStringLiteral("--conversion-ms"),
+                          QString::number(options.failing ? 0 : kConversionTime.count()),
+                          QStringLiteral("--log-requests")};
+    for (int slot = 0; options.failing && slot < 16; ++slot)
+      arguments << QStringLiteral("--fault") << QStringLiteral("%1=http-error").arg(slot);
+    simulator.start(QStringLiteral(BRINEWATCH_ADAPTER_SIM), arguments);
     while (!fileHas(simLog, "listening on") && clock.elapsed() < kStartTimeout)
       std::this_thread::sleep_for(kPollInterval);
   }
@@ -206,6 +212,9 @@ bool measure(const QString& platform, const Options& options, const QString& add
   }
   if (options.refusing) {
     std::printf("\n%-9s  adapter refusing every query\n", "");
+  } else if (options.failing) {
+    std::printf("\n%-9s  simulator requests %d, each an instant HTTP 500 page (%.1f per s)\n",
+                "", requests, requests / wall);
   } else {
     std::printf(
         "\n%-9s  simulator requests %d (%.0f expected at %lld ms each), first request "
@@ -215,7 +224,8 @@ bool measure(const QString& platform, const Options& options, const QString& add
   }
   std::fflush(stdout);
   const std::string what =
-      "program CPU, " + platform.toStdString() + (options.refusing ? ", adapter refusing" : "");
+      "program CPU, " + platform.toStdString() +
+      (options.refusing ? ", adapter refusing" : options.failing ? ", adapter failing" : "");
   bw::bench::printSummary(what.c_str(), percent, "% of one core", 3.0, "< 3 %");
   return true;
 }
@@ -233,8 +243,10 @@ bool parseOptions(int argc, char** argv, Options& options) {
       options.platforms = QStringList{QString::fromStdString(value)};
     } else if (arg == "--platform" && value == "both") {
       // the default
-    } else if (arg == "--adapter" && (value == "answering" || value == "refusing")) {
+    } else if (arg == "--adapter" &&
+               (value == "answering" || value == "refusing" || value == "failing")) {
       options.refusing = value == "refusing";
+      options.failing = value == "failing";
     } else {
       return false;
     }
@@ -249,7 +261,7 @@ int main(int argc, char** argv) {
   if (!parseOptions(argc, argv, options)) {
     std::fprintf(stderr,
                  "usage: %s [--seconds N] [--warmup N] [--platform offscreen|xvfb|both] "
-                 "[--adapter answering|refusing]\n",
+                 "[--adapter answering|refusing|failing]\n",
                  argv[0]);
     return 2;
   }
@@ -287,7 +299,9 @@ int main(int argc, char** argv) {
   std::printf(
       "program CPU, whole process tree, %% of one core; the adapter %s %lld ms per "
       "query; %lld s measured after %lld s warm-up\n",
-      options.refusing ? "refuses, instead of taking" : "takes",
+      options.refusing  ? "refuses, instead of taking"
+      : options.failing ? "fails at once, instead of taking"
+                        : "takes",
       static_cast<long long>(kConversionTime.count()),
       static_cast<long long>(options.measured.count()),
       static_cast<long long>(options.warmup.count()));
