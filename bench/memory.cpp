@@ -154,7 +154,8 @@ int main(int argc, char** argv) {
                 static_cast<long long>(p.rssKiB), static_cast<long long>(p.heapKiB),
                 static_cast<long long>(p.helpersKiB));
   std::printf("address history entries: %d, simulator requests: %d, message boxes: %d\n",
-              form.cboAddress->count(), sim.requestCount(), window.messages.shown);
+              form.cboAddress->count(), sim.requestCount(),
+              static_cast<int>(window.s.messages.texts.size()));
 #ifdef BRINEWATCH_WEBENGINE_PAGE_VIEW
   if (auto* engine = dynamic_cast<bw::WebEnginePageView*>(form.brwWebBrowser)) {
     const auto& c = engine->counts();

@@ -4,9 +4,9 @@
 
 namespace bw {
 
-bool QtFileProbe::isPlainFile(const QString& path) const {
+bool isPlainFile(const QString& path) {
   const QFileInfo info(path);
-  return info.exists() && info.isFile() && !info.isHidden() && !info.isDir();
+  return info.exists() && info.isFile() && !info.isHidden();
 }
 
 }  // namespace bw

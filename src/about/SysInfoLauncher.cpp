@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "about/FileProbe.h"
 #include "about/GeneralFormat.h"
 
 namespace bw {
@@ -38,9 +39,8 @@ uint codePageCode(QChar c) {
 
 }  // namespace
 
-SysInfoLauncher::SysInfoLauncher(Registry& registry, FileProbe& files, ProgramStarter& starter,
-                                 MessageBox& messages)
-    : registry_(registry), files_(files), starter_(starter), messages_(messages) {}
+SysInfoLauncher::SysInfoLauncher(Registry& registry, ProgramStarter& starter, MessageBox& messages)
+    : registry_(registry), starter_(starter), messages_(messages) {}
 
 bool SysInfoLauncher::getKeyValue(RegKey root, const QString& keyName, const QString& subKeyRef,
                                   QString& keyVal) {
@@ -99,7 +99,7 @@ void SysInfoLauncher::startSysInfo(QWidget* owner) {
     // On Windows the backslash joins folder and file; elsewhere it is part
     // of the file name, as the registry entry has it.
     const QString candidate = path + QLatin1String(kSysInfoProgram);
-    if (!files_.isPlainFile(candidate)) {
+    if (!isPlainFile(candidate)) {
       reportUnavailable(owner);
       return;
     }

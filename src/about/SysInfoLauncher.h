@@ -2,10 +2,10 @@
 
 #include <QString>
 
-#include "about/FileProbe.h"
 #include "about/ProgramStarter.h"
+#include "platform/MessageBox.h"
 #include "platform/registry/Registry.h"
-#include "platform/ui/MessageBox.h"
+#include "platform/registry/SysInfoEntry.h"
 
 class QWidget;
 
@@ -14,14 +14,6 @@ namespace bw {
 // The message shown whenever the system information program cannot be found
 // or started.
 inline constexpr char kSysInfoUnavailable[] = "System Information Is Unavailable At This Time";
-
-// Where the registry says the system information program is: the program's
-// own path, or else the folder it was installed to.
-inline constexpr char kSysInfoKey[] = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
-inline constexpr char kSysInfoValue[] = "PATH";
-inline constexpr char kSysInfoLocationKey[] = "SOFTWARE\\Microsoft\\Shared Tools Location";
-inline constexpr char kSysInfoLocationValue[] = "MSINFO";
-inline constexpr char kSysInfoProgram[] = "\\MSINFO32.EXE";
 
 // Finds the system information program through the registry and starts it.
 // Uses only the interfaces it is given, so it runs without a window.
@@ -36,8 +28,7 @@ class SysInfoLauncher {
   // Bytes read of a value; larger values are not read at all.
   static constexpr RegDword kValueBufferSize = 1024;
 
-  SysInfoLauncher(Registry& registry, FileProbe& files, ProgramStarter& starter,
-                  MessageBox& messages);
+  SysInfoLauncher(Registry& registry, ProgramStarter& starter, MessageBox& messages);
 
   // Reads value `subKeyRef` of key `keyName` below `root` into `keyVal`. False,
   // with `keyVal` empty, when the key cannot be opened with kLookupAccess, the
@@ -58,7 +49,6 @@ class SysInfoLauncher {
   void reportUnavailable(QWidget* owner);
 
   Registry& registry_;
-  FileProbe& files_;
   ProgramStarter& starter_;
   MessageBox& messages_;
 };

@@ -46,7 +46,6 @@ class PollingLoop : public QObject {
   int sensorCount() const { return sensorCount_; }
   qint16 recordNumber() const { return recordNumber_; }
   const Readings& readings() const { return readings_; }
-  float workingReading() const { return workingReading_; }
 
  signals:
   void stopRequested();

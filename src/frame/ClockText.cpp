@@ -4,11 +4,11 @@
 
 namespace bw {
 
-QString ClockText::date(const QLocale& locale, const QDate& date) {
+QString clockDateText(const QLocale& locale, const QDate& date) {
   return locale.toString(date, QLocale::ShortFormat);
 }
 
-QString ClockText::time(const QLocale& locale, const QTime& time) {
+QString clockTimeText(const QLocale& locale, const QTime& time) {
   QString format = locale.timeFormat(QLocale::ShortFormat);
   // Seconds and their fractions, with the separator before them.
   static const QRegularExpression seconds(QStringLiteral("[^a-zA-Z' ]?s{1,2}([^a-zA-Z' ]?z+)?"));

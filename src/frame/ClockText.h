@@ -7,13 +7,11 @@
 
 namespace bw {
 
-// The status bar's date and time as the locale writes them in short form.
-class ClockText {
- public:
-  static QString date(const QLocale& locale, const QDate& date);
-  // Without seconds even where the short form has them: the panel changes
-  // once a minute, and seconds standing still would read as a hang.
-  static QString time(const QLocale& locale, const QTime& time);
-};
+// The status bar's date as the locale writes it in short form.
+QString clockDateText(const QLocale& locale, const QDate& date);
+// The status bar's time in the locale's short form, without seconds even
+// where the short form has them: the panel changes once a minute, and
+// seconds standing still would read as a hang.
+QString clockTimeText(const QLocale& locale, const QTime& time);
 
 }  // namespace bw

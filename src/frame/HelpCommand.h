@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "platform/desktop/HelpViewer.h"
+#include "platform/HelpViewer.h"
 
 class QWidget;
 
@@ -10,19 +10,10 @@ namespace bw {
 
 class MessageBox;
 
-// The Help menu's contents and search commands.
-class HelpCommand {
- public:
-  HelpCommand(HelpViewer& viewer, MessageBox& messages);
-
-  // Without a help file: says so in a box titled `ownerCaption`. Otherwise
-  // has the viewer show the file; a failure is shown with its reason.
-  void run(QWidget* owner, const QString& ownerCaption, const QString& helpFile,
-           HelpRequest request);
-
- private:
-  HelpViewer& viewer_;
-  MessageBox& messages_;
-};
+// The Help menu's contents and search commands. Without a help file: says
+// so in a box titled `ownerCaption`. Otherwise has the viewer show the file;
+// a failure is shown with its reason.
+void showHelp(HelpViewer& viewer, MessageBox& messages, QWidget* owner, const QString& ownerCaption,
+              const QString& helpFile, HelpRequest request);
 
 }  // namespace bw

@@ -2,34 +2,9 @@
 
 #include <QImage>
 
-#include "frame/ToolbarLayout.h"
-
 namespace bw {
 
-namespace {
-
-constexpr QSize kToolbarImageSize{16, 16};
-constexpr QColor kLightGrey{192, 192, 192};
-
-// Picture file of each toolbar key, in resources/toolbar.
-QString toolbarPicturePath(const QString& key) {
-  QString file = key.toLower();
-  file.remove(u' ');
-  return QStringLiteral(":/toolbar/%1.xpm").arg(file);
-}
-
-}  // namespace
-
 ImageList::ImageList(QSize imageSize, QColor maskColour) : size_(imageSize), mask_(maskColour) {}
-
-ImageList ImageList::toolbarIcons() {
-  ImageList list(kToolbarImageSize, kLightGrey);
-  for (const char* key : ToolbarLayout::imageKeys()) {
-    const QString name = QString::fromLatin1(key);
-    if (!list.add(name, toolbarPicturePath(name))) qWarning("Toolbar picture %s is missing.", key);
-  }
-  return list;
-}
 
 bool ImageList::add(const QString& key, const QString& path) {
   QImage image(path);

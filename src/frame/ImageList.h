@@ -14,9 +14,6 @@ class ImageList {
  public:
   ImageList(QSize imageSize, QColor maskColour);
 
-  // The toolbar pictures, 16x16, light grey transparent.
-  static ImageList toolbarIcons();
-
   // Loads `path` (e.g. a resource); false when it cannot be read or has
   // another size.
   bool add(const QString& key, const QString& path);

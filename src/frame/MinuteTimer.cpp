@@ -31,10 +31,6 @@ std::chrono::milliseconds MinuteTimer::untilNextMinute(const QDateTime& now) {
   return std::max(kShortest, kMinute - intoMinute);
 }
 
-std::chrono::milliseconds MinuteTimer::remaining() const {
-  return timer_.remainingTimeAsDuration();
-}
-
 void MinuteTimer::onTimeout() {
   // Re-armed from the clock each time, so a late wake or a changed clock
   // does not build up.

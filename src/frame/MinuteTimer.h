@@ -22,8 +22,8 @@ class MinuteTimer : public QObject {
   bool isActive() const { return timer_.isActive(); }
   // Time from `now` to the next whole minute, at least 1 ms.
   static std::chrono::milliseconds untilNextMinute(const QDateTime& now);
-  // What is left until the next wake; negative when stopped.
-  std::chrono::milliseconds remaining() const;
+  // The wait the timer was last armed with.
+  std::chrono::milliseconds interval() const { return timer_.intervalAsDuration(); }
 
  signals:
   void minuteBegan();

@@ -10,9 +10,8 @@
 #include <functional>
 
 #include "BrinewatchConfig.h"
-#include "RecordingMessageBox.h"
+#include "Fakes.h"
 #include "about/SysInfoLauncher.h"
-#include "about/ui/AboutCommand.h"
 #include "platform/registry/MemoryRegistry.h"
 
 namespace bw {
@@ -56,10 +55,9 @@ class FrmAboutTest : public ::testing::Test {
   void show(const std::function<void()>& steps) { whileShown(window, owner, steps); }
 
   MemoryRegistry registry;  // empty: the system information program is never found
-  QtFileProbe files;
   DetachedProgramStarter starter;
-  RecordingMessageBox messages;
-  SysInfoLauncher launcher{registry, files, starter, messages};
+  test::RecordingMessageBox messages;
+  SysInfoLauncher launcher{registry, starter, messages};
   QWidget owner;
   FrmAbout window{launcher};
 };
@@ -149,15 +147,15 @@ TEST_F(FrmAboutTest, SystemInfo_ClickOrAltS_ReportsAndLeavesWindowOpen) {
     control("cmdOK")->setFocus();
     QTest::keyClick(&window, Qt::Key_S, Qt::AltModifier);
     // A mnemonic presses its button after a short flash.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return messages.shown.size() == 2; }, kGuardMs / 2));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return messages.texts.size() == 2; }, kGuardMs / 2));
     EXPECT_TRUE(window.isVisible());
     EXPECT_TRUE(window.isLoaded());
     EXPECT_EQ(unloads.count(), 0);
     window.close();
   });
-  ASSERT_EQ(messages.shown.size(), 2);
-  EXPECT_EQ(messages.shown[0].owner, &window);
-  EXPECT_EQ(messages.shown[0].text, QString::fromLatin1(kSysInfoUnavailable));
+  ASSERT_EQ(messages.texts.size(), 2);
+  EXPECT_EQ(messages.owners[0], &window);
+  EXPECT_EQ(messages.texts[0], QString::fromLatin1(kSysInfoUnavailable));
 }
 
 TEST_F(FrmAboutTest, Layout_ControlsAtTheirPixelPositions) {
@@ -193,26 +191,6 @@ TEST_F(FrmAboutTest, Picture_ShowsSunkenRuleIconAndBlackTexts) {
   EXPECT_EQ(shot.pixelColor(16 + 2 + 6, 16 + 2 + 20), QColor(0, 128, 128));
   for (const char* name : {"lblTitle", "lblDescription", "lblDisclaimer"})
     EXPECT_EQ(control(name)->palette().color(QPalette::WindowText), QColor(0, 0, 0)) << name;
-}
-
-TEST(AboutCommandTest, Window_OneForTheProgramMadeWhenFirstNeeded) {
-  MemoryRegistry registry;
-  QtFileProbe files;
-  DetachedProgramStarter starter;
-  RecordingMessageBox messages;
-  SysInfoLauncher launcher(registry, files, starter, messages);
-  auto owner = std::make_unique<QWidget>();
-  owner->show();
-  AboutCommand about(launcher);
-  EXPECT_FALSE(about.hasWindow());
-  FrmAbout* const first = &about.window();
-  QSignalSpy loads(first, &FrmAbout::loaded);
-  for (int showing = 0; showing < 2; ++showing)
-    whileShown(about.window(), *owner, [&] { about.window().close(); });
-  EXPECT_EQ(&about.window(), first);
-  EXPECT_EQ(loads.count(), 2);
-  owner.reset();  // takes its window with it
-  EXPECT_FALSE(about.hasWindow());
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 #include <QTest>
 #include <QWidget>
 
-#include "RecordingMessageBox.h"
+#include "Fakes.h"
 #include "platform/StartEnvironment.h"
 #include "platform/registry/MemoryRegistry.h"
 
@@ -36,16 +36,6 @@ class RecordingRegistry final : public Registry {
   QStringList opened;
 };
 
-class RecordingStarter final : public ProgramStarter {
- public:
-  bool start(const QString& commandLine) override {
-    started.append(commandLine);
-    return startWorks;
-  }
-  QStringList started;
-  bool startWorks = true;
-};
-
 QByteArray dword(std::uint32_t value) {
   QByteArray bytes(4, '\0');
   for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>(value >> (8 * i) & 0xFF);
@@ -65,18 +55,16 @@ class SysInfoLauncherTest : public ::testing::Test {
     return {found, keyVal};
   }
   void expectUnavailableShown() {
-    ASSERT_EQ(messages.shown.size(), 1);
-    EXPECT_EQ(messages.shown[0].text,
-              QStringLiteral("System Information Is Unavailable At This Time"));
-    EXPECT_EQ(messages.shown[0].style, MessageStyle::Ok);
-    EXPECT_EQ(messages.shown[0].title, std::nullopt);
+    ASSERT_EQ(messages.texts.size(), 1);
+    EXPECT_EQ(messages.texts[0], QStringLiteral("System Information Is Unavailable At This Time"));
+    EXPECT_EQ(messages.styles[0], MessageStyle::Ok);
+    EXPECT_EQ(messages.titles[0], QStringLiteral("<application title>"));
   }
 
   RecordingRegistry registry;
-  QtFileProbe files;
-  RecordingStarter starter;
-  RecordingMessageBox messages;
-  SysInfoLauncher launcher{registry, files, starter, messages};
+  test::RecordingStarter starter;
+  test::RecordingMessageBox messages;
+  SysInfoLauncher launcher{registry, starter, messages};
 };
 
 using Read = std::pair<bool, QString>;
@@ -145,7 +133,7 @@ TEST_F(SysInfoLauncherTest, StartSysInfo_FirstLookupFinds_StartsThatPathOnly) {
   launcher.startSysInfo(nullptr);
   EXPECT_EQ(registry.opened, QStringList{kSysInfoKeyText});
   EXPECT_EQ(starter.started, QStringList{QStringLiteral("/leads/nowhere")});
-  EXPECT_TRUE(messages.shown.isEmpty());
+  EXPECT_TRUE(messages.texts.isEmpty());
 }
 
 TEST_F(SysInfoLauncherTest, StartSysInfo_NeitherLookupFinds_ShowsMessageToOwner) {
@@ -154,7 +142,7 @@ TEST_F(SysInfoLauncherTest, StartSysInfo_NeitherLookupFinds_ShowsMessageToOwner)
   EXPECT_EQ(registry.opened, (QStringList{kSysInfoKeyText, kLocationKeyText}));
   EXPECT_TRUE(starter.started.isEmpty());
   expectUnavailableShown();
-  EXPECT_EQ(messages.shown[0].owner, &owner);
+  EXPECT_EQ(messages.owners[0], &owner);
 }
 
 TEST_F(SysInfoLauncherTest, StartSysInfo_InstallFolder_StartsProgramOnlyIfPlainFile) {
@@ -170,7 +158,7 @@ TEST_F(SysInfoLauncherTest, StartSysInfo_InstallFolder_StartsProgramOnlyIfPlainF
   }
   const auto startFrom = [&](const QString& location) {
     setValue(kRegSz, location.toLatin1() + '\0', kLocationKeyText, QStringLiteral("MSINFO"));
-    messages.shown.clear();
+    messages.texts.clear();
     starter.started.clear();
     launcher.startSysInfo(nullptr);
   };
@@ -184,7 +172,7 @@ TEST_F(SysInfoLauncherTest, StartSysInfo_InstallFolder_StartsProgramOnlyIfPlainF
   EXPECT_TRUE(starter.started.isEmpty());
 
   startFrom(folder);
-  EXPECT_TRUE(messages.shown.isEmpty());
+  EXPECT_TRUE(messages.texts.isEmpty());
   EXPECT_EQ(starter.started, QStringList{folder + QLatin1String(kSysInfoProgram)});
 }
 
@@ -218,17 +206,16 @@ TEST(DetachedProgramStarterTest, Start_Program_RunsItWithoutWaiting) {
   MemoryRegistry registry;
   registry.setValue(kHkeyLocalMachine, kSysInfoKeyText, QStringLiteral("PATH"), kRegSz,
                     QFile::encodeName(QString::fromUtf8(BRINEWATCH_SYSINFO_STUB)) + '\0');
-  QtFileProbe files;
   DetachedProgramStarter starter;
-  RecordingMessageBox messages;
-  SysInfoLauncher(registry, files, starter, messages).startSysInfo(nullptr);
+  test::RecordingMessageBox messages;
+  SysInfoLauncher(registry, starter, messages).startSysInfo(nullptr);
 
   // The program waits for the release file, so a starter that waited for
   // it would come back only after its mark was written.
   EXPECT_FALSE(QFile::exists(mark));
   QFile(release).open(QIODevice::WriteOnly);
   EXPECT_TRUE(QTest::qWaitFor([&] { return QFile::exists(mark); }, 10000));
-  EXPECT_TRUE(messages.shown.isEmpty());
+  EXPECT_TRUE(messages.texts.isEmpty());
   qunsetenv("BRINEWATCH_STUB_MARK");
   qunsetenv("BRINEWATCH_STUB_RELEASE");
 }

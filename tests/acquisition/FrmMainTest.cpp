@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -8,10 +10,15 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QToolBar>
+#include <cerrno>
+#include <cstring>
 
 #include "WindowHarness.h"
+#include "about/ui/FrmAbout.h"
 #include "acquisition/SensorTable.h"
+#include "frame/ui/MainFrame.h"
 #include "platform/pageview/PageView.h"
 
 namespace bw {
@@ -33,7 +40,7 @@ QByteArray contents(const QString& path) {
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-TEST(FrmMainPanel, ControlsSitAtTheirDesignPlacesWithTheirCaptions) {
+TEST(FrmMainPanel, ControlsSitAtTheirPlacesWithTheirCaptions) {
   WindowHarness h(answering("1"));
   FrmMain& form = *h.form;
   EXPECT_EQ(form.objectName(), QStringLiteral("frmMain"));
@@ -85,7 +92,7 @@ TEST(FrmMainPanel, ControlsSitAtTheirDesignPlacesWithTheirCaptions) {
   EXPECT_FALSE(form.isVisible());
 }
 
-TEST(FrmMainPanel, TabOrderFollowsTheDesign) {
+TEST(FrmMainPanel, TabOrderRunsThroughTheBarsThenThePanel) {
   WindowHarness h(answering("1"));
   FrmMain& form = *h.form;
   const QList<QWidget*> expected = {form.sbStatusBar,  form.tbToolBar,        form.brwWebBrowser,
@@ -113,6 +120,35 @@ TEST(FrmMainPanel, ResizingMovesOnlyTheDockedBars) {
   EXPECT_EQ(form.tbToolBar->width(), form.clientArea()->width());
   EXPECT_EQ(form.sbStatusBar->width(), form.clientArea()->width());
   EXPECT_EQ(form.sbStatusBar->geometry().bottom(), form.clientArea()->height() - 1);
+}
+
+TEST(FrmMainPanel, ViewTogglesHideAndShowTheBarsAndMoveNothingElse) {
+  WindowHarness h(answering("1"));
+  FrmMain& form = *h.form;
+  MainFrame& frame = form.frame();
+  form.show();
+  const QRect toolbarPlace = form.tbToolBar->geometry();
+  const QRect statusPlace = form.sbStatusBar->geometry();
+  const QRect namePlace = form.txtFileName->geometry();
+  const QSize windowSize = form.size();
+
+  frame.mnuViewToolbar->trigger();
+  frame.mnuViewStatusBar->trigger();
+  EXPECT_FALSE(frame.mnuViewToolbar->isChecked());
+  EXPECT_FALSE(frame.mnuViewStatusBar->isChecked());
+  EXPECT_FALSE(form.tbToolBar->isVisible());
+  EXPECT_FALSE(form.sbStatusBar->isVisible());
+  EXPECT_EQ(form.txtFileName->geometry(), namePlace);
+
+  frame.mnuViewToolbar->trigger();
+  frame.mnuViewStatusBar->trigger();
+  EXPECT_TRUE(frame.mnuViewToolbar->isChecked());
+  EXPECT_TRUE(form.tbToolBar->isVisible());
+  EXPECT_TRUE(form.sbStatusBar->isVisible());
+  EXPECT_EQ(form.tbToolBar->geometry(), toolbarPlace);
+  EXPECT_EQ(form.sbStatusBar->geometry(), statusPlace);
+  EXPECT_EQ(form.txtFileName->geometry(), namePlace);
+  EXPECT_EQ(form.size(), windowSize);
 }
 
 TEST(FrmMainPolling, TwelveSlotsInOrderThenAgain_ShownOneBased) {
@@ -207,6 +243,26 @@ TEST(FrmMainPolling, AddressListKeepsTheNewestThousandEntries) {
   EXPECT_EQ(h.form->cboAddress->currentText(), QString::fromLatin1(slotUrl(9)));
 }
 
+TEST(FrmMainAbout, OneAboutWindowMadeWhenFirstAskedForAndOwnedByTheMainWindow) {
+  WindowHarness h(answering("1"));
+  EXPECT_EQ(h.form->findChild<FrmAbout*>(), nullptr);
+  h.form->show();
+  QList<FrmAbout*> shown;
+  for (int showing = 0; showing < 2; ++showing) {
+    QTimer::singleShot(0, h.form.get(), [&] {
+      auto* about = qobject_cast<FrmAbout*>(QApplication::activeModalWidget());
+      shown.append(about);
+      closeModalWindows();
+    });
+    h.form->frame().mnuHelpAbout->trigger();  // modal until closed
+  }
+  ASSERT_EQ(shown.size(), 2);
+  EXPECT_NE(shown[0], nullptr);
+  EXPECT_EQ(shown[1], shown[0]);
+  EXPECT_EQ(shown[0]->parentWidget(), h.form.get());
+  EXPECT_EQ(h.form->findChildren<FrmAbout*>().size(), 1);
+}
+
 class FrmMainLogging : public ::testing::Test {
  protected:
   QTemporaryDir dir;
@@ -216,7 +272,7 @@ class FrmMainLogging : public ::testing::Test {
 TEST_F(FrmMainLogging, StartStopStart_AppendsToTheSameFileAndKeepsCounting) {
   auto http = answering("7.5");
   WindowHarness h(std::move(http));
-  h.dialog.answers = {log(), log()};
+  h.s.dialog.answers = {log(), log()};
   int cycles = 0;
   QObject::connect(&h.form->pollingLoop(), &PollingLoop::cycleEnded, h.form.get(), [&] {
     ++cycles;
@@ -232,14 +288,16 @@ TEST_F(FrmMainLogging, StartStopStart_AppendsToTheSameFileAndKeepsCounting) {
   EXPECT_EQ(text.count(" , "), 3 * 11);
   EXPECT_EQ(h.form->txtRecNum->text(), QStringLiteral("3"));
   EXPECT_EQ(h.form->txtFileName->text(), log());
-  EXPECT_EQ(h.dialog.shownFilters, QStringList(2, QStringLiteral("all Files (*)")));
+  ASSERT_EQ(h.s.dialog.showings.size(), 2);
+  for (const auto& shown : h.s.dialog.showings)
+    EXPECT_EQ(shown.filters, QStringLiteral("all Files (*)"));
   EXPECT_FALSE(h.form->LoggingOn());  // the end closed it
 }
 
 TEST_F(FrmMainLogging, ToggleCaptionsAndFileNameFollowTheState) {
   WindowHarness h(answering("1"));
   FrmMain& form = *h.form;
-  h.dialog.answers = {log()};
+  h.s.dialog.answers = {log()};
   form.btnFileWrite->click();
   EXPECT_TRUE(form.LoggingOn());
   EXPECT_EQ(form.btnFileWrite->text(), QStringLiteral("Stop Logging"));
@@ -254,29 +312,29 @@ TEST_F(FrmMainLogging, NoChoiceChangesNothing_EmptyNameAndCancelWithCancelError)
   WindowHarness h(answering("1"));
   FrmMain& form = *h.form;
   form.txtFileName->setText(QStringLiteral("typed by the operator"));
-  h.dialog.answers = {QString()};
+  h.s.dialog.answers = {QString()};
   form.btnFileWrite->click();
-  h.dialog.CancelError = true;  // as Page Setup leaves it
-  h.dialog.answers = {QString()};
+  h.s.dialog.CancelError = true;  // as Page Setup leaves it
+  h.s.dialog.answers = {QString()};
   form.btnFileWrite->click();
   EXPECT_FALSE(form.LoggingOn());
   EXPECT_EQ(form.btnFileWrite->text(), QStringLiteral("Start Logging"));
   EXPECT_EQ(form.txtFileName->text(), QStringLiteral("typed by the operator"));
-  EXPECT_TRUE(h.messages.texts.isEmpty());
-  EXPECT_EQ(h.dialog.shownTitles.size(), 2);
+  EXPECT_TRUE(h.s.messages.texts.isEmpty());
+  EXPECT_EQ(h.s.dialog.showings.size(), 2);
 }
 
 TEST_F(FrmMainLogging, UnwritablePath_GivesAMessageNamingItAndLeavesLoggingOff) {
   WindowHarness h(answering("1"));
   FrmMain& form = *h.form;
   const QString bad = dir.filePath(QStringLiteral("missing/folder/brine.log"));
-  h.dialog.answers = {bad};
+  h.s.dialog.answers = {bad};
   form.btnFileWrite->click();
   EXPECT_FALSE(form.LoggingOn());
   EXPECT_EQ(form.btnFileWrite->text(), QStringLiteral("Start Logging"));
-  ASSERT_EQ(h.messages.texts.size(), 1);
-  EXPECT_TRUE(h.messages.texts[0].contains(bad));
-  EXPECT_TRUE(h.messages.texts[0].contains(QStringLiteral("No such file or directory")));
+  ASSERT_EQ(h.s.messages.texts.size(), 1);
+  EXPECT_TRUE(h.s.messages.texts[0].contains(bad));
+  EXPECT_TRUE(h.s.messages.texts[0].contains(QString::fromLocal8Bit(std::strerror(ENOENT))));
   EXPECT_TRUE(form.txtFileName->text().isEmpty());
 }
 
@@ -284,7 +342,7 @@ TEST_F(FrmMainLogging, FailingWrites_AreNotCountedAndShownWithoutHoldingPolling)
   auto http = answering("1");
   auto* client = http.get();
   WindowHarness h(std::move(http));
-  h.dialog.answers = {QStringLiteral("/dev/full")};
+  h.s.dialog.answers = {QStringLiteral("/dev/full")};
   int cycles = 0;
   QObject::connect(&h.form->pollingLoop(), &PollingLoop::cycleEnded, h.form.get(), [&] {
     if (++cycles == 1) h.form->btnFileWrite->click();
@@ -295,7 +353,7 @@ TEST_F(FrmMainLogging, FailingWrites_AreNotCountedAndShownWithoutHoldingPolling)
   EXPECT_TRUE(h.form->txtRecNum->text().isEmpty());
   EXPECT_EQ(h.form->pollingLoop().recordNumber(), 1);
   EXPECT_FALSE(h.form->txtFileName->toolTip().isEmpty());
-  EXPECT_TRUE(h.messages.texts.isEmpty());  // no box per cycle
+  EXPECT_TRUE(h.s.messages.texts.isEmpty());  // no box per cycle
 }
 
 TEST_F(FrmMainLogging, SensorCountChangedMidCycle_RecordUsesTheNewCount) {

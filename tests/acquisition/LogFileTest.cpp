@@ -9,17 +9,13 @@
 #include <unistd.h>
 #include <csignal>
 
+#include "Fakes.h"
 #include "acquisition/LogFile.h"
-#include "platform/Clock.h"
 
 namespace bw {
 namespace {
 
-class FixedClock final : public Clock {
- public:
-  QDateTime now() const override { return stamp; }
-  QDateTime stamp{QDate(2026, 12, 8), QTime(10, 0, 0)};
-};
+using test::FixedClock;
 
 QByteArray contents(const QString& path) {
   QFile file(path);

@@ -1,64 +1,24 @@
 #pragma once
 
-#include <QStringList>
+#include <QFile>
+#include <QList>
 #include <memory>
 
 #include "FakeHttpClient.h"
+#include "Fakes.h"
 #include "acquisition/ui/FrmMain.h"
-#include "platform/Clock.h"
-#include "platform/ui/CommonDialog.h"
-#include "platform/ui/MessageBox.h"
+#include "platform/Twips.h"
 
 namespace bw::test {
 
-class FixedClock final : public Clock {
- public:
-  QDateTime now() const override { return stamp; }
-  QDateTime stamp{QDate(2026, 12, 8), QTime(10, 0, 0)};
-};
-
-class RecordingMessageBox final : public MessageBox {
- public:
-  void show(QWidget*, const QString& text, MessageStyle style,
-            const std::optional<QString>& title) override {
-    texts.append(text);
-    styles.append(style);
-    titles.append(title.value_or(QStringLiteral("<application title>")));
-  }
-  QStringList texts;
-  QList<MessageStyle> styles;
-  QStringList titles;
-};
-
-// Answers the open dialog with the next scripted name; an empty name is a
-// cancel.
-class ScriptedDialog final : public CommonDialog {
- public:
-  QStringList answers;
-  QStringList shownTitles;
-  QStringList shownFilters;
-
- protected:
-  QString runOpenDialog(QWidget*, const QString& title, const QString& filters,
-                        const QString&) override {
-    shownTitles.append(title);
-    shownFilters.append(filters);
-    return answers.isEmpty() ? QString() : answers.takeFirst();
-  }
-  bool runPrinterDialog(QWidget*, const QString&) override { return false; }
-};
-
-// A main window over a given HTTP client, with recording seams.
+// The main window over a given HTTP client and the shared stand-ins for
+// every other service.
 struct WindowHarness {
   explicit WindowHarness(std::unique_ptr<HttpClient> http,
                          QString host = QStringLiteral("adapter.test")) {
-    FrmMainServices services;
-    services.http = std::move(http);
-    services.adapterHost = std::move(host);
-    services.clock = &clock;
-    services.messageBox = &messages;
-    services.commonDialog = &dialog;
-    form = std::make_unique<FrmMain>(std::move(services));
+    form = std::make_unique<FrmMain>(FrmMainServices{std::move(http), std::move(host), s.clock,
+                                                     s.messages, s.dialog, s.settings, s.help,
+                                                     s.sysInfo, QString()});
   }
 
   // Runs the load event until `queries` pages have been read.
@@ -71,10 +31,54 @@ struct WindowHarness {
     form->Form_Load();
   }
 
-  FixedClock clock;
-  RecordingMessageBox messages;
-  ScriptedDialog dialog;
+  // Runs `action` once `cycles` polling cycles have ended.
+  void afterCycles(int cycles, std::function<void()> action) {
+    auto seen = std::make_shared<int>(0);
+    QObject::connect(&form->pollingLoop(), &PollingLoop::cycleEnded, form.get(),
+                     [seen, cycles, action] {
+                       if (++*seen == cycles) action();
+                     });
+  }
+
+  // Starts logging to `path` through the window's own button at the first
+  // step of polling (the load event closes any log first), so the first
+  // cycle already writes its record.
+  void startLogging(const QString& path) {
+    s.dialog.answers = {path};
+    auto started = std::make_shared<bool>(false);
+    QObject::connect(&form->pollingLoop(), &PollingLoop::slotPolled, form.get(), [this, started] {
+      if (*started) return;
+      *started = true;
+      form->btnFileWrite_Click();
+    });
+  }
+
+  FakeServices s;
   std::unique_ptr<FrmMain> form;
 };
+
+// The placement writes for a window frame, in twips, in their order.
+inline QStringList placementWrites(const QRect& frame) {
+  const QString prefix = QStringLiteral("Brinewatch/Settings/");
+  return {prefix + QStringLiteral("MainLeft=%1").arg(pixelsToTwips(frame.left())),
+          prefix + QStringLiteral("MainTop=%1").arg(pixelsToTwips(frame.top())),
+          prefix + QStringLiteral("MainWidth=%1").arg(pixelsToTwips(frame.width())),
+          prefix + QStringLiteral("MainHeight=%1").arg(pixelsToTwips(frame.height()))};
+}
+
+// The lines of a log file; empty when a line is cut or a line end is missing.
+inline QList<QByteArray> wholeRecordLines(const QString& path, int sensors) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  const QByteArray text = file.readAll();
+  if (!text.endsWith("\r\n")) return {};
+  QList<QByteArray> lines = text.chopped(2).split('\n');
+  for (QByteArray& line : lines) {
+    if (line.endsWith('\r')) line.chop(1);
+    // A stamp and one field per sensor, comma separated.
+    if (line.count(',') != sensors) return {};
+  }
+  return lines;
+}
 
 }  // namespace bw::test

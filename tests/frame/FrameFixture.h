@@ -2,53 +2,33 @@
 
 #include <QLineEdit>
 #include <QMainWindow>
-#include <QMenuBar>
 #include <QStatusBar>
 #include <QToolBar>
 #include <memory>
 
-#include "FrameFakes.h"
+#include "Fakes.h"
 #include "frame/ui/MainFrame.h"
 
 namespace bw::test {
 
-// A plain main window laid out as the program's: toolbar and status bar
-// inside the client area, one panel line edit, and a frame over fakes.
+// A plain main window with a toolbar, a status bar and one line edit in its
+// client area, and a frame over the shared stand-ins. The clock reads
+// 10:15:30.250.
 struct FrameFixture {
-  explicit FrameFixture(bool endOnTermination = false) {
+  explicit FrameFixture(const QString& helpFile = {}) {
+    s.clock.stamp.setTime(QTime(10, 15, 30, 250));
     window.setWindowTitle(QStringLiteral("Project1"));
     auto* area = new QWidget;
-    area->setObjectName(QStringLiteral("clientArea"));
     window.setCentralWidget(area);
-    window.resize(kClientSize.width(),
-                  kClientSize.height() + window.menuBar()->sizeHint().height());
     toolbar = new QToolBar(area);
-    toolbar->setObjectName(QStringLiteral("tbToolBar"));
-    toolbar->setGeometry(0, 0, kClientSize.width(), 28);
     statusBar = new QStatusBar(area);
-    statusBar->setObjectName(QStringLiteral("sbStatusBar"));
-    statusBar->setSizeGripEnabled(false);
-    statusBar->setGeometry(0, kClientSize.height() - 18, kClientSize.width(), 18);
     lineEdit = new QLineEdit(area);
-    lineEdit->setObjectName(QStringLiteral("txtFileName"));
-    lineEdit->setGeometry(256, 384, 265, 20);
-
-    FrameOptions options;
-    options.settings = &settings;
-    options.helpViewer = &help;
-    options.clock = &clock;
-    options.helpFile = QString();
-    options.endOnTermination = endOnTermination;
-    frame = std::make_unique<MainFrame>(window, *toolbar, *statusBar, host, options);
+    frame = std::make_unique<MainFrame>(
+        window, *toolbar, *statusBar,
+        FrameServices{s.messages, s.dialog, s.settings, s.help, s.clock, helpFile});
   }
 
-  static constexpr QSize kClientSize{1008, 545};
-
-  Steps steps;
-  FakeHost host{steps};
-  RecordingSettings settings{steps};
-  RecordingHelpViewer help;
-  FixedClock clock;
+  FakeServices s;
   QMainWindow window;
   QToolBar* toolbar = nullptr;
   QStatusBar* statusBar = nullptr;

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QPrintDialog>
+#include <QSignalSpy>
 #include <QTimer>
 
 #include "FrameFixture.h"
@@ -17,45 +18,45 @@ using test::FrameFixture;
 
 TEST(MainFrameCommands, FileOpenShowsTheOpenDialogAndLeavesTheNameInIt) {
   FrameFixture f;
-  f.host.dialog.answer = QStringLiteral("/data/tank.log");
+  f.s.dialog.answers = {QStringLiteral("/data/tank.log")};
   f.frame->mnuFileOpen->trigger();
-  ASSERT_EQ(f.host.dialog.showings.size(), 1);
-  const auto& shown = f.host.dialog.showings[0];
+  ASSERT_EQ(f.s.dialog.showings.size(), 1);
+  const auto& shown = f.s.dialog.showings[0];
   EXPECT_EQ(shown.kind, QStringLiteral("open"));
   EXPECT_EQ(shown.title, QStringLiteral("Open"));
   EXPECT_FALSE(shown.cancelError);
-  EXPECT_EQ(f.host.dialog.Filter, QStringLiteral("All Files (*.*)|*.*"));
+  EXPECT_EQ(f.s.dialog.Filter, QStringLiteral("All Files (*.*)|*.*"));
   EXPECT_EQ(shown.filters, fileDialogNameFilters(QStringLiteral("All Files (*.*)|*.*")));
-  EXPECT_EQ(f.host.dialog.FileName, QStringLiteral("/data/tank.log"));
-  EXPECT_TRUE(f.host.messages.texts.isEmpty());
-  EXPECT_TRUE(f.steps.isEmpty()) << "nothing is opened or logged";
+  EXPECT_EQ(f.s.dialog.FileName, QStringLiteral("/data/tank.log"));
+  EXPECT_TRUE(f.s.messages.texts.isEmpty());
 }
 
-TEST(MainFrameCommands, PageSetupIgnoresACancelOrAFailureAndLeavesCancelErrorOn) {
+TEST(MainFrameCommands, PageSetupIgnoresACancelAndLeavesCancelErrorOn) {
   FrameFixture f;
   f.frame->mnuFilePageSetup->trigger();  // cancelled
-  f.host.dialog.printerAccepts = true;
+  f.s.dialog.printerAccepts = true;
   f.frame->mnuFilePageSetup->trigger();
-  f.host.dialog.fail = true;
-  f.frame->mnuFilePageSetup->trigger();
-  ASSERT_EQ(f.host.dialog.showings.size(), 3);
-  for (const auto& shown : f.host.dialog.showings) {
+  ASSERT_EQ(f.s.dialog.showings.size(), 2);
+  for (const auto& shown : f.s.dialog.showings) {
     EXPECT_EQ(shown.kind, QStringLiteral("printer"));
     EXPECT_EQ(shown.title, QStringLiteral("Page Setup"));
     EXPECT_TRUE(shown.cancelError);
   }
-  EXPECT_TRUE(f.host.dialog.CancelError);
-  EXPECT_TRUE(f.host.messages.texts.isEmpty());
+  EXPECT_TRUE(f.s.dialog.CancelError);
+  EXPECT_TRUE(f.s.messages.texts.isEmpty());
   // Open turns it off again for its own showing.
-  f.host.dialog.fail = false;
   f.frame->mnuFileOpen->trigger();
-  EXPECT_FALSE(f.host.dialog.showings.last().cancelError);
+  EXPECT_FALSE(f.s.dialog.showings.last().cancelError);
 }
 
 TEST(MainFrameCommands, TheRealFileAndPrinterDialogsOpenAndCloseOnce) {
-  FrameFixture f;
+  test::FakeServices s;
   QtCommonDialog dialog;
-  f.host.otherDialog = &dialog;
+  QMainWindow window;
+  QToolBar toolbar;
+  QStatusBar statusBar;
+  MainFrame frame(window, toolbar, statusBar,
+                  FrameServices{s.messages, dialog, s.settings, s.help, s.clock, QString()});
   QStringList seen;
   QTimer watcher;
   watcher.setInterval(20);
@@ -69,51 +70,23 @@ TEST(MainFrameCommands, TheRealFileAndPrinterDialogsOpenAndCloseOnce) {
     }
   });
   watcher.start();
-  f.frame->mnuFileOpen->trigger();
-  f.frame->mnuFilePageSetup->trigger();
+  frame.mnuFileOpen->trigger();
+  frame.mnuFilePageSetup->trigger();
   watcher.stop();
   EXPECT_EQ(seen, (QStringList{QStringLiteral("file dialog Open"),
                                QStringLiteral("print dialog Page Setup")}));
   EXPECT_TRUE(dialog.FileName.isEmpty());
-  EXPECT_TRUE(f.host.messages.texts.isEmpty());
-}
-
-TEST(MainFrameCommands, ViewTogglesHideAndShowTheBarsAndMoveNothingElse) {
-  FrameFixture f;
-  f.window.show();
-  const QRect toolbarPlace = f.toolbar->geometry();
-  const QRect statusPlace = f.statusBar->geometry();
-  const QRect editPlace = f.lineEdit->geometry();
-  const QSize windowSize = f.window.size();
-
-  f.frame->mnuViewToolbar->trigger();
-  EXPECT_FALSE(f.frame->mnuViewToolbar->isChecked());
-  EXPECT_FALSE(f.toolbar->isVisible());
-  EXPECT_TRUE(f.statusBar->isVisible());
-  f.frame->mnuViewStatusBar->trigger();
-  EXPECT_FALSE(f.frame->mnuViewStatusBar->isChecked());
-  EXPECT_FALSE(f.statusBar->isVisible());
-  EXPECT_EQ(f.lineEdit->geometry(), editPlace);
-
-  f.frame->mnuViewToolbar->trigger();
-  f.frame->mnuViewStatusBar->trigger();
-  EXPECT_TRUE(f.frame->mnuViewToolbar->isChecked());
-  EXPECT_TRUE(f.frame->mnuViewStatusBar->isChecked());
-  EXPECT_TRUE(f.toolbar->isVisible());
-  EXPECT_TRUE(f.statusBar->isVisible());
-  EXPECT_EQ(f.toolbar->geometry(), toolbarPlace);
-  EXPECT_EQ(f.statusBar->geometry(), statusPlace);
-  EXPECT_EQ(f.lineEdit->geometry(), editPlace);
-  EXPECT_EQ(f.window.size(), windowSize);
+  EXPECT_TRUE(s.messages.texts.isEmpty());
 }
 
 TEST(MainFrameCommands, StatusBarShowsStatusDateAndTimeKeptByAMinuteTimer) {
   FrameFixture f;
+  f.statusBar->resize(800, 20);  // room for all three panels
   f.window.show();
   const QLocale locale;
   EXPECT_EQ(f.frame->sbStatusBar_Panel1->text(), QStringLiteral("Status"));
-  EXPECT_EQ(f.frame->sbStatusBar_Panel2->text(), ClockText::date(locale, f.clock.stamp.date()));
-  EXPECT_EQ(f.frame->sbStatusBar_Panel3->text(), ClockText::time(locale, f.clock.stamp.time()));
+  EXPECT_EQ(f.frame->sbStatusBar_Panel2->text(), clockDateText(locale, f.s.clock.stamp.date()));
+  EXPECT_EQ(f.frame->sbStatusBar_Panel3->text(), clockTimeText(locale, f.s.clock.stamp.time()));
   EXPECT_TRUE(f.frame->sbStatusBar_Panel3->text().contains(QStringLiteral("15")));
   for (QLabel* panel :
        {f.frame->sbStatusBar_Panel1, f.frame->sbStatusBar_Panel2, f.frame->sbStatusBar_Panel3}) {
@@ -129,13 +102,12 @@ TEST(MainFrameCommands, StatusBarShowsStatusDateAndTimeKeptByAMinuteTimer) {
   ASSERT_NE(timer, nullptr);
   EXPECT_TRUE(timer->isActive());
   // 10:15:30.250: the next wake is at 10:16, not in a second.
-  EXPECT_GT(timer->remaining(), std::chrono::milliseconds(29000));
-  EXPECT_LE(timer->remaining(), std::chrono::milliseconds(29750));
+  EXPECT_EQ(timer->interval(), std::chrono::milliseconds(29750));
 
-  f.clock.stamp = QDateTime(QDate(2026, 12, 9), QTime(0, 0, 0, 10));
+  f.s.clock.stamp = QDateTime(QDate(2026, 12, 9), QTime(0, 0, 0, 10));
   emit timer->minuteBegan();
-  EXPECT_EQ(f.frame->sbStatusBar_Panel2->text(), ClockText::date(locale, QDate(2026, 12, 9)));
-  EXPECT_EQ(f.frame->sbStatusBar_Panel3->text(), ClockText::time(locale, QTime(0, 0)));
+  EXPECT_EQ(f.frame->sbStatusBar_Panel2->text(), clockDateText(locale, QDate(2026, 12, 9)));
+  EXPECT_EQ(f.frame->sbStatusBar_Panel3->text(), clockTimeText(locale, QTime(0, 0)));
   EXPECT_EQ(f.frame->sbStatusBar_Panel1->text(), QStringLiteral("Status"));
 }
 
@@ -147,42 +119,44 @@ TEST(MainFrameCommands, HelpWithoutAHelpFileSaysSoTitledWithTheCurrentCaption) {
   f.frame->mnuHelpSearchForHelpOn->trigger();
   const QString text = QStringLiteral(
       "Unable to display Help Contents. There is no Help associated with this project.");
-  EXPECT_EQ(f.host.messages.texts, (QStringList{text, text}));
-  EXPECT_EQ(f.host.messages.styles,
+  EXPECT_EQ(f.s.messages.texts, (QStringList{text, text}));
+  EXPECT_EQ(f.s.messages.styles,
             (QList<MessageStyle>{MessageStyle::Information, MessageStyle::Information}));
-  EXPECT_EQ(f.host.messages.titles,
+  EXPECT_EQ(f.s.messages.titles,
             (QStringList{QStringLiteral("Project1 (changed)"), QStringLiteral("Project1")}));
-  EXPECT_TRUE(f.help.calls.isEmpty());
+  EXPECT_TRUE(f.s.help.calls.isEmpty());
 }
 
 TEST(MainFrameCommands, HelpWithAHelpFileAsksTheViewerAndShowsItsFailure) {
-  FrameFixture f;
-  f.frame->setHelpFile(QStringLiteral("brinewatch.hlp"));
+  FrameFixture f(QStringLiteral("brinewatch.hlp"));
   f.frame->mnuHelpContents->trigger();
   f.frame->mnuHelpSearchForHelpOn->trigger();
-  ASSERT_EQ(f.help.calls.size(), 2);
-  EXPECT_EQ(f.help.calls[0].request, HelpRequest::Contents);
-  EXPECT_EQ(static_cast<unsigned>(f.help.calls[0].request), 3u);
-  EXPECT_EQ(f.help.calls[1].request, HelpRequest::PartialKey);
-  EXPECT_EQ(static_cast<unsigned>(f.help.calls[1].request), 261u);
-  for (const auto& call : f.help.calls) {
+  ASSERT_EQ(f.s.help.calls.size(), 2);
+  EXPECT_EQ(f.s.help.calls[0].request, HelpRequest::Contents);
+  EXPECT_EQ(f.s.help.calls[1].request, HelpRequest::PartialKey);
+  for (const auto& call : f.s.help.calls) {
     EXPECT_EQ(call.file, QStringLiteral("brinewatch.hlp"));
     EXPECT_EQ(call.owner, &f.window);
     EXPECT_TRUE(call.keyword.isEmpty());
   }
-  EXPECT_TRUE(f.host.messages.texts.isEmpty());
+  EXPECT_TRUE(f.s.messages.texts.isEmpty());
 
-  f.help.failure = QStringLiteral("The help file brinewatch.hlp cannot be found.");
+  f.s.help.failure = QStringLiteral("The help file brinewatch.hlp cannot be found.");
   f.frame->mnuHelpContents->trigger();
-  EXPECT_EQ(f.host.messages.texts, QStringList{*f.help.failure});
-  EXPECT_EQ(f.host.messages.styles, QList<MessageStyle>{MessageStyle::Ok});
-  EXPECT_EQ(f.host.messages.titles, QStringList{QStringLiteral("<application title>")});
+  EXPECT_EQ(f.s.messages.texts, QStringList{*f.s.help.failure});
+  EXPECT_EQ(f.s.messages.styles, QList<MessageStyle>{MessageStyle::Ok});
+  EXPECT_EQ(f.s.messages.titles, QStringList{QStringLiteral("<application title>")});
 }
 
-TEST(MainFrameCommands, AboutIsShownWithTheMainWindowAsOwner) {
+TEST(MainFrameCommands, ExitAndAboutAreAskedOfTheMainWindow) {
   FrameFixture f;
+  QSignalSpy end(f.frame.get(), &MainFrame::endRequested);
+  QSignalSpy about(f.frame.get(), &MainFrame::aboutRequested);
+  f.frame->mnuFileExit->trigger();
   f.frame->mnuHelpAbout->trigger();
-  EXPECT_EQ(f.host.aboutOwners, QList<QWidget*>{&f.window});
+  EXPECT_EQ(end.size(), 1);
+  EXPECT_EQ(about.size(), 1);
+  EXPECT_TRUE(f.s.messages.texts.isEmpty());
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 #include <QSignalSpy>
 
-#include "FrameFakes.h"
+#include "Fakes.h"
 #include "frame/MinuteTimer.h"
 
 namespace bw {
@@ -16,18 +16,18 @@ TEST(MinuteTimer, TimeToTheNextMinuteBoundary) {
   EXPECT_EQ(MinuteTimer::untilNextMinute({day, QTime(23, 59, 59, 999)}), milliseconds(1));
 }
 
-TEST(MinuteTimer, WakesOnceAtTheBoundaryAndReArmsForTheNextMinuteNotTheNextSecond) {
+TEST(MinuteTimer, WakesAtTheBoundaryAndReArmsForTheNextMinuteNotTheNextSecond) {
   test::FixedClock clock;
   clock.stamp.setTime(QTime(10, 15, 59, 950));
   MinuteTimer timer(clock);
   QSignalSpy spy(&timer, &MinuteTimer::minuteBegan);
   timer.start();
-  EXPECT_LE(timer.remaining(), milliseconds(50));
+  EXPECT_EQ(timer.interval(), milliseconds(50));
   clock.stamp.setTime(QTime(10, 16, 0, 5));
-  ASSERT_TRUE(spy.wait(2000));
+  ASSERT_TRUE(spy.wait(10000));
   EXPECT_EQ(spy.size(), 1);
   EXPECT_TRUE(timer.isActive());
-  EXPECT_GT(timer.remaining(), milliseconds(59000));
+  EXPECT_EQ(timer.interval(), milliseconds(59995));
   timer.stop();
   EXPECT_FALSE(timer.isActive());
 }

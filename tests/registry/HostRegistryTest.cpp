@@ -6,10 +6,10 @@
 
 #include <array>
 
+#include "platform/registry/SysInfoEntry.h"
+
 namespace bw {
 namespace {
-
-constexpr char kSysInfoKey[] = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
 
 // The PATH value's bytes, or nothing when the key cannot be opened.
 std::optional<QByteArray> sysInfoPath(Registry& registry) {
@@ -32,22 +32,22 @@ void makeProgram(const QString& path) {
   file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
-TEST(HostRegistryTest, ProgramOnSearchPath_IsTheSysInfoPath) {
+TEST(HostRegistry, ProgramOnSearchPath_IsTheSysInfoPath) {
   QTemporaryDir dir;
   makeProgram(dir.filePath(QStringLiteral("hardinfo")));
   makeProgram(dir.filePath(QStringLiteral("kinfocenter")));
-  HostRegistry registry({dir.path()});
+  MemoryRegistry registry = hostRegistry({dir.path()});
   // The first name of the list wins; the text ends in a zero byte.
   EXPECT_EQ(sysInfoPath(registry), dir.filePath(QStringLiteral("hardinfo")).toLatin1() + '\0');
 }
 
-TEST(HostRegistryTest, NoProgram_KeyIsMissing) {
+TEST(HostRegistry, NoProgram_KeyIsMissing) {
   QTemporaryDir dir;
   QFile notRunnable(dir.filePath(QStringLiteral("hardinfo")));
   ASSERT_TRUE(notRunnable.open(QIODevice::WriteOnly));
   notRunnable.close();
   notRunnable.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
-  HostRegistry registry({dir.path()});
+  MemoryRegistry registry = hostRegistry({dir.path()});
   EXPECT_EQ(sysInfoPath(registry), std::nullopt);
 }
 

@@ -8,28 +8,19 @@
 
 #include "BrinewatchConfig.h"
 #include "about/SysInfoLauncher.h"
+#include "platform/Twips.h"
 
 namespace bw {
 
 namespace {
 
-// Positions are given in twips; 15 twips make one pixel.
-constexpr int kTwipsPerPixel = 15;
-constexpr int px(int twips) {
-  return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel;
-}
-
-QRect twipsRect(int left, int top, int width, int height) {
-  return {px(left), px(top), px(width), px(height)};
-}
-
 // A horizontal line from (x1, y) to (x2, y), the end point left out as lines
 // are drawn on screen.
 QRect twipsLine(int x1, int x2, int y, int widthPx) {
-  return {px(x1), px(y), px(x2) - px(x1), widthPx};
+  return {twipsToPixels(x1), twipsToPixels(y), twipsToPixels(x2) - twipsToPixels(x1), widthPx};
 }
 
-constexpr QSize kClientSize{px(5895), px(3675)};
+constexpr QSize kClientSize{twipsToPixels(5895), twipsToPixels(3675)};
 constexpr QColor kBlack{0, 0, 0};
 constexpr QColor kRuleShadow{128, 128, 128};
 constexpr QColor kRuleLight{255, 255, 255};
@@ -103,13 +94,13 @@ FrmAbout::FrmAbout(SysInfoLauncher& launcher, QWidget* parent)
                                lblVersion, lblTitle,   lblDescription};
   for (std::size_t i = 1; i < std::size(tabOrder); ++i) setTabOrder(tabOrder[i - 1], tabOrder[i]);
 
-  showDesignTexts();
+  showInitialTexts();
 
   connect(cmdOK, &QPushButton::clicked, this, &FrmAbout::close);
   connect(cmdSysInfo, &QPushButton::clicked, this, [this] { launcher_.startSysInfo(this); });
 }
 
-void FrmAbout::showDesignTexts() {
+void FrmAbout::showInitialTexts() {
   setWindowTitle(QStringLiteral("About Project1"));
   cmdOK->setText(QStringLiteral("OK"));
   cmdSysInfo->setText(QStringLiteral("&System Info..."));
@@ -151,7 +142,7 @@ void FrmAbout::done(int result) {
 
 void FrmAbout::unload() {
   // What the load put in goes with the window; the next load puts it back.
-  showDesignTexts();
+  showInitialTexts();
   loaded_ = false;
   emit unloaded();
 }

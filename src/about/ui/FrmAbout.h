@@ -38,7 +38,7 @@ class FrmAbout final : public QDialog {
  private:
   void load();
   void unload();
-  void showDesignTexts();
+  void showInitialTexts();
 
   SysInfoLauncher& launcher_;
   bool loaded_ = false;

@@ -10,15 +10,15 @@
 #include <QStatusBar>
 #include <QToolBar>
 
-#include "about/ui/AboutCommand.h"
+#include "about/ui/FrmAbout.h"
 #include "acquisition/SensorTable.h"
-#include "acquisition/ui/Twips.h"
 #include "acquisition/ui/WrappingCheckBox.h"
 #include "frame/ui/MainFrame.h"
+#include "platform/MessageBox.h"
 #include "platform/NumberText.h"
+#include "platform/Twips.h"
 #include "platform/pageview/PageView.h"
 #include "platform/ui/CommonDialog.h"
-#include "platform/ui/MessageBox.h"
 #include "platform/web/WebBrowser.h"
 
 namespace bw {
@@ -27,8 +27,8 @@ namespace {
 
 constexpr int kToolbarHeightTwips = 420;
 constexpr int kStatusBarHeightTwips = 270;
-// The address box sits 60 twips lower than designed so the toolbar band
-// does not cover it.
+// The address box sits 60 twips below its place in the layout, so the
+// toolbar band does not cover it.
 constexpr int kAddressTopTwips = 360 + 60;
 constexpr int kPanelFontPixels = 11;
 
@@ -56,10 +56,15 @@ QPushButton* commandButton(QWidget* parent, const char* name, const QString& cap
 }  // namespace
 
 FrmMain::FrmMain(FrmMainServices services, QWidget* parent)
-    : QMainWindow(parent), services_(std::move(services)), logFile_(*services_.clock) {
+    : QMainWindow(parent),
+      adapterHost_(services.adapterHost),
+      messages_(services.messages),
+      dialog_(services.dialog),
+      sysInfo_(services.sysInfo),
+      logFile_(services.clock) {
   setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(QStringLiteral("Project1"));
-  browser_ = std::make_unique<WebBrowser>(std::move(services_.http), this);
+  browser_ = std::make_unique<WebBrowser>(std::move(services.http), this);
   AcquisitionDisplay& display = *this;
   loop_ = std::make_unique<PollingLoop>(*browser_, display, logFile_, this);
 
@@ -69,8 +74,12 @@ FrmMain::FrmMain(FrmMainServices services, QWidget* parent)
   clientArea_->installEventFilter(this);
   createPanel();
   // Before the size is set: the menus make the menu bar taller.
-  FrameHost& host = *this;
-  frame_ = std::make_unique<MainFrame>(*this, *tbToolBar, *sbStatusBar, host);
+  frame_ = std::make_unique<MainFrame>(
+      *this, *tbToolBar, *sbStatusBar,
+      FrameServices{services.messages, services.dialog, services.settings, services.helpViewer,
+                    services.clock, services.helpFile});
+  connect(frame_.get(), &MainFrame::endRequested, this, &FrmMain::endProgram);
+  connect(frame_.get(), &MainFrame::aboutRequested, this, &FrmMain::showAbout);
   // The layout settles only when the window is shown; the panel and the bars
   // are at their places from the start.
   clientArea_->resize(kClientSize);
@@ -85,14 +94,12 @@ void FrmMain::createPanel() {
   // The panel's places were drawn for a small dialog font of 11 pixels.
   QFont panelFont = area->font();
   panelFont.setPixelSize(kPanelFontPixels);
-  // Narrow faces keep the captions inside their design widths.
+  // Narrow faces keep the captions inside the widths the layout gives them.
   panelFont.setStretch(QFont::SemiCondensed);
   area->setFont(panelFont);
   sbStatusBar = place(new QStatusBar(area), "sbStatusBar", {});
   sbStatusBar->setSizeGripEnabled(false);
   tbToolBar = place(new QToolBar(area), "tbToolBar", {});
-  tbToolBar->setMovable(false);
-  tbToolBar->setFloatable(false);
 
   brwWebBrowser = place(createPageView(area), "brwWebBrowser", twipsRect(1920, 960, 11650, 4570));
   cboAddress =
@@ -121,7 +128,8 @@ void FrmMain::createPanel() {
                             "ChkSixteenSensors", twipsRect(480, 4560, 972, 492));
   for (QLabel* label : {Label1, Label2, Label3}) label->setFocusPolicy(Qt::NoFocus);
 
-  // Tab order: status bar and toolbar first, then the panel in design order.
+  // Tab order: status bar and toolbar first, then the panel, left to right
+  // and top to bottom as the layout places it.
   QWidget* order[] = {sbStatusBar,  tbToolBar, brwWebBrowser,    cboAddress,
                       btnFileWrite, btnStop,   txtSensorNum,     txtTemperature,
                       txtFileName,  txtRecNum, ChkSixteenSensors};
@@ -153,7 +161,7 @@ bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
 void FrmMain::Form_Load() {
   logFile_.close();
   UpdateSensorCount();
-  loop_->run(sensorUrls(services_.adapterHost));
+  loop_->run(sensorUrls(adapterHost_));
 }
 
 void FrmMain::UpdateSensorCount() {
@@ -177,11 +185,11 @@ void FrmMain::btnFileWrite_Click() {
   const QString name = dialog.FileName;
   if (name.isEmpty()) return;
   if (const auto reason = logFile_.open(name)) {
-    messageBox().show(this,
-                      QStringLiteral("The log file \"%1\" cannot be opened: %2.\n"
-                                     "Logging stays off.")
-                          .arg(name, *reason),
-                      MessageStyle::Ok);
+    messages_.show(this,
+                   QStringLiteral("The log file \"%1\" cannot be opened: %2.\n"
+                                  "Logging stays off.")
+                       .arg(name, *reason),
+                   MessageStyle::Ok);
     return;
   }
   txtFileName->setText(dialog.FileName);
@@ -189,22 +197,24 @@ void FrmMain::btnFileWrite_Click() {
 }
 
 void FrmMain::endProgram() {
-  frame_->endProgram();
-}
-
-void FrmMain::closeLogIfLogging() {
+  if (ended_) {
+    closeModalWindows();
+    return;
+  }
+  ended_ = true;
   if (logFile_.loggingOn()) logFile_.close();
-}
-
-void FrmMain::stopPolling() {
+  frame_->unloadWindows();
+  // Boxes still open would hold their nested loops, and with them the end.
+  closeModalWindows();
+  frame_->stopClock();
   loop_->stop();
+  hide();
 }
 
-void FrmMain::showAbout(QWidget* owner) {
-  if (!about_) about_ = std::make_unique<AboutCommand>();
-  FrmAbout& about = about_->window();
-  frame_->trackWindow(&about);
-  about.showModal(owner);
+void FrmMain::showAbout() {
+  if (!frmAbout_) frmAbout_ = new FrmAbout(sysInfo_, this);
+  frame_->trackWindow(frmAbout_);
+  frmAbout_->showModal(this);
 }
 
 void FrmMain::closeEvent(QCloseEvent* event) {

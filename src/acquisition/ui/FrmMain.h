@@ -1,12 +1,12 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <memory>
 
 #include "acquisition/AcquisitionDisplay.h"
 #include "acquisition/LogFile.h"
 #include "acquisition/PollingLoop.h"
-#include "frame/FrameHost.h"
 
 class QCheckBox;
 class QComboBox;
@@ -18,27 +18,38 @@ class QToolBar;
 
 namespace bw {
 
-class AboutCommand;
 class Clock;
 class CommonDialog;
+class FrmAbout;
+class HelpViewer;
 class HttpClient;
 class MainFrame;
 class MessageBox;
 class PageView;
+class SettingsStore;
+class SysInfoLauncher;
 class WebBrowser;
 
-// What the main window is given from outside; tests give their own.
+// What the main window works with; the start routine makes each one once,
+// tests give their own.
 struct FrmMainServices {
   std::unique_ptr<HttpClient> http;
   QString adapterHost;  // "address[:port]" put after "http://"
-  const Clock* clock = nullptr;
-  MessageBox* messageBox = nullptr;
-  CommonDialog* commonDialog = nullptr;
+  const Clock& clock;
+  MessageBox& messages;
+  CommonDialog& dialog;  // the window's one common dialog
+  SettingsStore& settings;
+  HelpViewer& helpViewer;
+  SysInfoLauncher& sysInfo;  // for the About window's button
+  QString helpFile;          // empty: the program has no help file
 };
 
 // The main window and its acquisition panel. It holds the controls and
-// forwards their events; the polling loop and the log file do the work.
-class FrmMain : public QMainWindow, private AcquisitionDisplay, private FrameHost {
+// forwards their events; the polling loop and the log file do the work, the
+// frame runs the menus, toolbar and status bar. The window owns the end
+// sequence that Exit, the close box, the Stop button and the system's
+// requests all run.
+class FrmMain : public QMainWindow, private AcquisitionDisplay {
   Q_OBJECT
 
  public:
@@ -55,21 +66,26 @@ class FrmMain : public QMainWindow, private AcquisitionDisplay, private FrameHos
   void Form_Load();
   void UpdateSensorCount();
   void btnFileWrite_Click();
-  // The end sequence (see MainFrame::endProgram): closes the log if it is
-  // open, unloads the windows and keeps the placement, ends polling.
+  // The end sequence: closes the log when logging is on, unloads every
+  // other loaded window and keeps the placement unless minimized, closes
+  // what modal boxes are left and stops polling. Runs once; asked again
+  // meanwhile, it only closes modal boxes, so a box it opened itself cannot
+  // hold it.
   void endProgram();
+  bool ended() const { return ended_; }
+  // Shows the About window modally; returns once it is closed.
+  void showAbout();
 
   PollingLoop& pollingLoop() { return *loop_; }
   LogFile& logFile() { return logFile_; }
   WebBrowser& browser() { return *browser_; }
-  CommonDialog& dlgCommonDialog() override { return *services_.commonDialog; }
-  MessageBox& messageBox() override { return *services_.messageBox; }
+  CommonDialog& dlgCommonDialog() { return dialog_; }
   // Menus, toolbar, status bar and the end sequence.
   MainFrame& frame() { return *frame_; }
   QWidget* clientArea() const { return clientArea_; }
   bool LoggingOn() const { return logFile_.loggingOn(); }
 
-  // Controls, named as the rest of the program knows them.
+  // Controls.
   PageView* brwWebBrowser = nullptr;
   QComboBox* cboAddress = nullptr;
   QPushButton* btnFileWrite = nullptr;
@@ -100,18 +116,18 @@ class FrmMain : public QMainWindow, private AcquisitionDisplay, private FrameHos
   void showRecordNumber(int recordNumber) override;
   void showLoggingFailure(const QString& reason) override;
 
-  void showAbout(QWidget* owner) override;
-  void closeLogIfLogging() override;
-  void stopPolling() override;
-
-  FrmMainServices services_;
+  const QString adapterHost_;
+  MessageBox& messages_;
+  CommonDialog& dialog_;
+  SysInfoLauncher& sysInfo_;
   QWidget* clientArea_ = nullptr;
   std::unique_ptr<WebBrowser> browser_;
   LogFile logFile_;
   std::unique_ptr<PollingLoop> loop_;
   bool loggingFailureShown_ = false;
-  std::unique_ptr<AboutCommand> about_;  // made when first needed
+  QPointer<FrmAbout> frmAbout_;  // made when first asked for
   std::unique_ptr<MainFrame> frame_;
+  bool ended_ = false;
 };
 
 }  // namespace bw

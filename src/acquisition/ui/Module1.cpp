@@ -5,11 +5,18 @@
 #include <memory>
 
 #include "BrinewatchConfig.h"
+#include "about/ProgramStarter.h"
+#include "about/SysInfoLauncher.h"
 #include "acquisition/ui/FrmMain.h"
+#include "frame/ui/MainFrame.h"
 #include "platform/Clock.h"
 #include "platform/ProcessSignals.h"
+#include "platform/desktop/DesktopHelpViewer.h"
+#include "platform/desktop/QtSettingsStore.h"
+#include "platform/desktop/TerminationNotifier.h"
+#include "platform/registry/SystemRegistry.h"
 #include "platform/ui/CommonDialog.h"
-#include "platform/ui/MessageBox.h"
+#include "platform/ui/QtMessageBox.h"
 #include "platform/web/CurlHttpClient.h"
 
 namespace bw {
@@ -24,13 +31,18 @@ int Module1() {
   SystemClock clock;
   QtMessageBox messageBox;
   QtCommonDialog commonDialog;
-  FrmMainServices services;
-  services.http = std::make_unique<CurlHttpClient>();
-  services.adapterHost = QString::fromLatin1(config::kAdapterHost);
-  services.clock = &clock;
-  services.messageBox = &messageBox;
-  services.commonDialog = &commonDialog;
-  frmMain = std::make_unique<FrmMain>(std::move(services));
+  QtSettingsStore settings;
+  DesktopHelpViewer helpViewer;
+  const std::unique_ptr<Registry> registry = makeSystemRegistry();
+  DetachedProgramStarter programStarter;
+  SysInfoLauncher sysInfo(*registry, programStarter, messageBox);
+  TerminationNotifier termination;
+
+  frmMain = std::make_unique<FrmMain>(
+      FrmMainServices{std::make_unique<CurlHttpClient>(), QString::fromLatin1(config::kAdapterHost),
+                      clock, messageBox, commonDialog, settings, helpViewer, sysInfo,
+                      QString::fromUtf8(config::kHelpFile)});
+  endOnSystemRequests(*frmMain, termination);
   const int status = runUntilEnded(*frmMain);
   frmMain.reset();
   return status;
@@ -43,6 +55,20 @@ int runUntilEnded(FrmMain& form) {
     QCoreApplication::exit(0);
   });
   return QApplication::exec();
+}
+
+void endOnSystemRequests(FrmMain& form, TerminationNotifier& termination) {
+  QObject::connect(&termination, &TerminationNotifier::terminationRequested, &form,
+                   [&form] { form.endProgram(); });
+  // A quit would make every nested wait of the polling loop return at once:
+  // the end sequence runs first, then Qt goes on to quit.
+  QObject::connect(&termination, &TerminationNotifier::quitRequested, &form, &FrmMain::endProgram);
+#ifndef QT_NO_SESSIONMANAGER
+  // Asked when the desktop saves the session and when a logout may still be
+  // cancelled; the real end of a session quits.
+  QObject::connect(qApp, &QGuiApplication::commitDataRequest, &form,
+                   [&form] { form.frame().savePlacement(); });
+#endif
 }
 
 }  // namespace bw

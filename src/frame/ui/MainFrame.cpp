@@ -12,103 +12,156 @@
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QToolBar>
-#include <QToolButton>
-#include <exception>
-#include <utility>
 
-#include "BrinewatchConfig.h"
 #include "frame/ClockText.h"
-#include "frame/FrameHost.h"
 #include "frame/HelpCommand.h"
-#include "frame/MenuTable.h"
 #include "frame/MinuteTimer.h"
 #include "frame/PlacementWriter.h"
-#include "frame/ToolbarDispatch.h"
-#include "frame/ToolbarLayout.h"
-#include "frame/ui/ModalWindows.h"
 #include "platform/Clock.h"
-#include "platform/desktop/DesktopHelpViewer.h"
-#include "platform/desktop/QtSettingsStore.h"
+#include "platform/MessageBox.h"
 #include "platform/ui/CommonDialog.h"
-#include "platform/ui/MessageBox.h"
-
-#include "platform/desktop/TerminationNotifier.h"
 
 namespace bw {
 
-namespace {
-
-constexpr QSize kToolbarIconSize{16, 16};
-constexpr QSize kToolbarButtonSize{23, 22};
-constexpr int kPanelMinimumWidth = 96;
-
 using Handler = void (MainFrame::*)();
 
-struct MenuBinding {
+// One line of the menu bar: a menu, or an item or separator of the menu
+// above it. The object name is the name of the member the row fills.
+struct MenuRow {
+  enum class Kind { Menu, Item, Placeholder, Toggle, Separator };
+  Kind kind;
   const char* name;
   QMenu* MainFrame::*menu;
+  QAction* MainFrame::*item;
+  const char* caption;   // with '&' before the access key
+  const char* shortcut;  // portable key text, empty for none
+  bool visible;
+  Handler handler;  // Item and Toggle rows; nullptr: the item does nothing
 };
 
-struct ItemBinding {
-  const char* name;
-  QAction* MainFrame::*action;
-  Handler handler;  // nullptr: a placeholder, or an item that does nothing
-};
+namespace {
 
-const MenuBinding kMenus[] = {
-    {"mnuFile", &MainFrame::mnuFile},
-    {"mnuEdit", &MainFrame::mnuEdit},
-    {"mnuView", &MainFrame::mnuView},
-    {"mnuHelp", &MainFrame::mnuHelp},
-};
+using Kind = MenuRow::Kind;
 
-const ItemBinding kItems[] = {
-    {"mnuFileNew", &MainFrame::mnuFileNew, nullptr},
-    {"mnuFileOpen", &MainFrame::mnuFileOpen, &MainFrame::mnuFileOpen_Click},
-    {"mnuFileClose", &MainFrame::mnuFileClose, nullptr},
-    {"mnuFileBar0", &MainFrame::mnuFileBar0, nullptr},
-    {"mnuFileSave", &MainFrame::mnuFileSave, nullptr},
-    {"mnuFileSaveAs", &MainFrame::mnuFileSaveAs, nullptr},
-    {"mnuFileSaveAll", &MainFrame::mnuFileSaveAll, nullptr},
-    {"mnuFileBar1", &MainFrame::mnuFileBar1, nullptr},
-    {"mnuFileProperties", &MainFrame::mnuFileProperties, nullptr},
-    {"mnuFileBar2", &MainFrame::mnuFileBar2, nullptr},
-    {"mnuFilePageSetup", &MainFrame::mnuFilePageSetup, &MainFrame::mnuFilePageSetup_Click},
-    {"mnuFilePrintPreview", &MainFrame::mnuFilePrintPreview, nullptr},
-    {"mnuFilePrint", &MainFrame::mnuFilePrint, nullptr},
-    {"mnuFileBar3", &MainFrame::mnuFileBar3, nullptr},
-    {"mnuFileSend", &MainFrame::mnuFileSend, nullptr},
-    {"mnuFileBar4", &MainFrame::mnuFileBar4, nullptr},
-    {"mnuFileMRU1", &MainFrame::mnuFileMRU1, nullptr},
-    {"mnuFileMRU2", &MainFrame::mnuFileMRU2, nullptr},
-    {"mnuFileMRU3", &MainFrame::mnuFileMRU3, nullptr},
-    {"mnuFileBar5", &MainFrame::mnuFileBar5, nullptr},
-    {"mnuFileExit", &MainFrame::mnuFileExit, &MainFrame::mnuFileExit_Click},
-    {"mnuEditUndo", &MainFrame::mnuEditUndo, nullptr},
-    {"mnuEditBar0", &MainFrame::mnuEditBar0, nullptr},
-    {"mnuEditCut", &MainFrame::mnuEditCut, nullptr},
-    {"mnuEditCopy", &MainFrame::mnuEditCopy, nullptr},
-    {"mnuEditPaste", &MainFrame::mnuEditPaste, nullptr},
-    {"mnuEditPasteSpecial", &MainFrame::mnuEditPasteSpecial, nullptr},
-    {"mnuViewToolbar", &MainFrame::mnuViewToolbar, &MainFrame::mnuViewToolbar_Click},
-    {"mnuViewStatusBar", &MainFrame::mnuViewStatusBar, &MainFrame::mnuViewStatusBar_Click},
-    {"mnuViewBar0", &MainFrame::mnuViewBar0, nullptr},
-    {"mnuViewRefresh", &MainFrame::mnuViewRefresh, nullptr},
-    {"mnuViewOptions", &MainFrame::mnuViewOptions, nullptr},
-    {"mnuViewWebBrowser", &MainFrame::mnuViewWebBrowser, nullptr},
-    {"mnuHelpContents", &MainFrame::mnuHelpContents, &MainFrame::mnuHelpContents_Click},
-    {"mnuHelpSearchForHelpOn", &MainFrame::mnuHelpSearchForHelpOn,
-     &MainFrame::mnuHelpSearchForHelpOn_Click},
-    {"mnuHelpBar0", &MainFrame::mnuHelpBar0, nullptr},
-    {"mnuHelpAbout", &MainFrame::mnuHelpAbout, &MainFrame::mnuHelpAbout_Click},
-};
-
-template <typename Binding, std::size_t N>
-const Binding* findBinding(const Binding (&bindings)[N], const char* name) {
-  for (const Binding& binding : bindings)
-    if (qstrcmp(binding.name, name) == 0) return &binding;
-  return nullptr;
+constexpr MenuRow menu(const char* name, QMenu* MainFrame::*member, const char* caption) {
+  return {Kind::Menu, name, member, nullptr, caption, "", true, nullptr};
 }
+constexpr MenuRow item(const char* name, QAction* MainFrame::*member, const char* caption,
+                       Handler handler) {
+  return {Kind::Item, name, nullptr, member, caption, "", true, handler};
+}
+// The command only says that its code is still to come.
+constexpr MenuRow placeholder(const char* name, QAction* MainFrame::*member, const char* caption,
+                              const char* shortcut = "") {
+  return {Kind::Placeholder, name, nullptr, member, caption, shortcut, true, nullptr};
+}
+// Checkable, and checked from the start.
+constexpr MenuRow toggle(const char* name, QAction* MainFrame::*member, const char* caption,
+                         Handler handler) {
+  return {Kind::Toggle, name, nullptr, member, caption, "", true, handler};
+}
+constexpr MenuRow hidden(const char* name, QAction* MainFrame::*member) {
+  return {Kind::Item, name, nullptr, member, "", "", false, nullptr};
+}
+constexpr MenuRow separator(const char* name, QAction* MainFrame::*member, bool visible = true) {
+  return {Kind::Separator, name, nullptr, member, "", "", visible, nullptr};
+}
+
+// A row's object name and the member it fills, from the member itself.
+#define MEMBER(name) #name, &MainFrame::name
+
+const MenuRow kMenuRows[] = {
+    menu(MEMBER(mnuFile), "&File"),
+    placeholder(MEMBER(mnuFileNew), "&New", "Ctrl+N"),
+    item(MEMBER(mnuFileOpen), "&Open...", &MainFrame::mnuFileOpen_Click),
+    placeholder(MEMBER(mnuFileClose), "&Close"),
+    separator(MEMBER(mnuFileBar0)),
+    placeholder(MEMBER(mnuFileSave), "&Save"),
+    placeholder(MEMBER(mnuFileSaveAs), "Save &As..."),
+    placeholder(MEMBER(mnuFileSaveAll), "Save A&ll"),
+    separator(MEMBER(mnuFileBar1)),
+    placeholder(MEMBER(mnuFileProperties), "Propert&ies"),
+    separator(MEMBER(mnuFileBar2)),
+    item(MEMBER(mnuFilePageSetup), "Page Set&up...", &MainFrame::mnuFilePageSetup_Click),
+    placeholder(MEMBER(mnuFilePrintPreview), "Print Pre&view"),
+    placeholder(MEMBER(mnuFilePrint), "&Print..."),
+    separator(MEMBER(mnuFileBar3)),
+    placeholder(MEMBER(mnuFileSend), "Sen&d..."),
+    separator(MEMBER(mnuFileBar4)),
+    hidden(MEMBER(mnuFileMRU1)),
+    hidden(MEMBER(mnuFileMRU2)),
+    hidden(MEMBER(mnuFileMRU3)),
+    separator(MEMBER(mnuFileBar5), false),
+    item(MEMBER(mnuFileExit), "E&xit", &MainFrame::mnuFileExit_Click),
+    menu(MEMBER(mnuEdit), "&Edit"),
+    placeholder(MEMBER(mnuEditUndo), "&Undo"),
+    separator(MEMBER(mnuEditBar0)),
+    placeholder(MEMBER(mnuEditCut), "Cu&t", "Ctrl+X"),
+    placeholder(MEMBER(mnuEditCopy), "&Copy", "Ctrl+C"),
+    placeholder(MEMBER(mnuEditPaste), "&Paste", "Ctrl+V"),
+    placeholder(MEMBER(mnuEditPasteSpecial), "Paste &Special..."),
+    menu(MEMBER(mnuView), "&View"),
+    toggle(MEMBER(mnuViewToolbar), "&Toolbar", &MainFrame::mnuViewToolbar_Click),
+    toggle(MEMBER(mnuViewStatusBar), "Status &Bar", &MainFrame::mnuViewStatusBar_Click),
+    separator(MEMBER(mnuViewBar0)),
+    placeholder(MEMBER(mnuViewRefresh), "&Refresh"),
+    placeholder(MEMBER(mnuViewOptions), "&Options..."),
+    item(MEMBER(mnuViewWebBrowser), "&Web Browser", nullptr),
+    menu(MEMBER(mnuHelp), "&Help"),
+    item(MEMBER(mnuHelpContents), "&Contents", &MainFrame::mnuHelpContents_Click),
+    item(MEMBER(mnuHelpSearchForHelpOn), "&Search For Help On...",
+         &MainFrame::mnuHelpSearchForHelpOn_Click),
+    separator(MEMBER(mnuHelpBar0)),
+    item(MEMBER(mnuHelpAbout), "&About ", &MainFrame::mnuHelpAbout_Click),
+};
+
+#undef MEMBER
+
+// One position on the toolbar, left to right.
+struct ToolbarRow {
+  const char* key;      // also the tooltip; empty for a separator
+  const char* picture;  // resources/toolbar/<picture>.xpm
+  // The menu item whose command the button runs; without one the button
+  // says that its code is still to come.
+  QAction* MainFrame::*runs;
+  bool alignment;  // one of the group of which at most one is pressed
+};
+
+constexpr ToolbarRow button(const char* key, const char* picture,
+                            QAction* MainFrame::*runs = nullptr) {
+  return {key, picture, runs, false};
+}
+constexpr ToolbarRow alignment(const char* key, const char* picture) {
+  return {key, picture, nullptr, true};
+}
+constexpr ToolbarRow gap() {
+  return {"", "", nullptr, false};
+}
+
+const ToolbarRow kToolbarRows[] = {
+    button("New", "new"),
+    button("Open", "open", &MainFrame::mnuFileOpen),
+    button("Save", "save", &MainFrame::mnuFileSave),
+    gap(),
+    button("Print", "print", &MainFrame::mnuFilePrint),
+    gap(),
+    button("Cut", "cut", &MainFrame::mnuEditCut),
+    button("Copy", "copy", &MainFrame::mnuEditCopy),
+    button("Paste", "paste", &MainFrame::mnuEditPaste),
+    gap(),
+    button("Bold", "bold"),
+    button("Italic", "italic"),
+    button("Underline", "underline"),
+    gap(),
+    alignment("Align Left", "alignleft"),
+    alignment("Center", "center"),
+    alignment("Align Right", "alignright"),
+};
+
+constexpr QSize kToolbarIconSize{16, 16};
+constexpr QColor kToolbarMaskColour{192, 192, 192};  // light grey is see-through
+constexpr QSize kToolbarButtonSize{23, 22};
+constexpr int kPanelMinimumWidth = 96;
 
 QString buttonObjectName(const QString& key) {
   QString name = key;
@@ -127,19 +180,38 @@ QLabel* panel(QStatusBar* bar, const char* name, const QString& text) {
 
 }  // namespace
 
-MainFrame::MainFrame(QMainWindow& window, QToolBar& toolbar, QStatusBar& statusBar, FrameHost& host,
-                     FrameOptions options)
+void closeModalWindows() {
+  // More would mean a window that will not close; give up rather than spin.
+  constexpr int kMostWindows = 64;
+  for (int i = 0; i < kMostWindows; ++i) {
+    QWidget* popup = QApplication::activePopupWidget();
+    if (!popup) break;
+    popup->close();
+  }
+  for (int i = 0; i < kMostWindows; ++i) {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (!modal) break;
+    if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+      dialog->reject();
+    } else {
+      modal->close();
+    }
+    // A box that refuses to close (no escape button) is hidden all the same.
+    if (QApplication::activeModalWidget() == modal) modal->hide();
+  }
+}
+
+MainFrame::MainFrame(QMainWindow& window, QToolBar& toolbar, QStatusBar& statusBar,
+                     const FrameServices& services)
     : QObject(nullptr),
-      imlToolbarIcons(ImageList::toolbarIcons()),
+      imlToolbarIcons(kToolbarIconSize, kToolbarMaskColour),
       window_(window),
-      host_(host),
-      ownSettings_(options.settings ? nullptr : std::make_unique<QtSettingsStore>()),
-      ownHelpViewer_(options.helpViewer ? nullptr : std::make_unique<DesktopHelpViewer>()),
-      ownClock_(options.clock ? nullptr : std::make_unique<SystemClock>()),
-      settings_(options.settings ? *options.settings : *ownSettings_),
-      helpViewer_(options.helpViewer ? *options.helpViewer : *ownHelpViewer_),
-      clock_(options.clock ? *options.clock : *ownClock_),
-      helpFile_(options.helpFile.value_or(QString::fromUtf8(config::kHelpFile))) {
+      messages_(services.messages),
+      dialog_(services.dialog),
+      settings_(services.settings),
+      helpViewer_(services.helpViewer),
+      clock_(services.clock),
+      helpFile_(services.helpFile) {
   setObjectName(QStringLiteral("mainFrame"));
   tbToolBar = &toolbar;
   sbStatusBar = &statusBar;
@@ -149,7 +221,6 @@ MainFrame::MainFrame(QMainWindow& window, QToolBar& toolbar, QStatusBar& statusB
   createStatusBar();
   // The panel's line edits would take Ctrl+C, X and V for themselves.
   qApp->installEventFilter(this);
-  if (options.endOnTermination) watchTermination();
 }
 
 MainFrame::~MainFrame() = default;
@@ -157,48 +228,46 @@ MainFrame::~MainFrame() = default;
 void MainFrame::createMenus() {
   QMenuBar* bar = window_.menuBar();
   QMenu* current = nullptr;
-  for (const MenuEntry& entry : MenuTable::entries()) {
-    const QString name = QLatin1String(entry.name);
-    if (entry.kind == MenuEntry::Kind::Menu) {
-      current = bar->addMenu(QString::fromLatin1(entry.caption));
+  for (const MenuRow& row : kMenuRows) {
+    const QString name = QLatin1String(row.name);
+    if (row.kind == Kind::Menu) {
+      current = bar->addMenu(QString::fromLatin1(row.caption));
       current->setObjectName(name);
       current->menuAction()->setObjectName(name);
-      if (const MenuBinding* binding = findBinding(kMenus, entry.name))
-        this->*binding->menu = current;
+      this->*row.menu = current;
       continue;
     }
     auto* action = new QAction(&window_);
     action->setObjectName(name);
-    if (entry.kind == MenuEntry::Kind::Separator) {
+    if (row.kind == Kind::Separator) {
       action->setSeparator(true);
     } else {
-      action->setText(QString::fromLatin1(entry.caption));
+      action->setText(QString::fromLatin1(row.caption));
     }
-    action->setVisible(entry.visible);
-    if (entry.checkable) {
+    action->setVisible(row.visible);
+    if (row.kind == Kind::Toggle) {
       action->setCheckable(true);
       action->setChecked(true);
     }
-    if (*entry.shortcut) {
-      action->setShortcut(QKeySequence(QString::fromLatin1(entry.shortcut)));
+    if (*row.shortcut) {
+      action->setShortcut(QKeySequence(QString::fromLatin1(row.shortcut)));
       // Active while the main window is, not while one of its boxes is.
       action->setShortcutContext(Qt::WindowShortcut);
       window_.addAction(action);
       shortcutItems_.append(action);
     }
     current->addAction(action);
+    this->*row.item = action;
+    if (row.kind != Kind::Separator)
+      connect(action, &QAction::triggered, this, [this, &row] { runMenuRow(row); });
+  }
+}
 
-    const ItemBinding* binding = findBinding(kItems, entry.name);
-    if (binding) this->*binding->action = action;
-    if (entry.placeholder) {
-      const char* itemName = entry.name;
-      connect(action, &QAction::triggered, this,
-              [this, itemName] { runFromMenu([this, itemName] { showPlaceholder(itemName); }); });
-    } else if (binding && binding->handler) {
-      const Handler handler = binding->handler;
-      connect(action, &QAction::triggered, this,
-              [this, handler] { runFromMenu([this, handler] { (this->*handler)(); }); });
-    }
+void MainFrame::runMenuRow(const MenuRow& row) {
+  if (row.kind == Kind::Placeholder) {
+    showMessage(QStringLiteral("Add '%1_Click' code.").arg(QLatin1String(row.name)));
+  } else if (row.handler) {
+    (this->*row.handler)();
   }
 }
 
@@ -211,18 +280,21 @@ void MainFrame::createToolbar() {
   tbToolBar_Alignment->setObjectName(QStringLiteral("tbToolBar_Alignment"));
   tbToolBar_Alignment->setExclusive(true);
   int separators = 0;
-  for (const ToolbarPosition& position : ToolbarLayout::positions()) {
-    if (position.kind == ToolbarPosition::Kind::Separator) {
+  for (const ToolbarRow& row : kToolbarRows) {
+    if (!*row.key) {
       tbToolBar->addSeparator()->setObjectName(
           QStringLiteral("tbToolBar_Separator%1").arg(separators++));
       continue;
     }
-    const QString key = QLatin1String(position.key);
+    const QString key = QLatin1String(row.key);
+    if (!imlToolbarIcons.add(key,
+                             QStringLiteral(":/toolbar/%1.xpm").arg(QLatin1String(row.picture))))
+      qWarning("Toolbar picture %s is missing.", row.picture);
     auto* button = new QAction(QIcon(imlToolbarIcons.picture(key)), key, tbToolBar);
     button->setObjectName(buttonObjectName(key));
     button->setToolTip(key);
     button->setData(key);
-    if (position.kind == ToolbarPosition::Kind::Alignment) {
+    if (row.alignment) {
       button->setCheckable(true);
       tbToolBar_Alignment->addAction(button);
     }
@@ -232,6 +304,25 @@ void MainFrame::createToolbar() {
     buttons_.append(button);
     connect(button, &QAction::triggered, this, [this, key] { tbToolBar_ButtonClick(key); });
   }
+}
+
+void MainFrame::tbToolBar_ButtonClick(const QString& key) {
+  for (const ToolbarRow& row : kToolbarRows) {
+    if (!*row.key || key != QLatin1String(row.key)) continue;
+    if (!row.runs) {
+      showMessage(QStringLiteral("Add '%1' button code.").arg(key));
+      return;
+    }
+    for (const MenuRow& menuRow : kMenuRows)
+      if (menuRow.item == row.runs) runMenuRow(menuRow);
+    return;
+  }
+}
+
+QAction* MainFrame::toolbarButton(const QString& key) const {
+  for (QAction* button : buttons_)
+    if (button->data().toString() == key) return button;
+  return nullptr;
 }
 
 void MainFrame::createStatusBar() {
@@ -250,115 +341,35 @@ void MainFrame::createStatusBar() {
 void MainFrame::showClock() {
   const QDateTime now = clock_.now();
   const QLocale locale;
-  sbStatusBar_Panel2->setText(ClockText::date(locale, now.date()));
-  sbStatusBar_Panel3->setText(ClockText::time(locale, now.time()));
+  sbStatusBar_Panel2->setText(clockDateText(locale, now.date()));
+  sbStatusBar_Panel3->setText(clockTimeText(locale, now.time()));
 }
 
-void MainFrame::watchTermination() {
-  endOnQuit_ = true;
-  termination_ = new TerminationNotifier(this);
-  connect(termination_, &TerminationNotifier::terminationRequested, this, [this] { endProgram(); });
-#ifndef QT_NO_SESSIONMANAGER
-  // The desktop asks this when it saves the session and when a logout may
-  // still be cancelled: keep the placement and go on polling (every logged
-  // line is on the disk already). The real end of a session quits.
-  connect(qApp, &QGuiApplication::commitDataRequest, this, [this] { savePlacement(); });
-#endif
+void MainFrame::stopClock() {
+  minuteTimer_->stop();
 }
 
-template <typename Command>
-void MainFrame::runFromMenu(Command command) {
-  try {
-    command();
-  } catch (const std::exception& failure) {
-    showFailure(QString::fromLocal8Bit(failure.what()));
-  } catch (...) {
-    showFailure(QStringLiteral("The command failed for an unknown reason."));
-  }
-}
-
-void MainFrame::showFailure(const QString& reason) {
-  try {
-    host_.messageBox().show(&window_, reason, MessageStyle::Ok);
-  } catch (...) {
-    qWarning("%s", qUtf8Printable(reason));
-  }
-}
-
-void MainFrame::showPlaceholder(const char* itemName) {
-  host_.messageBox().show(&window_, MenuTable::placeholderText(QLatin1String(itemName)),
-                          MessageStyle::Ok);
-}
-
-void MainFrame::runCommand(MenuCommand command) {
-  switch (command) {
-    case MenuCommand::FileOpen:
-      mnuFileOpen_Click();
-      return;
-    case MenuCommand::FileSave:
-      showPlaceholder("mnuFileSave");
-      return;
-    case MenuCommand::FilePrint:
-      showPlaceholder("mnuFilePrint");
-      return;
-    case MenuCommand::EditCut:
-      showPlaceholder("mnuEditCut");
-      return;
-    case MenuCommand::EditCopy:
-      showPlaceholder("mnuEditCopy");
-      return;
-    case MenuCommand::EditPaste:
-      showPlaceholder("mnuEditPaste");
-      return;
-  }
-}
-
-void MainFrame::tbToolBar_ButtonClick(const QString& key) {
-  // Whatever fails here, a toolbar click shows nothing for it.
-  try {
-    const ToolbarAction action = ToolbarDispatch::forKey(key);
-    switch (action.kind) {
-      case ToolbarAction::Kind::Nothing:
-        return;
-      case ToolbarAction::Kind::Message:
-        host_.messageBox().show(&window_, action.message, MessageStyle::Ok);
-        return;
-      case ToolbarAction::Kind::Command:
-        runCommand(action.command);
-        return;
-    }
-  } catch (...) {
-  }
-}
-
-QAction* MainFrame::toolbarButton(const QString& key) const {
-  for (QAction* button : buttons_)
-    if (button->data().toString() == key) return button;
-  return nullptr;
+void MainFrame::showMessage(const QString& text) {
+  messages_.show(&window_, text, MessageStyle::Ok);
 }
 
 void MainFrame::mnuFileOpen_Click() {
-  CommonDialog& dialog = host_.dlgCommonDialog();
-  dialog.DialogTitle = QStringLiteral("Open");
-  dialog.CancelError = false;
-  dialog.Filter = QStringLiteral("All Files (*.*)|*.*");
+  dialog_.DialogTitle = QStringLiteral("Open");
+  dialog_.CancelError = false;
+  dialog_.Filter = QStringLiteral("All Files (*.*)|*.*");
   // The chosen name stays in the dialog; nothing is opened yet.
-  dialog.ShowOpen(&window_);
+  dialog_.ShowOpen(&window_);
 }
 
 void MainFrame::mnuFilePageSetup_Click() {
-  try {
-    CommonDialog& dialog = host_.dlgCommonDialog();
-    dialog.DialogTitle = QStringLiteral("Page Setup");
-    dialog.CancelError = true;
-    dialog.ShowPrinter(&window_);
-  } catch (...) {
-    // A cancel or a failing printer dialog leaves nothing to do.
-  }
+  dialog_.DialogTitle = QStringLiteral("Page Setup");
+  dialog_.CancelError = true;
+  // A cancel leaves nothing to do.
+  dialog_.ShowPrinter(&window_);
 }
 
 void MainFrame::mnuFileExit_Click() {
-  endProgram();
+  emit endRequested();
 }
 
 void MainFrame::mnuViewToolbar_Click() {
@@ -371,17 +382,17 @@ void MainFrame::mnuViewStatusBar_Click() {
 }
 
 void MainFrame::mnuHelpContents_Click() {
-  HelpCommand(helpViewer_, host_.messageBox())
-      .run(&window_, window_.windowTitle(), helpFile_, HelpRequest::Contents);
+  showHelp(helpViewer_, messages_, &window_, window_.windowTitle(), helpFile_,
+           HelpRequest::Contents);
 }
 
 void MainFrame::mnuHelpSearchForHelpOn_Click() {
-  HelpCommand(helpViewer_, host_.messageBox())
-      .run(&window_, window_.windowTitle(), helpFile_, HelpRequest::PartialKey);
+  showHelp(helpViewer_, messages_, &window_, window_.windowTitle(), helpFile_,
+           HelpRequest::PartialKey);
 }
 
 void MainFrame::mnuHelpAbout_Click() {
-  host_.showAbout(&window_);
+  emit aboutRequested();
 }
 
 void MainFrame::trackWindow(QWidget* window) {
@@ -401,6 +412,17 @@ void MainFrame::loadTracked(QWidget* window) {
   });
 }
 
+void MainFrame::unloadWindows() {
+  loaded_.unloadAllButFirst();
+  savePlacement();
+}
+
+void MainFrame::savePlacement() {
+  if (window_.isMinimized()) return;
+  if (const auto failure = writePlacement(settings_, window_.frameGeometry()))
+    showMessage(*failure);
+}
+
 bool MainFrame::eventFilter(QObject* watched, QEvent* event) {
   switch (event->type()) {
     case QEvent::ShortcutOverride:
@@ -409,12 +431,6 @@ bool MainFrame::eventFilter(QObject* watched, QEvent* event) {
         event->ignore();
         return true;
       }
-      break;
-    case QEvent::Quit:
-      // A quit request (the session ending, or any platform code) would
-      // make every nested wait of the polling loop return at once: it ends
-      // the program through the end sequence first. Qt then goes on to quit.
-      if (endOnQuit_ && watched == qApp) endProgram();
       break;
     case QEvent::Show:
     case QEvent::Hide: {
@@ -442,35 +458,6 @@ bool MainFrame::isMenuShortcut(QObject* receiver, const QKeyEvent& key) const {
   for (QAction* item : shortcutItems_)
     if (item->isEnabled() && item->isVisible() && item->shortcut() == pressed) return true;
   return false;
-}
-
-void MainFrame::endProgram() {
-  if (ended_) {
-    ModalWindows::closeAll();
-    return;
-  }
-  ended_ = true;
-  runFromMenu([this] { host_.closeLogIfLogging(); });
-  unloadMainWindow();
-  // Boxes still open would hold their nested loops, and with them the end.
-  ModalWindows::closeAll();
-  minuteTimer_->stop();
-  runFromMenu([this] { host_.stopPolling(); });
-  window_.hide();
-  emit programEnded();
-}
-
-void MainFrame::unloadMainWindow() {
-  loaded_.unloadAllButFirst();
-  savePlacement();
-}
-
-void MainFrame::savePlacement() {
-  if (window_.isMinimized()) return;
-  runFromMenu([this] {
-    if (const auto failure = PlacementWriter::write(settings_, window_.frameGeometry()))
-      showFailure(*failure);
-  });
 }
 
 }  // namespace bw

@@ -4,11 +4,8 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
-#include <memory>
-#include <optional>
 
 #include "frame/ImageList.h"
-#include "frame/MenuCommand.h"
 #include "platform/desktop/LoadedWindows.h"
 
 class QAction;
@@ -24,55 +21,57 @@ class QWidget;
 namespace bw {
 
 class Clock;
-class FrameHost;
+class CommonDialog;
 class HelpViewer;
+class MessageBox;
 class MinuteTimer;
 class SettingsStore;
-class TerminationNotifier;
+struct MenuRow;
 
-// What the frame is given besides its host; each left empty gets the real one.
-struct FrameOptions {
-  SettingsStore* settings = nullptr;  // the desktop's settings
-  HelpViewer* helpViewer = nullptr;   // the desktop's handler for the help file
-  const Clock* clock = nullptr;       // the system clock
-  std::optional<QString> helpFile;    // the help file named at build time
-  // SIGTERM, SIGINT and the end of the desktop session run the end sequence.
-  bool endOnTermination = true;
+// Closes open popups and every modal window, topmost first, so their nested
+// loops return as soon as the caller does. Dialogs are rejected, as by Esc.
+void closeModalWindows();
+
+// What the frame works with; the start routine makes each one once.
+struct FrameServices {
+  MessageBox& messages;
+  CommonDialog& dialog;  // the main window's one common dialog
+  SettingsStore& settings;
+  HelpViewer& helpViewer;
+  const Clock& clock;
+  QString helpFile;  // empty: the program has no help file
 };
 
 // The main window's frame: its menus, the toolbar and the status bar it is
-// given, their commands, and the end sequence that Exit, the close box, the
-// Stop button and a termination all run. The window holds the controls; the
-// frame fills them and answers their events.
+// given, and their commands. The window holds the controls; the frame fills
+// them and answers their events. What it cannot do itself (ending the
+// program, the About window) it asks for with a signal.
 class MainFrame : public QObject {
   Q_OBJECT
 
  public:
-  MainFrame(QMainWindow& window, QToolBar& toolbar, QStatusBar& statusBar, FrameHost& host,
-            FrameOptions options = {});
+  MainFrame(QMainWindow& window, QToolBar& toolbar, QStatusBar& statusBar,
+            const FrameServices& services);
   ~MainFrame() override;
 
-  // The end sequence: closes the log when logging is on, unloads the main
-  // window (every other loaded window, then the placement unless minimized),
-  // closes what modal boxes are left and stops polling. Runs once; asked
-  // again meanwhile, it only closes modal boxes, so a box it opened itself
-  // cannot hold it.
-  void endProgram();
-  bool ended() const { return ended_; }
-
-  // Keeps `window` in the list of loaded windows while it is shown, so the
-  // end sequence unloads it.
+  // Keeps `window` in the list of loaded windows while it is shown, so
+  // unloadWindows() unloads it.
   void trackWindow(QWidget* window);
   const LoadedWindows& loadedWindows() const { return loaded_; }
+  // Unloads every loaded window but the main one, last loaded first, then
+  // keeps the main window's placement.
+  void unloadWindows();
+  // Keeps the main window's placement unless it is minimized; a refused
+  // write is shown with its reason.
+  void savePlacement();
+  // The status bar's clock stops.
+  void stopClock();
 
-  QString helpFile() const { return helpFile_; }
-  void setHelpFile(const QString& helpFile) { helpFile_ = helpFile; }
-
-  // The toolbar's click, by button key.
+  // The toolbar's click, by button key: exact and case-sensitive; an unknown
+  // key does nothing.
   void tbToolBar_ButtonClick(const QString& key);
   // The toolbar button with `key`; nullptr when there is none.
   QAction* toolbarButton(const QString& key) const;
-  QList<QAction*> toolbarButtons() const { return buttons_; }
 
   // Commands with more to them than a placeholder message.
   void mnuFileOpen_Click();
@@ -135,8 +134,10 @@ class MainFrame : public QObject {
   QLabel* sbStatusBar_Panel3 = nullptr;  // the time
 
  signals:
-  // The end sequence has run to its end.
-  void programEnded();
+  // File > Exit: the program is asked to end.
+  void endRequested();
+  // Help > About: the About window is asked for, owned by the main window.
+  void aboutRequested();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -145,37 +146,24 @@ class MainFrame : public QObject {
   void createMenus();
   void createToolbar();
   void createStatusBar();
-  void watchTermination();
   void showClock();
-
-  void runCommand(MenuCommand command);
-  void showPlaceholder(const char* itemName);
-  // Runs a menu command; a failure is shown with its reason.
-  template <typename Command>
-  void runFromMenu(Command command);
-  void showFailure(const QString& reason);
-  void unloadMainWindow();
-  void savePlacement();
+  void runMenuRow(const MenuRow& row);
+  void showMessage(const QString& text);
   void loadTracked(QWidget* window);
   bool isMenuShortcut(QObject* receiver, const QKeyEvent& key) const;
 
   QMainWindow& window_;
-  FrameHost& host_;
-  std::unique_ptr<SettingsStore> ownSettings_;
-  std::unique_ptr<HelpViewer> ownHelpViewer_;
-  std::unique_ptr<Clock> ownClock_;
+  MessageBox& messages_;
+  CommonDialog& dialog_;
   SettingsStore& settings_;
   HelpViewer& helpViewer_;
   const Clock& clock_;
-  QString helpFile_;
+  const QString helpFile_;
   MinuteTimer* minuteTimer_ = nullptr;
-  TerminationNotifier* termination_ = nullptr;
-  bool endOnQuit_ = false;
   LoadedWindows loaded_;
   QList<QPointer<QWidget>> tracked_;
   QList<QAction*> buttons_;
   QList<QAction*> shortcutItems_;
-  bool ended_ = false;
 };
 
 }  // namespace bw

@@ -3,7 +3,7 @@
 #include <QUrl>
 #include <functional>
 
-#include "platform/desktop/HelpViewer.h"
+#include "platform/HelpViewer.h"
 
 namespace bw {
 

@@ -1,17 +1,16 @@
 #include "platform/desktop/TerminationNotifier.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QPointer>
 #include <QtGlobal>
-#include <algorithm>
 #include <csignal>
-#include <vector>
 
 #ifdef Q_OS_WIN
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
-#include <QCoreApplication>
 #include <chrono>
 #include <mutex>
 #else
@@ -24,6 +23,18 @@
 
 namespace bw {
 
+namespace {
+// The notifier that listens; the system's handlers have no other way to it.
+// GUI thread only.
+TerminationNotifier* listener = nullptr;
+}  // namespace
+
+bool TerminationNotifier::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Quit && watched == QCoreApplication::instance())
+    emit quitRequested();
+  return QObject::eventFilter(watched, event);
+}
+
 #ifdef Q_OS_WIN
 
 namespace {
@@ -32,25 +43,20 @@ namespace {
 // the process regardless.
 constexpr std::chrono::milliseconds kEndGrace{4500};
 
-std::vector<TerminationNotifier*> liveNotifiers;  // GUI thread only
-
 // Shared with the system's handler thread.
 std::mutex stateMutex;
 bool listening = false;
 // Counts listening spans, so a request posted during one is dropped if the
-// last notifier went before it was delivered: it is not for a later listener.
+// notifier went before it was delivered: it is not for a later listener.
 unsigned span = 0;
-HANDLE allGone = nullptr;  // manual-reset: set while no notifier lives
+HANDLE gone = nullptr;  // manual-reset: set while no notifier listens
 
 void deliver(int signalNumber, unsigned requestSpan) {
   {
     const std::lock_guard<std::mutex> lock(stateMutex);
     if (!listening || requestSpan != span) return;
   }
-  // A handler may end the program and destroy notifiers.
-  std::vector<QPointer<TerminationNotifier>> targets(liveNotifiers.begin(), liveNotifiers.end());
-  for (const QPointer<TerminationNotifier>& target : targets)
-    if (target) emit target->terminationRequested(signalNumber);
+  if (listener) emit listener->terminationRequested(signalNumber);
 }
 
 // Runs on a thread the system starts for each event.
@@ -77,13 +83,13 @@ BOOL WINAPI onControlEvent(DWORD event) {
     const std::lock_guard<std::mutex> lock(stateMutex);
     QCoreApplication* app = QCoreApplication::instance();
     if (!listening || !app) return FALSE;
-    // Posting is safe from any thread; the application outlives every notifier.
+    // Posting is safe from any thread; the application outlives the notifier.
     const unsigned requestSpan = span;
     QMetaObject::invokeMethod(
         app, [signalNumber, requestSpan] { deliver(signalNumber, requestSpan); },
         Qt::QueuedConnection);
   }
-  if (endsProcess) WaitForSingleObject(allGone, static_cast<DWORD>(kEndGrace.count()));
+  if (endsProcess) WaitForSingleObject(gone, static_cast<DWORD>(kEndGrace.count()));
   return TRUE;
 }
 
@@ -92,8 +98,8 @@ BOOL WINAPI onControlEvent(DWORD event) {
 // to the handlers installed before it, so their handling is back.
 bool ensureHandler() {
   static const bool installed = [] {
-    allGone = CreateEventW(nullptr, TRUE, TRUE, nullptr);
-    return allGone && SetConsoleCtrlHandler(onControlEvent, TRUE);
+    gone = CreateEventW(nullptr, TRUE, TRUE, nullptr);
+    return gone && SetConsoleCtrlHandler(onControlEvent, TRUE);
   }();
   return installed;
 }
@@ -101,29 +107,33 @@ bool ensureHandler() {
 }  // namespace
 
 TerminationNotifier::TerminationNotifier(QObject* parent) : QObject(parent) {
-  if (liveNotifiers.empty()) {
-    if (!ensureHandler()) {
-      qWarning("Console control events cannot be caught.");
-      return;
-    }
+  if (listener) {
+    qWarning("Another termination notifier is listening already.");
+    return;
+  }
+  if (!ensureHandler()) {
+    qWarning("Console control events cannot be caught.");
+    return;
+  }
+  {
     const std::lock_guard<std::mutex> lock(stateMutex);
     listening = true;
     ++span;
-    ResetEvent(allGone);
+    ResetEvent(gone);
   }
-  liveNotifiers.push_back(this);
+  listener = this;
+  listening_ = true;
+  if (QCoreApplication* app = QCoreApplication::instance()) app->installEventFilter(this);
 }
 
 TerminationNotifier::~TerminationNotifier() {
-  const auto it = std::find(liveNotifiers.begin(), liveNotifiers.end(), this);
-  if (it == liveNotifiers.end()) return;
-  liveNotifiers.erase(it);
-  if (!liveNotifiers.empty()) return;
+  if (!listening_) return;
+  listener = nullptr;
   {
     const std::lock_guard<std::mutex> lock(stateMutex);
     listening = false;
   }
-  SetEvent(allGone);
+  SetEvent(gone);
 }
 
 #else  // POSIX signals
@@ -137,7 +147,6 @@ constexpr std::array<int, 2> kSignals{SIGTERM, SIGINT};
 int pipeFds[2] = {-1, -1};
 volatile sig_atomic_t writeFd = -1;
 std::array<struct sigaction, kSignals.size()> previousActions{};
-std::vector<TerminationNotifier*> liveNotifiers;
 
 // Only async-signal-safe calls here.
 extern "C" void onTerminationSignal(int signalNumber) {
@@ -184,49 +193,36 @@ void restoreHandlers() {
 }  // namespace
 
 TerminationNotifier::TerminationNotifier(QObject* parent) : QObject(parent) {
+  if (listener) {
+    qWarning("Another termination notifier is listening already.");
+    return;
+  }
   if (!ensurePipe()) {
     qWarning("Termination signals cannot be caught: no pipe.");
     return;
   }
-  if (liveNotifiers.empty()) {
-    drainPipe();
-    installHandlers();
-  }
-  liveNotifiers.push_back(this);
-  if (liveNotifiers.front() == this) listen();
+  drainPipe();
+  installHandlers();
+  listener = this;
+  listening_ = true;
+  reader_ = new QSocketNotifier(pipeFds[0], QSocketNotifier::Read, this);
+  connect(reader_, &QSocketNotifier::activated, this, &TerminationNotifier::readPending);
+  if (QCoreApplication* app = QCoreApplication::instance()) app->installEventFilter(this);
 }
 
 TerminationNotifier::~TerminationNotifier() {
-  const auto it = std::find(liveNotifiers.begin(), liveNotifiers.end(), this);
-  if (it == liveNotifiers.end()) return;
-  const bool wasReader = it == liveNotifiers.begin();
-  liveNotifiers.erase(it);
-  delete reader_;
-  reader_ = nullptr;
-  if (liveNotifiers.empty()) {
-    restoreHandlers();
-  } else if (wasReader) {
-    liveNotifiers.front()->listen();
-  }
-}
-
-void TerminationNotifier::listen() {
-  if (reader_) return;
-  reader_ = new QSocketNotifier(pipeFds[0], QSocketNotifier::Read, this);
-  connect(reader_, &QSocketNotifier::activated, this, &TerminationNotifier::readPending);
+  if (!listening_) return;
+  listener = nullptr;
+  restoreHandlers();
 }
 
 void TerminationNotifier::readPending() {
   unsigned char buffer[64];
-  std::vector<int> received;
   ssize_t n = 0;
-  while ((n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0)
-    received.insert(received.end(), buffer, buffer + n);
-  // A handler may end the program and destroy notifiers, this one too.
-  std::vector<QPointer<TerminationNotifier>> targets(liveNotifiers.begin(), liveNotifiers.end());
-  for (int signalNumber : received)
-    for (const QPointer<TerminationNotifier>& target : targets)
-      if (target) emit target->terminationRequested(signalNumber);
+  // A handler may end the program and destroy this notifier.
+  const QPointer<TerminationNotifier> self(this);
+  while (self && (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0)
+    for (ssize_t i = 0; i < n && self; ++i) emit terminationRequested(buffer[i]);
 }
 
 #endif

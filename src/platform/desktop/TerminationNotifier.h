@@ -1,28 +1,33 @@
 #pragma once
 
 #include <QObject>
+#include <QtGlobal>
 
 class QSocketNotifier;
 
 namespace bw {
 
-// Turns the system's requests to end the program into a signal delivered by
-// the event loop, so the program can end as if asked to. Every live notifier
-// reports each request; with the last one gone the earlier handling is back.
-// GUI thread only.
+// Turns the system's requests to end the program into signals delivered by
+// the event loop, so the program can end as if asked to. The program makes
+// one; while it lives it takes these requests, and once it is gone the
+// earlier handling is back. A second one made meanwhile hears nothing. GUI
+// thread only.
 //
-// On Linux: SIGTERM and SIGINT, reported with their numbers; while any
+// On Linux: SIGTERM and SIGINT, reported with their numbers; while the
 // notifier lives they no longer kill the process.
 //
 // On Windows: the console's control events. Ctrl+C is reported as SIGINT,
 // Ctrl+Break as SIGBREAK, closing the console window, logoff and shutdown as
 // SIGTERM. For the last three the system ends the process once the handler
-// returns, so the handler waits (a few seconds at most) until the last
-// notifier is gone, that is until the end sequence has run. A process with
-// windows gets no logoff or shutdown control event: the end of the session
-// reaches it as window messages, which Qt turns into a save request
-// (QGuiApplication::commitDataRequest) and then a quit; listen to the quit
-// as well.
+// returns, so the handler waits (a few seconds at most) until the notifier
+// is gone, that is until the end sequence has run. A process with windows
+// gets no logoff or shutdown control event: the end of the session reaches
+// it as window messages, which Qt turns into a save request
+// (QGuiApplication::commitDataRequest) and then a quit.
+//
+// Everywhere: a quit request to the application (the session ending, or any
+// platform code) is reported by quitRequested() before Qt acts on it, since
+// the quit would make every nested wait of the program return at once.
 class TerminationNotifier : public QObject {
   Q_OBJECT
 
@@ -30,14 +35,22 @@ class TerminationNotifier : public QObject {
   explicit TerminationNotifier(QObject* parent = nullptr);
   ~TerminationNotifier() override;
 
+  // False when another notifier was listening already or the system refused.
+  bool listening() const { return listening_; }
+
  signals:
   void terminationRequested(int signalNumber);
+  void quitRequested();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  void listen();
+  bool listening_ = false;
+#ifndef Q_OS_WIN
   void readPending();
-
-  QSocketNotifier* reader_ = nullptr;  // Linux: only the oldest live notifier reads the pipe
+  QSocketNotifier* reader_ = nullptr;
+#endif
 };
 
 }  // namespace bw

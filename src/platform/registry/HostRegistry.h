@@ -6,25 +6,13 @@
 
 namespace bw {
 
-// The registry this machine can offer: only the entry naming the system
-// information program, filled in when one of a short list of such programs
-// is on the search path. Without one it holds nothing, so every lookup fails.
-class HostRegistry final : public Registry {
- public:
-  // The program names tried, in order.
-  static const QStringList& programNames();
+// The program names tried for the system information entry, in order.
+const QStringList& hostSysInfoPrograms();
 
-  // `searchPaths` empty searches PATH.
-  explicit HostRegistry(const QStringList& searchPaths = {});
-
-  RegStatus openKey(RegKey root, const char* subKey, RegDword options, RegDword access,
-                    RegKey* result) override;
-  RegStatus queryValue(RegKey key, const char* name, RegDword* reserved, RegDword* type,
-                       std::uint8_t* data, RegDword* size) override;
-  RegStatus closeKey(RegKey key) override;
-
- private:
-  MemoryRegistry entries_;
-};
+// The registry this machine can offer where the system has none: only the
+// entry naming the system information program, filled in when one of
+// hostSysInfoPrograms() is on the search path (`searchPaths`, or PATH when
+// empty). Without one it holds nothing, so every lookup fails.
+MemoryRegistry hostRegistry(const QStringList& searchPaths = {});
 
 }  // namespace bw

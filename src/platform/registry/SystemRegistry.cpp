@@ -14,7 +14,7 @@ std::unique_ptr<Registry> makeSystemRegistry() {
 #ifdef Q_OS_WIN
   return std::make_unique<WindowsRegistry>();
 #else
-  return std::make_unique<HostRegistry>();
+  return std::make_unique<MemoryRegistry>(hostRegistry());
 #endif
 }
 

@@ -7,7 +7,7 @@
 namespace bw {
 
 // The registry of the machine the program runs on: the system registry on
-// Windows, a HostRegistry elsewhere.
+// Windows, the host registry elsewhere.
 std::unique_ptr<Registry> makeSystemRegistry();
 
 }  // namespace bw

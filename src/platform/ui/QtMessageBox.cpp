@@ -1,4 +1,4 @@
-#include "platform/ui/MessageBox.h"
+#include "platform/ui/QtMessageBox.h"
 
 #include <QMessageBox>
 

