@@ -1,11 +1,10 @@
 #include "platform/web/HtmlDocument.h"
 
 #include "platform/web/BoundedHtml.h"
+#include "platform/web/GumboSupport.h"
 
 #include <cstring>
 #include <vector>
-
-#include <gumbo.h>
 
 namespace bw {
 
@@ -53,58 +52,18 @@ QByteArray asUtf8(const QByteArray& html) {
   return QString::fromLatin1(html).toUtf8();
 }
 
-bool isElement(const GumboNode* node) {
-  return node->type == GUMBO_NODE_ELEMENT || node->type == GUMBO_NODE_TEMPLATE;
-}
-
-const char* attribute(const GumboNode* node, const char* name) {
-  const GumboAttribute* found = gumbo_get_attribute(&node->v.element.attributes, name);
-  return found ? found->value : nullptr;
-}
-
-// Text of all text descendants in tree order.
-QString textContent(const GumboNode* node) {
-  QByteArray text;
-  std::vector<const GumboNode*> pending{node};
-  while (!pending.empty()) {
-    const GumboNode* current = pending.back();
-    pending.pop_back();
-    switch (current->type) {
-      case GUMBO_NODE_TEXT:
-      case GUMBO_NODE_WHITESPACE:
-      case GUMBO_NODE_CDATA:
-        text += current->v.text.text;
-        break;
-      case GUMBO_NODE_ELEMENT: {
-        const GumboVector& children = current->v.element.children;
-        for (unsigned i = children.length; i-- > 0;)
-          pending.push_back(static_cast<const GumboNode*>(children.data[i]));
-        break;
-      }
-      default:
-        break;
-    }
-  }
-  return QString::fromUtf8(text);
-}
-
 }  // namespace
 
 QString HtmlElement::tagName() const {
-  const GumboElement& element = node_->v.element;
-  if (element.tag != GUMBO_TAG_UNKNOWN)
-    return QString::fromUtf8(gumbo_normalized_tagname(element.tag));
-  GumboStringPiece name = element.original_tag;
-  gumbo_tag_from_original_text(&name);
-  return QString::fromUtf8(name.data, static_cast<qsizetype>(name.length)).toLower();
+  return gumbo::tagName(node_->v.element);
 }
 
 std::optional<QString> HtmlElement::value() const {
   const GumboElement& element = node_->v.element;
   if (element.tag_namespace != GUMBO_NAMESPACE_HTML) return std::nullopt;
-  if (element.tag == GUMBO_TAG_INPUT) return QString::fromUtf8(attribute(node_, "value"));
+  if (element.tag == GUMBO_TAG_INPUT) return gumbo::attributeText(element, "value");
   // The parser already drops the newline right after the start tag.
-  if (element.tag == GUMBO_TAG_TEXTAREA) return textContent(node_);
+  if (element.tag == GUMBO_TAG_TEXTAREA) return gumbo::textOf(node_);
   return std::nullopt;
 }
 
@@ -133,8 +92,8 @@ std::optional<HtmlElement> HtmlDocument::getElementById(const QString& id) const
     const GumboVector* children = nullptr;
     if (node->type == GUMBO_NODE_DOCUMENT) {
       children = &node->v.document.children;
-    } else if (isElement(node)) {
-      const char* value = attribute(node, "id");
+    } else if (gumbo::isElement(node)) {
+      const char* value = gumbo::attribute(node->v.element, "id");
       if (value && std::strcmp(value, wanted.constData()) == 0) return HtmlElement(node);
       // A template's content is not part of the document.
       if (node->type == GUMBO_NODE_ELEMENT) children = &node->v.element.children;
