@@ -217,7 +217,7 @@ class Writer {
 
 }  // namespace
 
-QString PlainMarkup::fromPage(const QByteArray& html, QString* refusal) {
+QString plainMarkup(const QByteArray& html, QString* refusal) {
   const BoundedHtml parsed(html);
   if (parsed.refused()) {
     if (refusal) *refusal = parsed.refusal();

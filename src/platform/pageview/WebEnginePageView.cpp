@@ -63,11 +63,11 @@ void WebEnginePageView::showPage(const QByteArray& html, const QString& url) {
 }
 
 void WebEnginePageView::showNoAnswer(const QString& url, const QString& reason) {
-  request({NoAnswerPage::html(url, reason), QUrl()});
+  request({noAnswerPage(url, reason), QUrl()});
 }
 
 void WebEnginePageView::showRefused(const QString& url, const QString& reason) {
-  request({NoAnswerPage::refusedHtml(url, reason), QUrl()});
+  request({notShownPage(url, reason), QUrl()});
 }
 
 int WebEnginePageView::blockedRequests() const {
@@ -101,7 +101,7 @@ void WebEnginePageView::apply(Request next) {
   if (outline->refused()) {
     // Not handed to the engine either: its renderer would chew on it for as
     // long as the parser would have.
-    next = {NoAnswerPage::refusedHtml(next.base.toString(), outline->refusal()), QUrl()};
+    next = {notShownPage(next.base.toString(), outline->refusal()), QUrl()};
     outline = std::make_shared<PageOutline>(next.html);
   }
   if (updates_ == Updates::Cheap && shownValid_ && shownOutline_) {
