@@ -100,6 +100,7 @@ class WebEnginePageView : public PageView {
   bool shownValid_ = false;
 
   bool busy_ = false;
+  bool loading_ = false;  // the update in flight is a full load, not a patch
   bool closing_ = false;
   int loadsOnPage_ = 0;
   int pageGeneration_ = 0;  // tells a late answer from a page already gone
