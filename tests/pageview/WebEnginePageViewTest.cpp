@@ -1,10 +1,6 @@
-#include "platform/pageview/PageView.h"
-#include "platform/pageview/PlainPageView.h"
-
 #include "SamplePage.h"
 
 #include <gtest/gtest.h>
-#include <memory>
 
 #ifdef BRINEWATCH_WEBENGINE_PAGE_VIEW
 #include "platform/pageview/WebEnginePageView.h"
@@ -16,19 +12,11 @@
 #include <QWebEnginePage>
 #include <QWebEngineScript>
 #include <QWebEngineView>
+#include <memory>
 #endif
 
 namespace bw {
 namespace {
-
-TEST(CreatePageView, GivesTheBrowserViewWhereItIsBuiltIn) {
-  std::unique_ptr<PageView> view(createPageView(nullptr));
-#ifdef BRINEWATCH_WEBENGINE_PAGE_VIEW
-  EXPECT_NE(qobject_cast<WebEnginePageView*>(view.get()), nullptr);
-#else
-  EXPECT_NE(qobject_cast<PlainPageView*>(view.get()), nullptr);
-#endif
-}
 
 #ifdef BRINEWATCH_WEBENGINE_PAGE_VIEW
 
