@@ -148,7 +148,7 @@ void WebEnginePageView::load(Request next, std::shared_ptr<PageOutline> outline)
 void WebEnginePageView::onPatched(bool ok) {
   if (!busy_ || loading_ || !inFlight_) return;
   if (!ok) {
-    // The document is not the one we think is shown: load the page instead.
+    // The shown document is not the one expected: load the page instead.
     ++counts_.refusedPatches;
     Request next = std::move(*inFlight_);
     inFlight_.reset();
