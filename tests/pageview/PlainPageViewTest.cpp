@@ -62,7 +62,7 @@ TEST(PlainPageView, APageTooDeepToReadShowsWhyItIsNotShown) {
 }
 
 TEST(PlainMarkup, ShowsEachKindOfFormControlAsText) {
-  const QString markup = PlainMarkup::fromPage(
+  const QString markup = plainMarkup(
       "<form><input type=checkbox checked><input type=checkbox><input type=radio>"
       "<input type=password value=abc><input type=submit><input type=reset value=Clear>"
       "<input value='a<b'><textarea>note</textarea>"
@@ -80,7 +80,7 @@ TEST(PlainMarkup, ShowsEachKindOfFormControlAsText) {
 }
 
 TEST(PlainMarkup, LeavesOutEverythingThatLoadsRunsOrLinks) {
-  const QString markup = PlainMarkup::fromPage(
+  const QString markup = plainMarkup(
       "<html><head><link rel=stylesheet href=/s.css><script>x()</script>"
       "<style>p{background:url(/b.png)}</style><meta http-equiv=refresh content='0;url=/x'>"
       "</head><body background=/bg.png onload=x()><a href=/next onclick=x()>next</a>"

@@ -15,11 +15,11 @@ QByteArray notice(const QString& title, const QString& url, const QString& reaso
 
 }  // namespace
 
-QByteArray NoAnswerPage::html(const QString& url, const QString& reason) {
+QByteArray noAnswerPage(const QString& url, const QString& reason) {
   return notice(QStringLiteral("No answer"), url, reason);
 }
 
-QByteArray NoAnswerPage::refusedHtml(const QString& url, const QString& reason) {
+QByteArray notShownPage(const QString& url, const QString& reason) {
   return notice(QStringLiteral("Page not shown"), url, reason);
 }
 

@@ -5,12 +5,9 @@
 
 namespace bw {
 
-// The small local page a view shows in place of an answer that never came.
-class NoAnswerPage {
- public:
-  static QByteArray html(const QString& url, const QString& reason);
-  // In place of an answer that came but is not shown.
-  static QByteArray refusedHtml(const QString& url, const QString& reason);
-};
+// The small local pages a view shows in place of an answer: one that never
+// came, and one that came but is not shown.
+QByteArray noAnswerPage(const QString& url, const QString& reason);
+QByteArray notShownPage(const QString& url, const QString& reason);
 
 }  // namespace bw

@@ -3,8 +3,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonValue>
-#include "platform/pageview/GumboSupport.h"
 #include "platform/web/BoundedHtml.h"
+#include "platform/web/GumboSupport.h"
 
 #include <vector>
 

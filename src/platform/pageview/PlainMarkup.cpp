@@ -1,23 +1,19 @@
 #include "platform/pageview/PlainMarkup.h"
 
-#include "platform/pageview/GumboSupport.h"
 #include "platform/web/BoundedHtml.h"
+#include "platform/web/GumboSupport.h"
 
-#include <memory>
 #include <vector>
 
 namespace bw {
 namespace {
 
+using gumbo::attributeText;
 using gumbo::tagName;
-
-QString attribute(const GumboElement& element, const char* name) {
-  const GumboAttribute* found = gumbo_get_attribute(&element.attributes, name);
-  return found ? QString::fromUtf8(found->value) : QString();
-}
+using gumbo::textOf;
 
 bool hasAttribute(const GumboElement& element, const char* name) {
-  return gumbo_get_attribute(&element.attributes, name) != nullptr;
+  return gumbo::attribute(element, name) != nullptr;
 }
 
 bool droppedAttribute(const char* name) {
@@ -29,25 +25,6 @@ bool droppedAttribute(const char* name) {
   for (const char* url : kUrlAttributes)
     if (n == QLatin1String(url)) return true;
   return false;
-}
-
-// The text of a node and its descendants, without recursion.
-QString textOf(const GumboNode* node) {
-  QString text;
-  std::vector<const GumboNode*> pending{node};
-  while (!pending.empty()) {
-    const GumboNode* current = pending.back();
-    pending.pop_back();
-    if (current->type == GUMBO_NODE_ELEMENT) {
-      const GumboVector& kids = current->v.element.children;
-      for (unsigned int i = kids.length; i-- > 0;)
-        pending.push_back(static_cast<const GumboNode*>(kids.data[i]));
-    } else if (current->type == GUMBO_NODE_TEXT || current->type == GUMBO_NODE_WHITESPACE ||
-               current->type == GUMBO_NODE_CDATA) {
-      text += QString::fromUtf8(current->v.text.text);
-    }
-  }
-  return text;
 }
 
 // Walks the tree with its own stack (a page may nest deeper than the call
@@ -113,8 +90,8 @@ class Writer {
   }
 
   void input(const GumboElement& element) {
-    const QString type = attribute(element, "type").trimmed().toLower();
-    const QString value = attribute(element, "value");
+    const QString type = attributeText(element, "type").trimmed().toLower();
+    const QString value = attributeText(element, "value");
     if (type == QLatin1String("hidden")) return;
     if (type == QLatin1String("checkbox") || type == QLatin1String("radio")) {
       control(hasAttribute(element, "checked") ? QStringLiteral("x") : QStringLiteral(" "));
@@ -126,7 +103,7 @@ class Writer {
                                                               : QStringLiteral("Reset");
       control(QLatin1Char(' ') + label + QLatin1Char(' '));
     } else if (type == QLatin1String("button") || type == QLatin1String("image")) {
-      const QString label = value.isEmpty() ? attribute(element, "alt") : value;
+      const QString label = value.isEmpty() ? attributeText(element, "alt") : value;
       control(QLatin1Char(' ') + label + QLatin1Char(' '));
     } else {
       control(value);
@@ -175,7 +152,7 @@ class Writer {
         children(node, QStringLiteral("<span style=\"font-family: monospace\"> ]</span>"));
         return;
       case GUMBO_TAG_IMG: {
-        const QString alt = attribute(element, "alt");
+        const QString alt = attributeText(element, "alt");
         out += alt.toHtmlEscaped();
         return;
       }
@@ -240,7 +217,7 @@ class Writer {
 
 }  // namespace
 
-QString PlainMarkup::fromPage(const QByteArray& html, QString* refusal) {
+QString plainMarkup(const QByteArray& html, QString* refusal) {
   const BoundedHtml parsed(html);
   if (parsed.refused()) {
     if (refusal) *refusal = parsed.refusal();

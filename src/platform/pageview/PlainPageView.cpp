@@ -20,11 +20,11 @@ void PlainPageView::showPage(const QByteArray& html, const QString& url) {
 }
 
 void PlainPageView::showNoAnswer(const QString& url, const QString& reason) {
-  render(NoAnswerPage::html(url, reason), url);
+  render(noAnswerPage(url, reason), url);
 }
 
 void PlainPageView::showRefused(const QString& url, const QString& reason) {
-  render(NoAnswerPage::refusedHtml(url, reason), url);
+  render(notShownPage(url, reason), url);
 }
 
 QString PlainPageView::shownText() const {
@@ -39,8 +39,8 @@ void PlainPageView::resizeEvent(QResizeEvent* event) {
 void PlainPageView::render(const QByteArray& html, const QString& url) {
   if (shownValid_ && html == shownHtml_) return;
   QString refusal;
-  QString markup = PlainMarkup::fromPage(html, &refusal);
-  if (!refusal.isEmpty()) markup = PlainMarkup::fromPage(NoAnswerPage::refusedHtml(url, refusal));
+  QString markup = plainMarkup(html, &refusal);
+  if (!refusal.isEmpty()) markup = plainMarkup(notShownPage(url, refusal));
   browser_->setHtml(markup);
   shownHtml_ = html;
   shownValid_ = true;

@@ -6,7 +6,7 @@ namespace bw {
 
 class InertTextBrowser;
 
-// The page view without a browser engine: the answer rewritten by PlainMarkup
+// The page view without a browser engine: the answer rewritten by plainMarkup
 // and shown in a rich-text widget. A page byte-identical to the one shown is
 // not laid out again.
 class PlainPageView : public PageView {

@@ -63,11 +63,11 @@ void WebEnginePageView::showPage(const QByteArray& html, const QString& url) {
 }
 
 void WebEnginePageView::showNoAnswer(const QString& url, const QString& reason) {
-  request({NoAnswerPage::html(url, reason), QUrl()});
+  request({noAnswerPage(url, reason), QUrl()});
 }
 
 void WebEnginePageView::showRefused(const QString& url, const QString& reason) {
-  request({NoAnswerPage::refusedHtml(url, reason), QUrl()});
+  request({notShownPage(url, reason), QUrl()});
 }
 
 int WebEnginePageView::blockedRequests() const {
@@ -101,7 +101,7 @@ void WebEnginePageView::apply(Request next) {
   if (outline->refused()) {
     // Not handed to the engine either: its renderer would chew on it for as
     // long as the parser would have.
-    next = {NoAnswerPage::refusedHtml(next.base.toString(), outline->refusal()), QUrl()};
+    next = {notShownPage(next.base.toString(), outline->refusal()), QUrl()};
     outline = std::make_shared<PageOutline>(next.html);
   }
   if (updates_ == Updates::Cheap && shownValid_ && shownOutline_) {
@@ -132,6 +132,7 @@ void WebEnginePageView::apply(Request next) {
 
 void WebEnginePageView::load(Request next, std::shared_ptr<PageOutline> outline) {
   busy_ = true;
+  loading_ = true;
   shownValid_ = false;  // from here on the document is the new one, or unknown
   ++counts_.loads;
   // The whole document is replaced anyway, so a fresh page costs nothing
@@ -145,9 +146,9 @@ void WebEnginePageView::load(Request next, std::shared_ptr<PageOutline> outline)
 }
 
 void WebEnginePageView::onPatched(bool ok) {
-  if (!busy_ || !inFlight_) return;
+  if (!busy_ || loading_ || !inFlight_) return;
   if (!ok) {
-    // The document is not the one we think is shown: load the page instead.
+    // The shown document is not the one expected: load the page instead.
     ++counts_.refusedPatches;
     Request next = std::move(*inFlight_);
     inFlight_.reset();
@@ -165,7 +166,10 @@ void WebEnginePageView::onPatched(bool ok) {
 }
 
 void WebEnginePageView::onLoadFinished(bool ok) {
-  if (!busy_ || !inFlight_) return;  // the end of a load given up on
+  // A load given up on, or a navigation the page refused (a refresh, say)
+  // while values are rewritten: neither ends an update.
+  if (!loading_) return;
+  loading_ = false;
   if (ok) {
     shownHtml_ = std::move(inFlight_->html);
     shownOutline_ = std::move(inFlightOutline_);
@@ -194,6 +198,7 @@ void WebEnginePageView::giveUp() {
   inFlight_.reset();
   inFlightOutline_.reset();
   busy_ = false;
+  loading_ = false;
   finishUpdate();
 }
 
@@ -203,6 +208,7 @@ void WebEnginePageView::onRendererGone() {
   inFlight_.reset();
   inFlightOutline_.reset();
   busy_ = false;
+  loading_ = false;
   // A new page request starts a new renderer; a short pause keeps a renderer
   // that dies at once from being restarted in a tight loop.
   QTimer::singleShot(kRendererRestartDelay, this, [this] {

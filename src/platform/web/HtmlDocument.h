@@ -14,9 +14,8 @@ class HtmlElement {
  public:
   explicit HtmlElement(const GumboInternalNode* node) : node_(node) {}
   QString tagName() const;  // lower case, as the parser normalises it
-  // The element's value as a form control reports it (an input's `value`
-  // attribute, a textarea's text, a select's selected option); nullopt for
-  // elements that carry no value.
+  // An input's `value` attribute (empty without one) or a textarea's text;
+  // nullopt for every other element.
   std::optional<QString> value() const;
 
  private:
