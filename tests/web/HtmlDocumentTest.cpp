@@ -78,8 +78,9 @@ TEST(HtmlDocumentTest, OnlyAnInputOrATextareaCarriesAValue) {
   EXPECT_EQ(document.getElementById(kId)->tagName(), QStringLiteral("custom-thing"));
 }
 
-TEST(HtmlDocumentTest, InputReportsItsValueAttributeAsWritten) {
+TEST(HtmlDocumentTest, InputReportsItsValueAttributeWithoutLineBreaks) {
   EXPECT_EQ(valueIn("<input id=Temperature_0>"), QString());
+  EXPECT_EQ(valueIn("<input id=Temperature_0 value='21\r\n.5\n'>"), QStringLiteral("21.5"));
   EXPECT_EQ(valueIn("<input id=Temperature_0 value>"), QString());
   EXPECT_EQ(valueIn("<input id=Temperature_0 type=number value=' 21.5 '>"),
             QStringLiteral(" 21.5 "));

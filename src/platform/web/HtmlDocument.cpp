@@ -61,7 +61,14 @@ QString HtmlElement::tagName() const {
 std::optional<QString> HtmlElement::value() const {
   const GumboElement& element = node_->v.element;
   if (element.tag_namespace != GUMBO_NAMESPACE_HTML) return std::nullopt;
-  if (element.tag == GUMBO_TAG_INPUT) return gumbo::attributeText(element, "value");
+  if (element.tag == GUMBO_TAG_INPUT) {
+    // A one-line field holds no line breaks: they are dropped, as a browser
+    // drops them from a text field's value.
+    QString value = gumbo::attributeText(element, "value");
+    value.remove(u'\r');
+    value.remove(u'\n');
+    return value;
+  }
   // The parser already drops the newline right after the start tag.
   if (element.tag == GUMBO_TAG_TEXTAREA) return gumbo::textOf(node_);
   return std::nullopt;

@@ -14,7 +14,8 @@ class HtmlElement {
  public:
   explicit HtmlElement(const GumboInternalNode* node) : node_(node) {}
   QString tagName() const;  // lower case, as the parser normalises it
-  // An input's `value` attribute (empty without one) or a textarea's text;
+  // An input's `value` attribute without line breaks (empty without one)
+  // or a textarea's text;
   // nullopt for every other element.
   std::optional<QString> value() const;
 
