@@ -15,8 +15,7 @@ class HtmlElement {
   explicit HtmlElement(const GumboInternalNode* node) : node_(node) {}
   QString tagName() const;  // lower case, as the parser normalises it
   // An input's `value` attribute without line breaks (empty without one)
-  // or a textarea's text;
-  // nullopt for every other element.
+  // or a textarea's text; nullopt for every other element.
   std::optional<QString> value() const;
 
  private:
