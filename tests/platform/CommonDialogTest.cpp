@@ -1,27 +1,13 @@
 #include <gtest/gtest.h>
 #include <QStringList>
 
+#include "Fakes.h"
 #include "platform/ui/CommonDialog.h"
 
 namespace bw {
 namespace {
 
-class AnsweringDialog final : public CommonDialog {
- public:
-  QString answer;
-  bool printerAccepted = false;
-  QStringList seenFilters;
-  QStringList seenStartNames;
-
- protected:
-  QString runOpenDialog(QWidget*, const QString&, const QString& filters,
-                        const QString& startName) override {
-    seenFilters << filters;
-    seenStartNames << startName;
-    return answer;
-  }
-  bool runPrinterDialog(QWidget*, const QString&) override { return printerAccepted; }
-};
+using test::ScriptedDialog;
 
 TEST(CommonDialogFilter, DescriptionPipePatternPairsBecomeFileDialogFilters) {
   EXPECT_EQ(fileDialogNameFilters(QStringLiteral("all Files | *.*")),
@@ -34,24 +20,25 @@ TEST(CommonDialogFilter, DescriptionPipePatternPairsBecomeFileDialogFilters) {
 }
 
 TEST(CommonDialogOpen, ChoiceIsKeptAndACancelReportsNoName) {
-  AnsweringDialog dialog;
-  dialog.answer = QStringLiteral("/data/brine.log");
+  ScriptedDialog dialog;
+  dialog.answers = {QStringLiteral("/data/brine.log")};
   EXPECT_EQ(dialog.ShowOpen(nullptr), DialogResult::Ok);
   EXPECT_EQ(dialog.FileName, QStringLiteral("/data/brine.log"));
-  dialog.answer.clear();
   EXPECT_EQ(dialog.ShowOpen(nullptr), DialogResult::Ok);  // CancelError off: an ordinary end
   EXPECT_TRUE(dialog.FileName.isEmpty());
-  EXPECT_EQ(dialog.seenStartNames, (QStringList{QString(), QStringLiteral("/data/brine.log")}));
+  ASSERT_EQ(dialog.showings.size(), 2);
+  EXPECT_TRUE(dialog.showings[0].startName.isEmpty());
+  EXPECT_EQ(dialog.showings[1].startName, QStringLiteral("/data/brine.log"));
   dialog.CancelError = true;
   EXPECT_EQ(dialog.ShowOpen(nullptr), DialogResult::Cancelled);
 }
 
 TEST(CommonDialogPrinter, CancelIsAnErrorResultOnlyWithCancelError) {
-  AnsweringDialog dialog;
+  ScriptedDialog dialog;
   EXPECT_EQ(dialog.ShowPrinter(nullptr), DialogResult::Ok);
   dialog.CancelError = true;
   EXPECT_EQ(dialog.ShowPrinter(nullptr), DialogResult::Cancelled);
-  dialog.printerAccepted = true;
+  dialog.printerAccepts = true;
   EXPECT_EQ(dialog.ShowPrinter(nullptr), DialogResult::Ok);
 }
 

@@ -61,6 +61,7 @@ class ScriptedDialog final : public CommonDialog {
     QString kind;  // "open" or "printer"
     QString title;
     QString filters;
+    QString startName;  // the name the open dialog starts from
     bool cancelError;
   };
   QList<Showing> showings;
@@ -69,12 +70,12 @@ class ScriptedDialog final : public CommonDialog {
 
  protected:
   QString runOpenDialog(QWidget*, const QString& title, const QString& filters,
-                        const QString&) override {
-    showings.append({QStringLiteral("open"), title, filters, CancelError});
+                        const QString& startName) override {
+    showings.append({QStringLiteral("open"), title, filters, startName, CancelError});
     return answers.isEmpty() ? QString() : answers.takeFirst();
   }
   bool runPrinterDialog(QWidget*, const QString& title) override {
-    showings.append({QStringLiteral("printer"), title, {}, CancelError});
+    showings.append({QStringLiteral("printer"), title, {}, {}, CancelError});
     return printerAccepts;
   }
 };

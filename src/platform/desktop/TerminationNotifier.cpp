@@ -45,7 +45,7 @@ constexpr std::chrono::milliseconds kEndGrace{4500};
 
 // Shared with the system's handler thread.
 std::mutex stateMutex;
-bool listening = false;
+bool handling = false;  // the handler passes events on while false
 // Counts listening spans, so a request posted during one is dropped if the
 // notifier went before it was delivered: it is not for a later listener.
 unsigned span = 0;
@@ -54,7 +54,7 @@ HANDLE gone = nullptr;  // manual-reset: set while no notifier listens
 void deliver(int signalNumber, unsigned requestSpan) {
   {
     const std::lock_guard<std::mutex> lock(stateMutex);
-    if (!listening || requestSpan != span) return;
+    if (!handling || requestSpan != span) return;
   }
   if (listener) emit listener->terminationRequested(signalNumber);
 }
@@ -82,7 +82,7 @@ BOOL WINAPI onControlEvent(DWORD event) {
   {
     const std::lock_guard<std::mutex> lock(stateMutex);
     QCoreApplication* app = QCoreApplication::instance();
-    if (!listening || !app) return FALSE;
+    if (!handling || !app) return FALSE;
     // Posting is safe from any thread; the application outlives the notifier.
     const unsigned requestSpan = span;
     QMetaObject::invokeMethod(
@@ -117,7 +117,7 @@ TerminationNotifier::TerminationNotifier(QObject* parent) : QObject(parent) {
   }
   {
     const std::lock_guard<std::mutex> lock(stateMutex);
-    listening = true;
+    handling = true;
     ++span;
     ResetEvent(gone);
   }
@@ -131,7 +131,7 @@ TerminationNotifier::~TerminationNotifier() {
   listener = nullptr;
   {
     const std::lock_guard<std::mutex> lock(stateMutex);
-    listening = false;
+    handling = false;
   }
   SetEvent(gone);
 }
