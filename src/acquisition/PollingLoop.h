@@ -63,7 +63,7 @@ class PollingLoop : public QObject {
   AcquisitionDisplay& display_;
   RecordLog& log_;
   std::array<QString, kSlotCount> urls_{};
-  Readings readings_{};
+  Readings readings_ = unreadSlots();
   float workingReading_ = 0.0f;
   int sensorCount_ = kTwelveSensors;
   qint16 recordNumber_ = 1;

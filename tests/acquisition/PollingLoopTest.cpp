@@ -67,7 +67,7 @@ TEST(PollingLoop, EmptySlotIsSkippedWithoutTouchingItsReadingOrTheDisplay) {
   EXPECT_EQ(h.display.addresses.size(), 3);
   ASSERT_EQ(h.display.readings.size(), 3);
   EXPECT_EQ(h.display.readings[2].first, 4);
-  EXPECT_EQ(h.loop.readings()[2], 0.0f);
+  EXPECT_EQ(h.loop.readings()[2], kNoDocument);  // never read
   EXPECT_EQ(h.loop.readings()[3], 2.5f);
 }
 
