@@ -91,7 +91,16 @@ class SensorColumns {
     push(last - 1);
   }
 
+  void beginPiece() { pieceStart_ = out_.x.size(); }
+
   void endPiece() {
+    if (out_.x.size() == pieceStart_ + 1) {
+      out_.loneX.push_back(out_.x.back());
+      out_.loneY.push_back(out_.y.back());
+      out_.x.pop_back();
+      out_.y.pop_back();
+      return;
+    }
     if (out_.y.empty() || std::isnan(out_.y.back())) return;
     out_.x.push_back(out_.x.back());
     out_.y.push_back(std::numeric_limits<double>::quiet_NaN());
@@ -109,6 +118,7 @@ class SensorColumns {
   const std::vector<ReadingBlock>& blocks_;
   const bool ordinary_;
   DecimatedSensor& out_;
+  std::size_t pieceStart_ = 0;
 };
 
 }  // namespace
@@ -126,6 +136,7 @@ DecimatedSensor decimate(const TrendSeries& series, int sensor, const ChartRange
     if (span.begin > piece.begin) --span.begin;
     if (span.end < piece.end) ++span.end;
     if (span.begin >= span.end) continue;
+    columns.beginPiece();
     std::size_t i = span.begin;
     while (i < span.end) {
       const double column = std::floor((static_cast<double>(stamps[i]) - range.from) / width);

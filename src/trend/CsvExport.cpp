@@ -1,16 +1,16 @@
 #include "trend/CsvExport.h"
 
-#include <QFile>
-#include <QSaveFile>
 #include <algorithm>
 #include <cstring>
 #include <string>
+
+#include "trend/ExportTarget.h"
 
 namespace bw {
 
 namespace {
 
-constexpr qint64 kChunkBytes = 1 << 20;
+constexpr std::int64_t kChunkBytes = 1 << 20;
 constexpr std::size_t kFlushBytes = 1 << 20;
 
 // The widest line in range; only a line with more commas than the widest so
@@ -31,17 +31,19 @@ class WidthSink : public LineSplitter::Sink {
   LogRecord record_;
 };
 
-int widestLine(const QStringList& logs, const StampFilter& filter, const std::atomic_bool* cancel) {
+int widestLine(std::vector<LogInput>& inputs, const StampFilter& filter,
+               const std::atomic_bool* cancel) {
   WidthSink sink(filter);
   QByteArray buffer(kChunkBytes, Qt::Uninitialized);
-  for (const QString& path : logs) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) continue;
+  for (LogInput& input : inputs) {
     LineSplitter splitter;
-    qint64 got = 0;
-    while ((got = file.read(buffer.data(), kChunkBytes)) > 0) {
+    for (std::int64_t offset = 0; offset < input.size() && !splitter.endless();) {
       if (cancel && cancel->load(std::memory_order_relaxed)) return 0;
+      const std::int64_t got =
+          input.readAt(offset, buffer.data(), std::min(kChunkBytes, input.size() - offset));
+      if (got <= 0) break;
       splitter.feed(buffer.constData(), static_cast<std::size_t>(got), sink);
+      offset += got;
     }
   }
   return sink.width;
@@ -52,18 +54,20 @@ int widestLine(const QStringList& logs, const StampFilter& filter, const std::at
 CsvResult writeCsv(const QStringList& logs, const QString& out, const StampFilter& filter,
                    const std::atomic_bool* cancel) {
   CsvResult result;
-  for (const QString& path : logs)
-    if (const QString why = LogReading::unreadable(path); !why.isEmpty())
-      result.report.errors << why;
+  std::vector<LogInput> inputs;
+  result.report.errors = LogReading::open(logs, inputs);
   if (!result.report.errors.isEmpty()) return result;
-
-  const int width = widestLine(logs, filter, cancel);
-  QSaveFile file(out);
-  const bool writing = width > 0;
-  if (writing && !file.open(QIODevice::WriteOnly)) {
-    result.writeError = QStringLiteral("%1: %2").arg(out, file.errorString());
+  if (const QString clash = ExportTarget::clash(out, logs); !clash.isEmpty()) {
+    result.writeError = clash;
     return result;
   }
+  ExportTarget target(out);
+  if (!target.open()) {
+    result.writeError = target.errorString();
+    return result;
+  }
+
+  const int width = widestLine(inputs, filter, cancel);
   std::string text;
   text.reserve(kFlushBytes + 4096);
   text += "time";
@@ -71,11 +75,12 @@ CsvResult writeCsv(const QStringList& logs, const QString& out, const StampFilte
   text += '\n';
   bool failed = false;
   const auto flush = [&] {
-    if (!failed && file.write(text.data(), static_cast<qint64>(text.size())) < 0) failed = true;
+    if (!failed && !target.write(text.data(), static_cast<qint64>(text.size()))) failed = true;
     text.clear();
   };
 
   LogReading reading(logs, filter);
+  reading.setInputs(&inputs);
   reading.setCancel(cancel);
   result.report = reading.read([&](const LogRecord& record) {
     const std::size_t at = text.size();
@@ -88,10 +93,9 @@ CsvResult writeCsv(const QStringList& logs, const QString& out, const StampFilte
     text += '\n';
     if (text.size() >= kFlushBytes) flush();
   });
-  if (!writing || result.report.lines == 0 || result.report.cancelled) return result;
+  if (width == 0 || result.report.lines == 0 || result.report.cancelled) return result;
   flush();
-  if (failed || !file.commit())
-    result.writeError = QStringLiteral("%1: %2").arg(out, file.errorString());
+  if (failed || !target.commit()) result.writeError = target.errorString();
   return result;
 }
 

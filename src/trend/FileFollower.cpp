@@ -1,12 +1,10 @@
 #include "trend/FileFollower.h"
 
-#include <sys/stat.h>
-
 namespace bw {
 
 namespace {
 
-constexpr qint64 kChunkBytes = 1 << 16;
+constexpr std::int64_t kChunkBytes = 1 << 16;
 
 }  // namespace
 
@@ -31,16 +29,14 @@ class FileFollower::Sink : public LineSplitter::Sink {
   LogRecord record_;
 };
 
-FileFollower::FileFollower(const QString& path, std::int64_t offset, std::int64_t nextLine,
-                           Take take, QObject* parent)
+FileFollower::FileFollower(const ReadReport::FileEnd& end, Take take, QObject* parent)
     : QObject(parent),
-      path_(path),
-      offset_(offset),
-      take_(std::move(take)),
-      splitter_(nextLine),
-      sink_(std::make_unique<Sink>(*this)),
-      file_(path) {
-  gone_ = !reopen();
+      path_(end.path),
+      offset_(end.offset),
+      nextLine_(end.nextLine),
+      tail_(end.tail),
+      take_(std::move(take)) {
+  gone_ = !input_.open(path_).isEmpty();
   watcher_.addPath(path_);
   connect(&watcher_, &QFileSystemWatcher::fileChanged, this, &FileFollower::check);
   poll_.setInterval(kPoll);
@@ -50,42 +46,57 @@ FileFollower::FileFollower(const QString& path, std::int64_t offset, std::int64_
 
 FileFollower::~FileFollower() = default;
 
-bool FileFollower::reopen() {
-  file_.close();
-  if (!file_.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) return false;
-  struct stat st {};
-  if (::fstat(file_.handle(), &st) != 0) return false;
-  device_ = st.st_dev;
-  inode_ = st.st_ino;
-  return true;
+void FileFollower::stop() {
+  poll_.stop();
+  watcher_.removePaths(watcher_.files());
+}
+
+bool FileFollower::stillTheFileRead() {
+  const auto atPath = identityOf(path_);
+  if (!atPath) {
+    gone_ = true;  // removed for now; a file that comes back under the name is new
+    return true;
+  }
+  if (gone_ || *atPath != input_.identity()) return false;
+  const auto size = input_.sizeNow();
+  if (!size || *size < offset_) return false;
+  return input_.bytes(offset_ - tail_.size(), offset_) == tail_;
 }
 
 void FileFollower::check() {
-  struct stat st {};
-  if (::stat(QFile::encodeName(path_).constData(), &st) != 0) {
-    gone_ = true;  // removed for now; a file that comes back under the name is new
-    return;
-  }
-  if (watcher_.files().isEmpty()) watcher_.addPath(path_);
-  const bool other = st.st_dev != device_ || st.st_ino != inode_;
-  if (gone_ || other || st.st_size < offset_ + static_cast<std::int64_t>(splitter_.heldBytes())) {
-    poll_.stop();
-    watcher_.removePaths(watcher_.files());
+  if (!poll_.isActive()) return;
+  if (!stillTheFileRead()) {
+    stop();
     emit replaced();
     return;
   }
-  if (st.st_size == offset_ + static_cast<std::int64_t>(splitter_.heldBytes())) return;
-  if (!file_.seek(offset_ + static_cast<std::int64_t>(splitter_.heldBytes()))) return;
-  sink_->taken = 0;
+  if (gone_) return;
+  if (watcher_.files().isEmpty()) watcher_.addPath(path_);
+  const auto size = input_.sizeNow();
+  if (!size || *size == offset_) return;
+  // From the last whole line on: a half line read before is read again whole.
+  LineSplitter splitter(nextLine_);
+  Sink sink(*this);
   QByteArray buffer(kChunkBytes, Qt::Uninitialized);
-  qint64 got = 0;
-  while ((got = file_.read(buffer.data(), kChunkBytes)) > 0) {
-    const std::size_t heldBefore = splitter_.heldBytes();
-    splitter_.feed(buffer.constData(), static_cast<std::size_t>(got), *sink_);
-    offset_ += static_cast<std::int64_t>(heldBefore) + got -
-               static_cast<std::int64_t>(splitter_.heldBytes());
+  std::int64_t at = offset_;
+  while (at < *size && !splitter.endless()) {
+    const std::int64_t got = input_.readAt(at, buffer.data(), std::min(kChunkBytes, *size - at));
+    if (got <= 0) break;
+    splitter.feed(buffer.constData(), static_cast<std::size_t>(got), sink);
+    at += got;
   }
-  if (sink_->taken > 0) emit appended(sink_->taken);
+  if (splitter.endless()) {
+    stop();
+    emit badLine(splitter.nextLineNumber(), endlessReason());
+    return;
+  }
+  const std::int64_t lineEnd = at - static_cast<std::int64_t>(splitter.heldBytes());
+  if (lineEnd != offset_) {
+    offset_ = lineEnd;
+    nextLine_ = splitter.nextLineNumber();
+    tail_ = input_.bytes(offset_ - std::min(offset_, kFingerprintBytes), offset_);
+  }
+  if (sink.taken > 0) emit appended(sink.taken);
 }
 
 }  // namespace bw

@@ -1,22 +1,23 @@
 #pragma once
 
-#include <QFile>
 #include <QFileSystemWatcher>
 #include <QObject>
 #include <QTimer>
 #include <chrono>
 #include <functional>
-#include <memory>
 
-#include "trend/LineSplitter.h"
-#include "trend/LogRecord.h"
+#include "trend/LogInput.h"
+#include "trend/LogReading.h"
 
 namespace bw {
 
-// Reads what is appended to a log file after a given offset. A file watcher
-// says when it changed; a poll once a second catches what the watcher misses
-// (network file systems, a file replaced under it). A last line without its
-// line end is held until the rest is written.
+// Reads what is appended to a log file after where a reading ended. A file
+// watcher says when it changed; a poll once a second catches what the watcher
+// misses (network file systems, a file replaced under it). A last line
+// without its line end is read again until the rest is written. The bytes
+// just before the offset are kept: a file rewritten in place (the same file,
+// as large or larger) no longer holds them there, and is read again from the
+// start rather than taken for an append.
 class FileFollower : public QObject {
   Q_OBJECT
 
@@ -25,8 +26,7 @@ class FileFollower : public QObject {
 
   using Take = std::function<void(const LogRecord&)>;
 
-  FileFollower(const QString& path, std::int64_t offset, std::int64_t nextLine, Take take,
-               QObject* parent = nullptr);
+  FileFollower(const ReadReport::FileEnd& end, Take take, QObject* parent = nullptr);
   ~FileFollower() override;
 
   const QString& path() const { return path_; }
@@ -36,23 +36,22 @@ class FileFollower : public QObject {
  signals:
   void appended(int lines);
   void badLine(std::int64_t line, const QString& reason);
-  // Truncated, or another file now stands under the name: what was read no
-  // longer stands and the file must be read again from the start.
+  // Truncated, rewritten, or another file now stands under the name: what
+  // was read no longer stands and the file must be read again from the start.
   void replaced();
 
  private:
   class Sink;
 
-  bool reopen();
+  bool stillTheFileRead();
+  void stop();
 
   QString path_;
-  std::int64_t offset_;
+  std::int64_t offset_;  // just after the last whole line read
+  std::int64_t nextLine_;
+  QByteArray tail_;  // the bytes just before offset_
   Take take_;
-  LineSplitter splitter_;
-  std::unique_ptr<Sink> sink_;
-  QFile file_;
-  unsigned long long device_ = 0;
-  unsigned long long inode_ = 0;
+  LogInput input_;
   QFileSystemWatcher watcher_;
   QTimer poll_;
   bool gone_ = false;

@@ -8,10 +8,13 @@ namespace bw {
 
 void LineSplitter::complete(std::string_view line, Sink& sink) {
   if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-  if (line.size() > kMaxLineBytes)
+  if (line.size() > kMaxLineBytes) {
+    overlongRun_ += line.size();
     sink.overlong(number_);
-  else
+  } else {
+    overlongRun_ = 0;
     sink.line(line, number_);
+  }
   ++number_;
 }
 
@@ -25,9 +28,11 @@ void LineSplitter::feed(const char* data, std::size_t size, Sink& sink) {
       const std::size_t rest = static_cast<std::size_t>(end - p);
       if (skipping_) {
         skipped_ += rest;
+        overlongRun_ += rest;
       } else if (held_.size() + rest > kMaxLineBytes + 1) {  // +1: room for a CR
         skipping_ = true;
         skipped_ = held_.size() + rest;
+        overlongRun_ += skipped_;
         std::string().swap(held_);
       } else {
         held_.append(p, rest);
@@ -37,6 +42,7 @@ void LineSplitter::feed(const char* data, std::size_t size, Sink& sink) {
     if (skipping_) {
       skipping_ = false;
       skipped_ = 0;
+      overlongRun_ += static_cast<std::size_t>(lf - p);
       sink.overlong(number_++);
     } else if (!held_.empty()) {
       held_.append(p, static_cast<std::size_t>(lf - p));

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "trend/LogRecord.h"
+
 namespace bw {
 
 // Cuts a byte stream into lines as it arrives in pieces. A line without its
@@ -11,6 +13,11 @@ namespace bw {
 // kMaxLineBytes is reported as overlong and not kept, however long it runs.
 class LineSplitter {
  public:
+  // Overlong lines one after the other over this many bytes (a file of
+  // zeros, a device image): the stream is no log, and reading it on would
+  // only burn time.
+  static constexpr std::size_t kMostOverlongBytes = 256 * kMaxLineBytes;
+
   class Sink {
    public:
     virtual ~Sink() = default;
@@ -27,6 +34,9 @@ class LineSplitter {
   std::size_t heldBytes() const { return skipping_ ? skipped_ : held_.size(); }
   bool holding() const { return skipping_ || !held_.empty(); }
   std::int64_t nextLineNumber() const { return number_; }
+  // True once overlong lines have run on past kMostOverlongBytes with no line
+  // of a log's length between them.
+  bool endless() const { return overlongRun_ > kMostOverlongBytes; }
 
  private:
   void complete(std::string_view line, Sink& sink);
@@ -34,6 +44,7 @@ class LineSplitter {
   std::string held_;
   bool skipping_ = false;
   std::size_t skipped_ = 0;
+  std::size_t overlongRun_ = 0;
   std::int64_t number_;
 };
 

@@ -1,13 +1,10 @@
 #include "trend/LogReading.h"
 
-#include <QFile>
-#include <QFileInfo>
-
 namespace bw {
 
 namespace {
 
-constexpr qint64 kChunkBytes = 1 << 20;
+constexpr std::int64_t kChunkBytes = 1 << 20;
 
 class RecordSink : public LineSplitter::Sink {
  public:
@@ -22,7 +19,10 @@ class RecordSink : public LineSplitter::Sink {
           line.empty() ? QStringLiteral("empty line") : QStringLiteral("not a log line"));
       return;
     }
-    if (!filter_.accepts(record_.stamp)) return;
+    if (!filter_.accepts(record_.stamp)) {
+      ++report_.outOfRange;
+      return;
+    }
     ++report_.lines;
     take_(record_);
   }
@@ -41,60 +41,77 @@ class RecordSink : public LineSplitter::Sink {
 
 }  // namespace
 
-QString LogReading::unreadable(const QString& path) {
-  const QFileInfo info(path);
-  if (!info.exists()) return QStringLiteral("%1: no such file").arg(path);
-  if (info.isDir()) return QStringLiteral("%1: is a folder, not a log file").arg(path);
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly))
-    return QStringLiteral("%1: %2").arg(path, file.errorString());
-  return {};
+QString endlessReason() {
+  return QStringLiteral("no line end in %1 bytes, again and again: not a log; the rest is not read")
+      .arg(kMaxLineBytes);
+}
+
+QStringList LogReading::open(const QStringList& files, std::vector<LogInput>& inputs) {
+  QStringList errors;
+  inputs.clear();
+  inputs.resize(static_cast<std::size_t>(files.size()));
+  for (int i = 0; i < files.size(); ++i)
+    if (const QString why = inputs[static_cast<std::size_t>(i)].open(files[i]); !why.isEmpty())
+      errors << why;
+  return errors;
 }
 
 ReadReport LogReading::read(const Take& take) {
   ReadReport report;
+  std::vector<LogInput> own;
+  std::vector<LogInput>* inputs = inputs_;
+  if (!inputs) {
+    report.errors = open(files_, own);
+    inputs = &own;
+  } else {
+    for (const LogInput& input : *inputs)
+      if (!input.isOpen()) report.errors << input.errorText();
+  }
   std::int64_t total = 0;
-  for (const QString& path : files_) total += QFileInfo(path).size();
+  for (const LogInput& input : *inputs) total += input.isOpen() ? input.size() : 0;
   std::int64_t done = 0;
-  QByteArray buffer(kChunkBytes, Qt::Uninitialized);
-  for (int index = 0; index < files_.size(); ++index) {
-    const QString& path = files_[index];
-    if (const QString why = unreadable(path); !why.isEmpty()) {
-      report.errors << why;
-      continue;
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-      report.errors << QStringLiteral("%1: %2").arg(path, file.errorString());
-      continue;
-    }
-    if (fileStart_) fileStart_(index);
-    LineSplitter splitter;
-    RecordSink sink(path, filter_, take, report);
-    std::int64_t offset = 0;
-    while (true) {
-      if (cancel_ && cancel_->load(std::memory_order_relaxed)) {
-        report.cancelled = true;
-        return report;
-      }
-      const qint64 got = file.read(buffer.data(), kChunkBytes);
-      if (got < 0) {
-        report.errors << QStringLiteral("%1: %2").arg(path, file.errorString());
-        break;
-      }
-      if (got == 0) break;
-      splitter.feed(buffer.constData(), static_cast<std::size_t>(got), sink);
-      offset += got;
-      done += got;
-      if (progress_) progress_(done, std::max(done, total));
-    }
-    if (splitter.holding() && !holdLast_)
-      report.bad.add(path, splitter.nextLineNumber(),
-                     QStringLiteral("last line has no line end (cut off?)"));
-    report.ends.push_back({path, offset - static_cast<std::int64_t>(splitter.heldBytes()),
-                           splitter.nextLineNumber()});
+  for (int index = 0; index < files_.size() && !report.cancelled; ++index) {
+    LogInput& input = (*inputs)[static_cast<std::size_t>(index)];
+    if (input.isOpen()) readFile(index, input, take, report, done, total);
   }
   return report;
+}
+
+void LogReading::readFile(int index, LogInput& input, const Take& take, ReadReport& report,
+                          std::int64_t& done, std::int64_t total) {
+  const QString& path = files_[index];
+  if (fileStart_) fileStart_(index);
+  LineSplitter splitter;
+  RecordSink sink(path, filter_, take, report);
+  QByteArray buffer(kChunkBytes, Qt::Uninitialized);
+  std::int64_t offset = 0;
+  while (offset < input.size()) {
+    if (cancel_ && cancel_->load(std::memory_order_relaxed)) {
+      report.cancelled = true;
+      return;
+    }
+    const std::int64_t got =
+        input.readAt(offset, buffer.data(), std::min(kChunkBytes, input.size() - offset));
+    if (got < 0) {
+      report.errors << input.errorText();
+      return;
+    }
+    if (got == 0) break;  // cut shorter since it was opened
+    splitter.feed(buffer.constData(), static_cast<std::size_t>(got), sink);
+    offset += got;
+    done += got;
+    if (progress_) progress_(done, std::max(done, total));
+    if (splitter.endless()) {
+      report.bad.add(path, splitter.nextLineNumber(), endlessReason());
+      return;
+    }
+  }
+  if (splitter.holding() && !holdLast_)
+    report.bad.add(path, splitter.nextLineNumber(),
+                   QStringLiteral("last line has no line end (cut off?)"));
+  const std::int64_t end = offset - static_cast<std::int64_t>(splitter.heldBytes());
+  report.ends.push_back({path, end, splitter.nextLineNumber(),
+                         input.bytes(end - std::min(end, kFingerprintBytes), end)});
 }
 
 }  // namespace bw

@@ -17,6 +17,7 @@ ReadReport readSeries(const QStringList& files, TrendSeries& series,
   LogReading reading(files, options.filter);
   reading.setHoldLast(options.holdLast);
   reading.setCancel(options.cancel);
+  reading.setInputs(options.inputs);
   reading.setFileStart([&series](int) { series.breakLine(); });
   bool reserved = false;
   const std::size_t before = series.size();

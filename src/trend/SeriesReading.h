@@ -10,6 +10,7 @@ struct SeriesReadOptions {
   bool holdLast = false;
   const std::atomic_bool* cancel = nullptr;
   LogReading::Progress progress;
+  std::vector<LogInput>* inputs = nullptr;  // the files opened already, if they are
 };
 
 // Reads log files into `series`, each file a piece of its own, with room

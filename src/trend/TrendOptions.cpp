@@ -24,7 +24,8 @@ QString trendUsage() {
       "LOG...\n"
       "\n"
       "Shows Brinewatch log files as a chart of temperature against local time, or\n"
-      "turns them into CSV, PNG or SVG without a window.\n"
+      "turns them into CSV, PNG or SVG without a window. OUT may be - for standard\n"
+      "output; an OUT that is one of the logs is refused.\n"
       "\n"
       "  --csv OUT           write CSV: time,sensor1,...,sensorN, one row per log line\n"
       "  --png OUT           draw the chart of the whole range as a PNG picture\n"
@@ -35,9 +36,11 @@ QString trendUsage() {
       "  --flagged-ordinary  draw readings of -1, -2 and 85 as ordinary readings\n"
       "  --help              this text\n"
       "\n"
-      "Exit status: 0 at least one log line read, 1 usage error, 2 a file cannot\n"
-      "be read, 3 no log line could be read. Lines that are not log lines are\n"
-      "reported on standard error (the first 20, then a count).\n");
+      "Exit status: 0 at least one log line read, 1 usage error (OUT is a log),\n"
+      "2 a file cannot be read (missing, a folder, not a regular file), 3 no log\n"
+      "line could be read or none lies in the range, 4 the output could not be\n"
+      "written. Lines that are not log lines are reported on standard error (the\n"
+      "first 20, then a count).\n");
 }
 
 TrendOptions parseTrendOptions(const QStringList& arguments) {

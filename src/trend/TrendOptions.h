@@ -9,7 +9,13 @@
 namespace bw {
 
 // Exit statuses of the command-line forms.
-enum class TrendExit : int { kRead = 0, kUsage = 1, kUnreadable = 2, kNoLines = 3 };
+enum class TrendExit : int {
+  kRead = 0,
+  kUsage = 1,
+  kUnreadable = 2,
+  kNoLines = 3,
+  kUnwritable = 4
+};
 
 // The command line: no mode opens the window on the logs given, if any.
 struct TrendOptions {

@@ -66,6 +66,22 @@ TEST_F(LogReadingTest, FilesThatAreNotLogs_GetAMessageAndNoLines) {
   EXPECT_TRUE(report.bad.report().join(u'\n').contains(QStringLiteral("long.log:1:")));
 }
 
+// A line with a long gap on either side joins no other: it is drawn as a
+// point, not as a line of no length, however many columns the view has.
+TEST_F(LogReadingTest, LinesBetweenLongGaps_AreDrawnAsPoints) {
+  QByteArray log;
+  for (int i = 0; i < 4; ++i) log += logLine(at(8, 10, 11 * i), {4.5f + static_cast<float>(i)});
+  log += logLine(at(8, 10, 33, 9), {9.0f});  // joins the line before it
+  read({folder.write(QStringLiteral("sparse.log"), log)});
+  for (int columns : {40, 1200}) {
+    const double from = static_cast<double>(series.first()) - 60;
+    const double to = static_cast<double>(series.last()) + 60;
+    const DecimatedSensor d = decimate(series, 0, {from, to, columns, false});
+    EXPECT_EQ(d.loneY, (std::vector<double>{4.5, 5.5, 6.5})) << columns;
+    EXPECT_EQ(d.y.size(), 3u) << columns;  // 7.5 to 9, then the end of its piece
+  }
+}
+
 // Decimation and statistics against every reading, over random data with
 // flagged readings, lines of fewer readings and the clock set back.
 TEST_F(LogReadingTest, DecimationAndStatistics_AgreeWithEveryReading) {

@@ -1,7 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
+#include <QStandardPaths>
+#include <QXmlStreamReader>
+#include <cstring>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "TrendLogs.h"
 
@@ -17,17 +26,32 @@ struct Outcome {
   QByteArray err;
 };
 
-// The program as a user runs it: no display, no platform chosen.
-Outcome trend(const QStringList& arguments) {
+// The program as a user runs it: no display, no platform chosen. A run that
+// has not ended within the bound is killed and fails as status -2.
+Outcome trend(const QStringList& arguments, const QString& appendOutputTo = {},
+              const QString& program = QStringLiteral(BRINEWATCH_TREND)) {
   QProcess process;
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
     env.remove(QString::fromLatin1(name));
   process.setProcessEnvironment(env);
-  process.start(QStringLiteral(BRINEWATCH_TREND), arguments);
-  process.waitForFinished(60000);
+  if (!appendOutputTo.isEmpty()) process.setStandardOutputFile(appendOutputTo, QIODevice::Append);
+  process.start(program, arguments);
+  if (!process.waitForFinished(20000)) {
+    process.kill();
+    process.waitForFinished();
+    return {-2, {}, process.readAllStandardError()};
+  }
   return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
           process.readAllStandardOutput(), process.readAllStandardError()};
+}
+
+QByteArray twelveSensorLines(int count) {
+  QByteArray bytes;
+  for (int i = 0; i < count; ++i)
+    bytes += logLine(at(8, 10).addSecs(9 * i),
+                     {4.5f, 4.5625f, -1.0f, 4.5f, 4.5f, 4.5f, 4.5f, 4.5f, 4.5f, 4.5f, 4.5f, 4.5f});
+  return bytes;
 }
 
 class TrendCli : public ::testing::Test {
@@ -68,9 +92,162 @@ TEST_F(TrendCli, PngAndSvg_DrawnWithoutADisplayAtTheSizeAsked) {
                 .status,
             0);
   EXPECT_EQ(QImage(png).size(), QSize(640, 320));
+  // The SVG is as many pixels as asked for, to other programs too.
   const QString svg = folder.path(QStringLiteral("a.svg"));
-  EXPECT_EQ(trend({QStringLiteral("--svg"), svg, log()}).status, 0);
-  EXPECT_TRUE(folder.read(QStringLiteral("a.svg")).contains("<svg"));
+  EXPECT_EQ(trend({QStringLiteral("--svg"), svg, QStringLiteral("--size"),
+                   QStringLiteral("1200x600"), log()})
+                .status,
+            0);
+  QXmlStreamReader xml(folder.read(QStringLiteral("a.svg")));
+  ASSERT_TRUE(xml.readNextStartElement());
+  EXPECT_EQ(xml.attributes().value(QLatin1String("width")), u"1200");
+  EXPECT_EQ(xml.attributes().value(QLatin1String("height")), u"600");
+  const QString rsvg = QStandardPaths::findExecutable(QStringLiteral("rsvg-convert"));
+  if (!rsvg.isEmpty()) {
+    const QString drawn = folder.path(QStringLiteral("svg.png"));
+    EXPECT_EQ(QProcess::execute(rsvg, {svg, QStringLiteral("-o"), drawn}), 0);
+    EXPECT_EQ(QImage(drawn).size(), QSize(1200, 600));
+  }
+}
+
+// Whatever name OUT gives for a log (the log itself, a link to it, the
+// first name of a glob, standard output appended to it), the log keeps
+// every byte and nothing is written.
+TEST_F(TrendCli, AnOutputThatIsALog_IsRefusedAndTheLogKeepsItsBytes) {
+  const QString a = log();
+  const QByteArray bytes = folder.read(QStringLiteral("a.log"));
+  const QString b = folder.write(QStringLiteral("b.log"), bytes);  // *.log: a.log b.log
+  const QString symlink = folder.path(QStringLiteral("link.log"));
+  const QString hardLink = folder.path(QStringLiteral("hard.log"));
+  ASSERT_TRUE(QFile::link(a, symlink));
+  ASSERT_EQ(::link(QFile::encodeName(a).constData(), QFile::encodeName(hardLink).constData()), 0);
+  const struct {
+    QStringList arguments;
+    QString appendOutputTo;
+  } runs[] = {
+      {{QStringLiteral("--csv"), a, a}, {}},
+      {{QStringLiteral("--png"), symlink, a}, {}},
+      {{QStringLiteral("--svg"), hardLink, b}, {}},  // a and hard.log are one file
+      {{QStringLiteral("--png"), a, b}, {}},
+      {{QStringLiteral("--csv"), QStringLiteral("-"), a}, a},
+  };
+  for (const auto& run : runs) {
+    SCOPED_TRACE(run.arguments.join(u' ').toStdString());
+    const Outcome outcome = trend(run.arguments, run.appendOutputTo);
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_TRUE(outcome.err.contains("the log")) << outcome.err.constData();
+    EXPECT_EQ(folder.read(QStringLiteral("a.log")), bytes);
+  }
+}
+
+// A failed export leaves what stood at OUT; a named pipe stays a pipe and gets
+// the CSV, "-" is standard output; a write that fails says why, with its own status.
+TEST_F(TrendCli, OutputsAreWrittenWholeOrNotAtAll) {
+  const QString existing = folder.write(QStringLiteral("old.csv"), "earlier export\n");
+  const QString junk = folder.write(QStringLiteral("junk.log"), "junk\r\n");
+  EXPECT_EQ(trend({QStringLiteral("--csv"), existing, junk}).status, 3);
+  EXPECT_EQ(trend({QStringLiteral("--png"), existing, junk}).status, 3);
+  EXPECT_EQ(folder.read(QStringLiteral("old.csv")), "earlier export\n");
+  EXPECT_EQ(QDir(folder.path(QString())).entryList(QDir::Files).size(), 2);  // no temporary left
+
+  const Outcome piped = trend({QStringLiteral("--csv"), QStringLiteral("-"), log()});
+  EXPECT_EQ(piped.status, 0);
+  EXPECT_TRUE(piped.out.startsWith("time,sensor1,"));
+
+  const QString fifo = folder.path(QStringLiteral("out.fifo"));
+  ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+  EXPECT_EQ(trend({QStringLiteral("--csv"), fifo, log()}).status, 4);  // nobody reads it
+  QProcess reader;
+  reader.start(QStringLiteral("cat"), {fifo});
+  ASSERT_TRUE(reader.waitForStarted());
+  EXPECT_EQ(trend({QStringLiteral("--csv"), fifo, log()}).status, 0);
+  ASSERT_TRUE(reader.waitForFinished(10000));
+  EXPECT_TRUE(reader.readAllStandardOutput().startsWith("time,sensor1,"));
+  struct stat st {};
+  ASSERT_EQ(::stat(QFile::encodeName(fifo).constData(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+
+  const Outcome noFolder =
+      trend({QStringLiteral("--csv"), folder.path(QStringLiteral("gone/x.csv")), log()});
+  EXPECT_EQ(noFolder.status, 4);
+  EXPECT_TRUE(noFolder.err.contains(std::strerror(ENOENT))) << noFolder.err.constData();
+  EXPECT_EQ(trend({QStringLiteral("--csv"), folder.path(QString()), log()}).status, 4);
+}
+
+// Nothing that is not a regular file is read: a named pipe would block the
+// open for ever, a device never ends. A file with no line ends stops at once.
+TEST_F(TrendCli, PipesDevicesAndEndlessFiles_EndAtOnce) {
+  const QString fifo = folder.path(QStringLiteral("pipe.log"));
+  ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+  for (const QString& log : {fifo, QStringLiteral("/dev/zero")}) {
+    const Outcome run = trend({QStringLiteral("--csv"), folder.path(QStringLiteral("x.csv")), log});
+    EXPECT_EQ(run.status, 2) << log.toStdString();
+    EXPECT_TRUE(run.err.contains("not a regular file")) << run.err.constData();
+  }
+  QFile sparse(folder.path(QStringLiteral("sparse.log")));
+  ASSERT_TRUE(sparse.open(QIODevice::WriteOnly));
+  ASSERT_TRUE(sparse.resize(qint64(64) << 30));  // 64 GiB of nothing, on no disk
+  sparse.close();
+  const Outcome endless =
+      trend({QStringLiteral("--csv"), folder.path(QStringLiteral("x.csv")), sparse.fileName()});
+  EXPECT_EQ(endless.status, 3);
+  EXPECT_TRUE(endless.err.contains("sparse.log:1: no line end")) << endless.err.constData();
+}
+
+TEST_F(TrendCli, ALogWhoseNameIsNotUtf8_IsOpenedByItsBytes) {
+  const QByteArray name = QFile::encodeName(folder.path(QString())) + "/\xff\xfe.log";
+  const int fd = ::open(name.constData(), O_WRONLY | O_CREAT, 0644);
+  ASSERT_GE(fd, 0);
+  const QByteArray line = logLine(at(8, 10), {4.5f});
+  ASSERT_EQ(::write(fd, line.constData(), static_cast<std::size_t>(line.size())), line.size());
+  ::close(fd);
+  // The shell passes the bytes on as they are; QProcess would make them UTF-8.
+  const Outcome run =
+      trend({QStringLiteral("-c"),
+             QStringLiteral(R"sh(exec "$0" --csv - "$(printf '%s/\377\376.log' "$1")")sh"),
+             QStringLiteral(BRINEWATCH_TREND), folder.path(QString())},
+            {}, QStringLiteral("/bin/sh"));
+  EXPECT_EQ(run.status, 0) << run.err.constData();
+  EXPECT_EQ(run.out, "time,sensor1\n2026-12-08T10:00:00,4.5\n");
+}
+
+// Lines appended while the export runs are left out whole: the CSV is the log
+// as it was at the start, never rows cut to the header's width. The export
+// writes into a pipe that is read only after lines were appended, so they
+// come while the rows are being written, after the header's width was found.
+TEST_F(TrendCli, ExportOfAGrowingLog_TakesTheLinesThatWereThereAtTheStart) {
+  constexpr int kLines = 200000;
+  const QString path = folder.write(QStringLiteral("live.log"), twelveSensorLines(kLines));
+  const QByteArray fifo = QFile::encodeName(folder.path(QStringLiteral("rows.fifo")));
+  ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
+  const int rows = ::open(fifo.constData(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(rows, 0);
+  QProcess exporter;
+  exporter.start(QStringLiteral(BRINEWATCH_TREND),
+                 {QStringLiteral("--csv"), QFile::decodeName(fifo), path});
+  pollfd ready{rows, POLLIN, 0};
+  ASSERT_EQ(::poll(&ready, 1, 20000), 1);  // the first rows are on their way
+
+  QFile live(path);
+  ASSERT_TRUE(live.open(QIODevice::Append));
+  for (int i = 0; i < 1000; ++i)
+    live.write(logLine(at(9, 10), {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}));
+  live.close();
+
+  QByteArray csv;
+  char buffer[1 << 16];
+  while (::poll(&ready, 1, 20000) == 1) {
+    const auto got = ::read(rows, buffer, sizeof buffer);
+    if (got <= 0) break;
+    csv.append(buffer, got);
+  }
+  ::close(rows);
+  ASSERT_TRUE(exporter.waitForFinished(20000));
+  EXPECT_EQ(exporter.exitCode(), 0);
+  const QList<QByteArray> lines = csv.split('\n');
+  EXPECT_EQ(lines.first().count(','), 12);
+  EXPECT_EQ(lines.size(), kLines + 2);  // the header, and nothing after the last line end
+  EXPECT_EQ(lines[kLines].count(','), 12);
 }
 
 TEST_F(TrendCli, ExitStatusesAndTheBadLineReport) {
@@ -91,6 +268,12 @@ TEST_F(TrendCli, ExitStatusesAndTheBadLineReport) {
 
   QByteArray junk;
   for (int i = 0; i < 25; ++i) junk += "junk\r\n";
+  const Outcome outOfRange = trend({QStringLiteral("--csv"), out, QStringLiteral("--from"),
+                                    QStringLiteral("2027-01-01"), log()});
+  EXPECT_EQ(outOfRange.status, 3);
+  EXPECT_TRUE(outOfRange.err.contains("no line in the range 2027-01-01T00:00:00.."))
+      << outOfRange.err.constData();
+
   const Outcome none =
       trend({QStringLiteral("--csv"), out, folder.write(QStringLiteral("junk.log"), junk)});
   EXPECT_EQ(none.status, 3);

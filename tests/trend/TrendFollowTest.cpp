@@ -5,6 +5,10 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "TrendLogs.h"
 #include "trend/FileFollower.h"
 #include "trend/ui/TrendWindow.h"
@@ -51,6 +55,76 @@ TEST(TrendFollow, AppendedLinesShowAndAHalfLineWaitsForItsEnd) {
   QTRY_COMPARE_WITH_TIMEOUT(window.series().size(), 1u, 4000);
   EXPECT_EQ(window.series().values(0)[0], 1.0f);
   EXPECT_TRUE(window.following());
+}
+
+// A log rewritten in place (the same file, as large or larger, as a copy
+// over it leaves it) is read again from the start, not taken for an append;
+// an empty log waits for its lines without calling itself no log.
+TEST(TrendFollow, ARewriteInPlaceIsReadAgain_AndAnEmptyLogWaitsForLines) {
+  test::LogFolder folder;
+  const QString path = folder.write(QStringLiteral("live.log"), {});
+  TrendWindow window;
+  QSignalSpy loaded(&window, &TrendWindow::loaded);
+  window.openFiles({path});
+  ASSERT_TRUE(loaded.wait(10000));
+  EXPECT_EQ(window.message(), QStringLiteral("Waiting for lines…"));
+  append(path, logLine(at(8, 10), {3.0f}) + logLine(at(8, 10, 0, 9), {3.0f}));
+  QTRY_COMPARE_WITH_TIMEOUT(window.series().size(), 2u, 10000);
+  EXPECT_TRUE(window.message().isEmpty());
+
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::ReadWrite));  // no truncation: the same inode throughout
+  ASSERT_TRUE(file.write(logLine(at(9, 8), {7.0f}) + logLine(at(9, 8, 0, 9), {7.5f}) +
+                         logLine(at(9, 8, 0, 18), {8.0f})));
+  file.close();
+  window.findChild<FileFollower*>()->check();
+  ASSERT_TRUE(loaded.wait(10000));
+  ASSERT_EQ(window.series().size(), 3u);
+  EXPECT_EQ(window.series().values(0)[0], 7.0f);
+  EXPECT_TRUE(window.message().isEmpty()) << window.message().toStdString();
+  EXPECT_TRUE(window.following());
+}
+
+// While the view is at the latest line, a reading far outside the
+// temperatures in view widens them.
+TEST(TrendFollow, ANewReadingOutsideTheViewWidensIt) {
+  test::LogFolder folder;
+  QByteArray cold;
+  for (int i = 0; i < 20; ++i) cold += logLine(at(8, 10, 0, 9 * i), {3.0f, 3.125f});
+  const QString path = folder.write(QStringLiteral("live.log"), cold);
+  TrendWindow window;
+  QSignalSpy loaded(&window, &TrendWindow::loaded);
+  QSignalSpy appended(&window, &TrendWindow::linesAppended);
+  window.openFiles({path});
+  ASSERT_TRUE(loaded.wait(10000));
+  ASSERT_LT(window.plot()->viewHigh(), 20.0);
+  append(path, logLine(at(8, 10, 3, 0), {20.0f, 3.0f}));
+  window.findChild<FileFollower*>()->check();
+  ASSERT_EQ(appended.size(), 1);
+  EXPECT_GT(window.plot()->viewHigh(), 20.0);
+  EXPECT_LT(window.plot()->viewLow(), 3.0);
+}
+
+// A named pipe would hold the reading for ever; it is refused and the window
+// goes on answering.
+TEST(TrendWindowReading, ANamedPipe_IsRefusedAndTheWindowStaysUsable) {
+  test::LogFolder folder;
+  const QString fifo = folder.path(QStringLiteral("pipe.log"));
+  ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+  TrendWindow window;
+  QSignalSpy loaded(&window, &TrendWindow::loaded);
+  window.openFiles({fifo});
+  const bool refused = loaded.wait(10000);
+  if (!refused) {  // a reading blocked in the pipe: free it, so the test fails and ends
+    const int writer = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
+    if (writer >= 0) ::close(writer);
+  }
+  ASSERT_TRUE(refused);
+  EXPECT_TRUE(window.message().contains(QStringLiteral("not a regular file")));
+  EXPECT_FALSE(window.loading());
+  window.openFiles({folder.write(QStringLiteral("a.log"), logLine(at(8, 10), {4.5f}))});
+  ASSERT_TRUE(loaded.wait(10000));
+  EXPECT_EQ(window.series().size(), 1u);
 }
 
 TEST(TrendWindowReading, ALargeFileCancelled_LeavesTheChartAsItWas) {

@@ -1,5 +1,7 @@
 #include "trend/ui/TrendPlot.h"
 
+#include <QBuffer>
+#include <QRegularExpression>
 #include <QSvgGenerator>
 #include <algorithm>
 #include <cmath>
@@ -73,8 +75,13 @@ void TrendPlot::ensureSensors() {
     flags->setLineStyle(QCPGraph::lsNone);
     flags->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssCross, colour, 7));
     flags->removeFromLegend();
+    auto* lone = addGraph();
+    lone->setLineStyle(QCPGraph::lsNone);
+    lone->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDisc, colour, colour, 5));
+    lone->removeFromLegend();
     lines_.push_back(line);
     flags_.push_back(flags);
+    lone_.push_back(lone);
     hidden_.push_back(false);
   }
   // Sensors beyond what the data holds (a smaller file opened) leave the legend.
@@ -84,6 +91,7 @@ void TrendPlot::ensureSensors() {
     if (!present) lines_[s]->removeFromLegend();
     lines_[s]->setVisible(present && !hidden_[s]);
     flags_[s]->setVisible(present && !hidden_[s]);
+    lone_[s]->setVisible(present && !hidden_[s]);
   }
   flagKey_->removeFromLegend();
   flagKey_->addToLegend();
@@ -100,6 +108,7 @@ void TrendPlot::setSensorVisible(int sensor, bool visible) {
   hidden_[s] = !visible;
   lines_[s]->setVisible(visible);
   flags_[s]->setVisible(visible);
+  lone_[s]->setVisible(visible);
   if (auto* item = legend->itemWithPlottable(lines_[s]))
     item->setTextColor(visible ? Qt::black : Qt::gray);
   replot(rpQueuedReplot);
@@ -133,6 +142,7 @@ void TrendPlot::refresh() {
     lines_[slot]->setScatterStyle(sparse ? QCPScatterStyle(QCPScatterStyle::ssDisc, 4)
                                          : QCPScatterStyle());
     flags_[slot]->setData(toVector(d.flagX), toVector(d.flagY));
+    lone_[slot]->setData(toVector(d.loneX), toVector(d.loneY));
   }
   updateTicks();
   markSetBacks();
@@ -164,23 +174,39 @@ void TrendPlot::markSetBacks() {
   }
 }
 
-void TrendPlot::fitValues() {
-  double lo = std::numeric_limits<double>::infinity();
-  double hi = -lo;
+std::optional<QCPRange> TrendPlot::drawnValues(bool inViewOnly) const {
+  std::optional<QCPRange> range;
+  const QCPRange keys = inViewOnly ? xAxis->range() : QCPRange();
   for (std::size_t s = 0; s < lines_.size(); ++s) {
     if (!lines_[s]->visible()) continue;
     for (QCPAbstractPlottable* p : {static_cast<QCPAbstractPlottable*>(lines_[s]),
-                                    static_cast<QCPAbstractPlottable*>(flags_[s])}) {
+                                    static_cast<QCPAbstractPlottable*>(flags_[s]),
+                                    static_cast<QCPAbstractPlottable*>(lone_[s])}) {
       bool found = false;
-      const QCPRange r = p->getValueRange(found);
+      const QCPRange r = p->getValueRange(found, QCP::sdBoth, keys);
       if (!found) continue;
-      lo = std::min(lo, r.lower);
-      hi = std::max(hi, r.upper);
+      range =
+          range ? QCPRange(std::min(range->lower, r.lower), std::max(range->upper, r.upper)) : r;
     }
   }
-  if (!std::isfinite(lo)) lo = 0, hi = 1;
-  const double margin = std::max(0.5, (hi - lo) * 0.05);
-  yAxis->setRange(lo - margin, hi + margin);
+  return range;
+}
+
+void TrendPlot::fitValues() {
+  const QCPRange r = drawnValues(false).value_or(QCPRange(0, 1));
+  const double margin = std::max(0.5, r.size() * 0.05);
+  yAxis->setRange(r.lower - margin, r.upper + margin);
+}
+
+void TrendPlot::widenValuesToShow() {
+  const auto drawn = drawnValues(true);
+  const QCPRange shown = yAxis->range();
+  if (!drawn || (drawn->lower >= shown.lower && drawn->upper <= shown.upper)) return;
+  const double span = std::max(drawn->upper, shown.upper) - std::min(drawn->lower, shown.lower);
+  const double margin = std::max(0.5, span * 0.05);
+  yAxis->setRange(drawn->lower < shown.lower ? drawn->lower - margin : shown.lower,
+                  drawn->upper > shown.upper ? drawn->upper + margin : shown.upper);
+  replot(rpQueuedReplot);
 }
 
 void TrendPlot::resetView() {
@@ -206,11 +232,15 @@ void TrendPlot::followEnd(StampSeconds previousLast) {
   if (!series_ || series_->size() == 0) return;
   const double last = static_cast<double>(series_->last());
   const QCPRange r = xAxis->range();
-  if (r.upper >= static_cast<double>(previousLast) && last > r.upper - r.size() * 0.01) {
-    xAxis->setRange(last - r.size() * 0.99, last + r.size() * 0.01);
-  } else {
-    refresh();
+  if (r.upper < static_cast<double>(previousLast)) {
+    refresh();  // looking at the past: the view stays where it is
+    return;
   }
+  if (last > r.upper - r.size() * 0.01)
+    xAxis->setRange(last - r.size() * 0.99, last + r.size() * 0.01);
+  else
+    refresh();
+  widenValuesToShow();
 }
 
 void TrendPlot::mousePressEvent(QMouseEvent* event) {
@@ -225,17 +255,20 @@ void TrendPlot::mouseMoveEvent(QMouseEvent* event) {
     emit cursorAt(xAxis->pixelToCoord(event->position().x()));
 }
 
-bool TrendPlot::savePicture(const QString& path, QSize size, bool svg) {
+QByteArray TrendPlot::picture(QSize size, bool svg) {
   const QSize before = this->size();
   resize(size);
   setViewport(QRect(QPoint(0, 0), size));
   // Lay out at the new size first, so the columns match the picture.
   replot(rpImmediateRefresh);
   refresh();
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
   bool ok = false;
   if (svg) {
     QSvgGenerator generator;
-    generator.setFileName(path);
+    generator.setOutputDevice(&buffer);
     generator.setSize(size);
     generator.setViewBox(QRect(QPoint(0, 0), size));
     generator.setTitle(QStringLiteral("Temperatures"));
@@ -245,14 +278,25 @@ bool TrendPlot::savePicture(const QString& path, QSize size, bool svg) {
       toPainter(&painter, size.width(), size.height());
       ok = painter.end();
     }
-    ok = ok && QFileInfo(path).size() > 0;
   } else {
-    ok = savePng(path, size.width(), size.height());
+    ok = toPixmap(size.width(), size.height()).toImage().save(&buffer, "PNG");
   }
   resize(before);
   setViewport(rect());
   refresh();
-  return ok;
+  if (!ok) return {};
+  if (svg) {
+    // The generator gives the size in millimetres at its own resolution, which
+    // other programs draw larger; the picture is as many pixels as asked for.
+    static const QRegularExpression sized(
+        QStringLiteral(R"(<svg([^>]*?) width="[^"]*" height="[^"]*")"));
+    QString text = QString::fromUtf8(bytes);
+    text.replace(
+        sized,
+        QStringLiteral(R"(<svg\1 width="%1" height="%2")").arg(size.width()).arg(size.height()));
+    bytes = text.toUtf8();
+  }
+  return bytes;
 }
 
 }  // namespace bw

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <qcustomplot.h>
+#include <optional>
 #include <vector>
 
 #include "trend/ColumnDecimator.h"
@@ -35,9 +36,13 @@ class TrendPlot : public QCustomPlot {
 
   StampSeconds viewFrom() const;
   StampSeconds viewTo() const;
+  // The temperatures in view, bottom and top.
+  double viewLow() const { return yAxis->range().lower; }
+  double viewHigh() const { return yAxis->range().upper; }
 
-  // Draws at `size` into a PNG or an SVG file; false when it cannot be written.
-  bool savePicture(const QString& path, QSize size, bool svg);
+  // The chart drawn at `size` as a PNG or an SVG file's bytes; empty when it
+  // could not be drawn.
+  QByteArray picture(QSize size, bool svg);
 
  signals:
   void viewChanged();
@@ -50,6 +55,11 @@ class TrendPlot : public QCustomPlot {
  private:
   void ensureSensors();
   void fitValues();
+  // Widens the temperatures in view, never narrows them, to take in every
+  // reading drawn in the time range in view.
+  void widenValuesToShow();
+  // The drawn temperatures of the visible sensors in the time range in view.
+  std::optional<QCPRange> drawnValues(bool inViewOnly) const;
   void updateTicks();
   void markSetBacks();
 
@@ -58,6 +68,7 @@ class TrendPlot : public QCustomPlot {
   bool refreshing_ = false;
   std::vector<QCPCurve*> lines_;
   std::vector<QCPGraph*> flags_;
+  std::vector<QCPGraph*> lone_;  // readings with no neighbour to join
   std::vector<bool> hidden_;
   QCPGraph* flagKey_ = nullptr;
   QSharedPointer<QCPAxisTickerDateTime> ticker_;

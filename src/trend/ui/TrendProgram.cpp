@@ -5,6 +5,8 @@
 #include <cstdio>
 
 #include "trend/CsvExport.h"
+#include "trend/ExportTarget.h"
+#include "trend/LosslessText.h"
 #include "trend/SeriesReading.h"
 #include "trend/TrendOptions.h"
 #include "trend/ui/TrendPlot.h"
@@ -14,29 +16,45 @@ namespace bw {
 
 namespace {
 
+// File names print as the bytes they were given.
 void printError(const QString& text) {
-  std::fputs(text.toLocal8Bit().constData(), stderr);
+  std::fputs(losslessBytes(text).constData(), stderr);
   std::fputc('\n', stderr);
 }
 
+// Kept byte for byte where they are not UTF-8: a log's name is opened as given.
 QStringList arguments(int argc, char** argv) {
   QStringList list;
-  for (int i = 1; i < argc; ++i) list << QString::fromLocal8Bit(argv[i]);
+  for (int i = 1; i < argc; ++i) list << losslessText(argv[i]);
   return list;
 }
 
+QString rangeText(const StampFilter& filter) {
+  const auto stamp = [](const std::optional<StampSeconds>& t) {
+    if (!t) return QString();
+    char text[19];
+    writeCsvStamp(*t, text);
+    return QString::fromLatin1(text, 19);
+  };
+  return stamp(filter.from) + QStringLiteral("..") + stamp(filter.to);
+}
+
 // Bad lines and unreadable files on stderr; the exit status they make.
-int finish(const ReadReport& report, const QString& writeError) {
+int finish(const ReadReport& report, const QString& writeError, const StampFilter& filter) {
   for (const QString& line : report.bad.report()) printError(line);
   for (const QString& error : report.errors) printError(error);
   if (!report.errors.isEmpty()) return static_cast<int>(TrendExit::kUnreadable);
-  if (report.lines == 0) {
-    printError(QStringLiteral("brinewatch-trend: no log line could be read; nothing written"));
-    return static_cast<int>(TrendExit::kNoLines);
-  }
   if (!writeError.isEmpty()) {
-    printError(writeError);
-    return static_cast<int>(TrendExit::kUnreadable);
+    printError(QStringLiteral("brinewatch-trend: %1").arg(writeError));
+    return static_cast<int>(TrendExit::kUnwritable);
+  }
+  if (report.lines == 0) {
+    printError(
+        report.outOfRange > 0
+            ? QStringLiteral("brinewatch-trend: no line in the range %1; nothing written")
+                  .arg(rangeText(filter))
+            : QStringLiteral("brinewatch-trend: no log line could be read; nothing written"));
+    return static_cast<int>(TrendExit::kNoLines);
   }
   return static_cast<int>(TrendExit::kRead);
 }
@@ -51,11 +69,16 @@ void quietMessages(QtMsgType type, const QMessageLogContext& context, const QStr
 }
 
 int picture(const TrendOptions& o, int argc, char** argv) {
-  for (const QString& path : o.logs)
-    if (const QString why = LogReading::unreadable(path); !why.isEmpty()) {
-      printError(why);
-      return static_cast<int>(TrendExit::kUnreadable);
-    }
+  std::vector<LogInput> inputs;
+  if (const QStringList errors = LogReading::open(o.logs, inputs); !errors.isEmpty()) {
+    for (const QString& error : errors) printError(error);
+    return static_cast<int>(TrendExit::kUnreadable);
+  }
+  ExportTarget target(o.out);
+  if (!target.open()) {
+    printError(QStringLiteral("brinewatch-trend: %1").arg(target.errorString()));
+    return static_cast<int>(TrendExit::kUnwritable);
+  }
   // No window is shown, so no display is needed: draw offscreen unless a
   // platform was asked for.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -64,6 +87,7 @@ int picture(const TrendOptions& o, int argc, char** argv) {
   TrendSeries series;
   SeriesReadOptions options;
   options.filter = o.filter;
+  options.inputs = &inputs;
   const ReadReport report = readSeries(o.logs, series, options);
   QString writeError;
   if (report.errors.isEmpty() && report.lines > 0) {
@@ -72,10 +96,13 @@ int picture(const TrendOptions& o, int argc, char** argv) {
     plot.setFlaggedAsOrdinary(o.flaggedAsOrdinary);
     plot.resize(o.size);
     plot.resetView();
-    if (!plot.savePicture(o.out, o.size, o.mode == TrendOptions::Mode::kSvg))
-      writeError = QStringLiteral("%1: cannot be written").arg(o.out);
+    const QByteArray bytes = plot.picture(o.size, o.mode == TrendOptions::Mode::kSvg);
+    if (bytes.isEmpty())
+      writeError = QStringLiteral("%1: the chart could not be drawn").arg(o.out);
+    else if (!target.write(bytes) || !target.commit())
+      writeError = target.errorString();
   }
-  return finish(report, writeError);
+  return finish(report, writeError, o.filter);
 }
 
 }  // namespace
@@ -87,13 +114,21 @@ int runTrend(int argc, char** argv) {
     printError(QStringLiteral("Try brinewatch-trend --help."));
     return static_cast<int>(TrendExit::kUsage);
   }
+  const bool exporting = o.mode == TrendOptions::Mode::kCsv || o.mode == TrendOptions::Mode::kPng ||
+                         o.mode == TrendOptions::Mode::kSvg;
+  if (exporting) {
+    if (const QString clash = ExportTarget::clash(o.out, o.logs); !clash.isEmpty()) {
+      printError(QStringLiteral("brinewatch-trend: %1; nothing written").arg(clash));
+      return static_cast<int>(TrendExit::kUsage);
+    }
+  }
   switch (o.mode) {
     case TrendOptions::Mode::kHelp:
       std::fputs(trendUsage().toLocal8Bit().constData(), stdout);
       return static_cast<int>(TrendExit::kRead);
     case TrendOptions::Mode::kCsv: {
       const CsvResult result = writeCsv(o.logs, o.out, o.filter);
-      return finish(result.report, result.writeError);
+      return finish(result.report, result.writeError, o.filter);
     }
     case TrendOptions::Mode::kPng:
     case TrendOptions::Mode::kSvg:

@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "trend/CsvExport.h"
+#include "trend/ExportTarget.h"
 #include "trend/RangeStatistics.h"
 
 namespace bw {
@@ -166,7 +167,11 @@ void TrendWindow::loadFinished() {
   badLines_ = report.bad.count();
   badReport_ = report.bad.report();
   QStringList problems = report.errors;
-  if (report.lines == 0 && report.errors.size() < files_.size())
+  // An empty log (a new one, or one just truncated) is a log whose lines are
+  // still to come.
+  waiting_ = report.lines == 0 && badLines_ == 0 && report.errors.isEmpty() && files_.size() == 1;
+  noLines_ = report.lines == 0 && !waiting_ && report.errors.size() < files_.size();
+  if (noLines_)
     problems << QStringLiteral("No log lines found: %1 is not a Brinewatch log.")
                     .arg(files_.size() == 1 ? QFileInfo(files_.first()).fileName()
                                             : QStringLiteral("none of the files"));
@@ -174,10 +179,10 @@ void TrendWindow::loadFinished() {
     problems << QStringLiteral("%1 lines are not log lines and were left out (first: %2).")
                     .arg(badLines_)
                     .arg(badReport_.value(0));
-  if (problems.isEmpty())
-    say({}, false);
-  else
+  if (!problems.isEmpty())
     say(problems.join(u'\n'), true);
+  else
+    say(waiting_ ? QStringLiteral("Waiting for lines…") : QString(), false);
 
   if (firstView_) {
     plot_->resetView();
@@ -203,11 +208,14 @@ void TrendWindow::setFollowing(bool on) {
     updateStatus();
     return;
   }
-  const ReadReport::FileEnd end = ends_.front();
   shownLast_ = series_->last();
   follower_ = new FileFollower(
-      end.path, end.offset, end.nextLine, [this](const LogRecord& r) { series_->append(r); }, this);
+      ends_.front(), [this](const LogRecord& r) { series_->append(r); }, this);
   connect(follower_, &FileFollower::appended, this, [this] {
+    if (waiting_ || noLines_) {
+      waiting_ = noLines_ = false;
+      say({}, false);
+    }
     plot_->followEnd(shownLast_);
     shownLast_ = series_->last();
     updateStatistics();
@@ -273,16 +281,28 @@ void TrendWindow::exportPicture(bool svg) {
       this, svg ? QStringLiteral("Export SVG") : QStringLiteral("Export PNG"), QString(),
       svg ? QStringLiteral("SVG pictures (*.svg)") : QStringLiteral("PNG pictures (*.png)"));
   if (path.isEmpty()) return;
-  if (plot_->savePicture(path, plot_->size(), svg))
+  if (const QString clash = ExportTarget::clash(path, files_); !clash.isEmpty()) {
+    say(QStringLiteral("Not exported: %1.").arg(clash), true);
+    return;
+  }
+  const QByteArray picture = plot_->picture(plot_->size(), svg);
+  ExportTarget target(path);
+  if (!picture.isEmpty() && target.open() && target.write(picture) && target.commit())
     say(QStringLiteral("Saved %1.").arg(QFileInfo(path).fileName()), false);
   else
-    say(QStringLiteral("%1 could not be written.").arg(path), true);
+    say(picture.isEmpty() ? QStringLiteral("%1: the chart could not be drawn.").arg(path)
+                          : target.errorString(),
+        true);
 }
 
 void TrendWindow::exportCsv() {
   const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Export CSV"), QString(),
                                                     QStringLiteral("CSV files (*.csv)"));
   if (path.isEmpty() || files_.isEmpty()) return;
+  if (const QString clash = ExportTarget::clash(path, files_); !clash.isEmpty()) {
+    say(QStringLiteral("Not exported: %1.").arg(clash), true);
+    return;
+  }
   const StampFilter filter{plot_->viewFrom(), plot_->viewTo()};
   auto result = std::make_shared<CsvResult>();
   QThread* thread = QThread::create(

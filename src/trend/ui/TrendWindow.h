@@ -74,6 +74,8 @@ class TrendWindow : public QMainWindow {
   LogLoad* load_ = nullptr;
   FileFollower* follower_ = nullptr;
   bool firstView_ = true;
+  bool waiting_ = false;        // one empty log open: its lines are still to come
+  bool noLines_ = false;        // "not a Brinewatch log" is shown
   StampSeconds shownLast_ = 0;  // the latest stamp before lines were appended
 };
 

@@ -1,0 +1,176 @@
+#include "trend/LogInput.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+#include "trend/LosslessText.h"
+
+#ifdef _WIN32
+#include <io.h>
+#include <QFileInfo>
+#include <QHash>
+#else
+#include <unistd.h>
+#endif
+
+namespace bw {
+
+namespace {
+
+#ifdef _WIN32
+using StatBuffer = struct _stat64;
+int statOf(const QString& path, StatBuffer& st) {
+  return ::_wstat64(reinterpret_cast<const wchar_t*>(path.utf16()), &st);
+}
+int fstatOf(int fd, StatBuffer& st) {
+  return ::_fstat64(fd, &st);
+}
+int openForReading(const QString& path) {
+  return ::_wopen(reinterpret_cast<const wchar_t*>(path.utf16()), _O_RDONLY | _O_BINARY);
+}
+// Windows gives no inode: the canonical path stands for the file.
+FileIdentity identityFrom(const QString& path, const StatBuffer& st) {
+  return {static_cast<unsigned long long>(st.st_dev),
+          qHash(QFileInfo(path).canonicalFilePath().toCaseFolded())};
+}
+#else
+using StatBuffer = struct stat;
+int statOf(const QString& path, StatBuffer& st) {
+  return ::stat(losslessBytes(path).constData(), &st);
+}
+int fstatOf(int fd, StatBuffer& st) {
+  return ::fstat(fd, &st);
+}
+int openForReading(const QString& path) {
+  // O_NONBLOCK: a named pipe without a writer opens at once instead of
+  // holding the program; it is then refused as not a regular file.
+  return ::open(losslessBytes(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+}
+FileIdentity identityFrom(const QString&, const StatBuffer& st) {
+  return {static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino)};
+}
+#endif
+
+QString reason(const QString& path, int error) {
+  switch (error) {
+    case ENOENT:
+      return QStringLiteral("%1: no such file").arg(path);
+    case EISDIR:
+      return QStringLiteral("%1: is a folder, not a log file").arg(path);
+    default:
+      return QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(error)));
+  }
+}
+
+}  // namespace
+
+std::optional<FileIdentity> identityOf(const QString& path) {
+  StatBuffer st{};
+  if (statOf(path, st) != 0) return std::nullopt;
+  return identityFrom(path, st);
+}
+
+std::optional<FileIdentity> identityOfDescriptor(int fd) {
+#ifdef _WIN32
+  Q_UNUSED(fd);
+  return std::nullopt;
+#else
+  StatBuffer st{};
+  if (fstatOf(fd, st) != 0) return std::nullopt;
+  return identityFrom(QString(), st);
+#endif
+}
+
+LogInput::~LogInput() {
+  close();
+}
+
+LogInput::LogInput(LogInput&& other) noexcept {
+  *this = std::move(other);
+}
+
+LogInput& LogInput::operator=(LogInput&& other) noexcept {
+  if (this != &other) {
+    close();
+    fd_ = std::exchange(other.fd_, -1);
+    path_ = std::move(other.path_);
+    size_ = other.size_;
+    identity_ = other.identity_;
+    error_ = std::move(other.error_);
+  }
+  return *this;
+}
+
+QString LogInput::open(const QString& path) {
+  close();
+  path_ = path;
+  const int fd = openForReading(path);
+  if (fd < 0) return error_ = reason(path, errno);
+  StatBuffer st{};
+  if (fstatOf(fd, st) != 0) {
+    error_ = reason(path, errno);
+    ::close(fd);
+    return error_;
+  }
+  if (S_ISDIR(st.st_mode) || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return error_ = S_ISDIR(st.st_mode) ? reason(path, EISDIR)
+                                        : QStringLiteral("%1: not a regular file").arg(path);
+  }
+  fd_ = fd;
+  size_ = static_cast<std::int64_t>(st.st_size);
+  identity_ = identityFrom(path, st);
+  error_.clear();
+  return {};
+}
+
+void LogInput::close() {
+  if (fd_ < 0) return;
+  ::close(fd_);
+  fd_ = -1;
+}
+
+std::optional<std::int64_t> LogInput::sizeNow() const {
+  StatBuffer st{};
+  if (fd_ < 0 || fstatOf(fd_, st) != 0) return std::nullopt;
+  return static_cast<std::int64_t>(st.st_size);
+}
+
+std::int64_t LogInput::readAt(std::int64_t offset, char* data, std::int64_t max) {
+  if (fd_ < 0) {
+    error_ = QStringLiteral("%1: not open").arg(path_);
+    return -1;
+  }
+  while (true) {
+#ifdef _WIN32
+    const auto got =
+        ::_lseeki64(fd_, offset, SEEK_SET) == offset
+            ? ::_read(fd_, data, static_cast<unsigned>(std::min<std::int64_t>(max, 1 << 30)))
+            : -1;
+#else
+    const auto got = ::pread(fd_, data, static_cast<std::size_t>(max), static_cast<off_t>(offset));
+#endif
+    if (got >= 0) return static_cast<std::int64_t>(got);
+    if (errno == EINTR) continue;
+    error_ = reason(path_, errno);
+    return -1;
+  }
+}
+
+QByteArray LogInput::bytes(std::int64_t from, std::int64_t to) {
+  QByteArray out(static_cast<qsizetype>(std::max<std::int64_t>(to - from, 0)), Qt::Uninitialized);
+  std::int64_t done = 0;
+  while (done < out.size()) {
+    const std::int64_t got = readAt(from + done, out.data() + done, out.size() - done);
+    if (got <= 0) break;
+    done += got;
+  }
+  out.truncate(static_cast<qsizetype>(done));
+  return out;
+}
+
+}  // namespace bw

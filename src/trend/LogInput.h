@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+#include <optional>
+
+namespace bw {
+
+// Which file a name stands for, links followed: two names are the same file
+// when their identities are equal (a hard link, a symbolic link, the same
+// path written two ways).
+struct FileIdentity {
+  unsigned long long device = 0;
+  unsigned long long inode = 0;
+  bool operator==(const FileIdentity& o) const { return device == o.device && inode == o.inode; }
+  bool operator!=(const FileIdentity& o) const { return !(*this == o); }
+};
+
+// The identity of the file at `path`, links followed; none when nothing is there.
+std::optional<FileIdentity> identityOf(const QString& path);
+// The identity of what an open descriptor (standard output, say) writes to.
+std::optional<FileIdentity> identityOfDescriptor(int fd);
+
+// A log file opened for reading. Opening never waits (a named pipe without a
+// writer, a device) and takes only a regular file: a pipe, a device or
+// anything else that could stall a read or never end is refused. The size is
+// taken when it is opened; what is appended later is not read unless asked for.
+class LogInput {
+ public:
+  LogInput() = default;
+  ~LogInput();
+  LogInput(LogInput&& other) noexcept;
+  LogInput& operator=(LogInput&& other) noexcept;
+  LogInput(const LogInput&) = delete;
+  LogInput& operator=(const LogInput&) = delete;
+
+  // Empty on success, else "PATH: reason" ("no such file", "is a folder, not
+  // a log file", "not a regular file", or the system's reason).
+  QString open(const QString& path);
+  void close();
+  bool isOpen() const { return fd_ >= 0; }
+  const QString& path() const { return path_; }
+
+  // The size when opened.
+  std::int64_t size() const { return size_; }
+  FileIdentity identity() const { return identity_; }
+  // The open file's size now.
+  std::optional<std::int64_t> sizeNow() const;
+
+  // Reads up to `max` bytes at `offset`; the count, 0 at the end, -1 on an
+  // error (errorText() says why).
+  std::int64_t readAt(std::int64_t offset, char* data, std::int64_t max);
+  // The bytes [from, to), or fewer at the end of the file.
+  QByteArray bytes(std::int64_t from, std::int64_t to);
+  QString errorText() const { return error_; }
+
+ private:
+  int fd_ = -1;
+  QString path_;
+  std::int64_t size_ = 0;
+  FileIdentity identity_;
+  QString error_;
+};
+
+}  // namespace bw
