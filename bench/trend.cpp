@@ -29,7 +29,8 @@
 #endif
 
 #include "BenchSupport.h"
-#include "acquisition/RecordLine.h"
+#include "logformat/RecordLine.h"
+#include "logformat/Sentinels.h"
 #include "trend/ColumnDecimator.h"
 #include "trend/CsvExport.h"
 #include "trend/SeriesReading.h"
@@ -75,20 +76,20 @@ qint64 writeYear(const QString& path, qint64 lines) {
   for (int s = 0; s < kSensors; ++s) sixteenths[static_cast<std::size_t>(s)] = 64 + s * 3;
   const QDateTime start(QDate(2026, 1, 1), QTime(0, 0), Qt::UTC);
   QByteArray batch;
-  bw::Readings readings{};
+  std::array<float, bw::kMaxReadings> readings{};
   for (qint64 i = 0; i < lines; ++i) {
     for (int s = 0; s < kSensors; ++s) {
       int& t = sixteenths[static_cast<std::size_t>(s)];
       t += static_cast<int>(random.bounded(3)) - 1;
       t = std::clamp(t, -60, 200);
       const quint32 mark = random.bounded(20000);
-      readings[static_cast<std::size_t>(s)] = mark == 0   ? -1.0f
-                                              : mark == 1 ? -2.0f
-                                              : mark == 2 ? 85.0f
+      readings[static_cast<std::size_t>(s)] = mark == 0   ? bw::kNoPage
+                                              : mark == 1 ? bw::kNoTemperature
+                                              : mark == 2 ? bw::kPowerOnValue
                                                           : static_cast<float>(t) / 16.0f;
     }
     const auto seconds = static_cast<qint64>(static_cast<double>(i) * kCycleSeconds);
-    batch += bw::recordLine(start.addSecs(seconds), readings, kSensors);
+    batch += bw::recordLine(start.addSecs(seconds), readings.data(), kSensors);
     if (batch.size() > (4 << 20)) {
       file.write(batch);
       batch.clear();

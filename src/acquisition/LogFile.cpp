@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "acquisition/RecordLine.h"
+#include "logformat/RecordLine.h"
 #include "platform/Clock.h"
 
 #ifdef _WIN32
@@ -101,7 +101,8 @@ std::optional<QString> LogFile::openAt(const QString& path) {
   // the LF is missing.
   const QByteArray tail = lastTwoBytes(native, info);
   if (!tail.isEmpty() && !tail.endsWith('\n')) {
-    const QByteArray end = tail.endsWith('\r') ? QByteArrayLiteral("\n") : QByteArrayLiteral("\r\n");
+    const QByteArray end =
+        tail.endsWith('\r') ? QByteArrayLiteral("\n") : QByteArrayLiteral("\r\n");
     if (!writeAll(end) || !sync()) {
       const QString reason = lastError_;
       close();
@@ -119,7 +120,7 @@ void LogFile::close() {
 }
 
 bool LogFile::writeRecord(const Readings& readings, int count) {
-  return appendLine(recordLine(clock_.now(), readings, count));
+  return appendLine(recordLine(clock_.now(), readings.data(), count));
 }
 
 std::optional<QString> LogFile::goneReason() const {
@@ -128,8 +129,8 @@ std::optional<QString> LogFile::goneReason() const {
   if (S_ISREG(open.st_mode) && open.st_nlink == 0)
     return QStringLiteral("the file was deleted; it is made again for the next record");
   struct stat atPath {};
-  if (::stat(QFile::encodeName(path_).constData(), &atPath) != 0 ||
-      atPath.st_dev != open.st_dev || atPath.st_ino != open.st_ino)
+  if (::stat(QFile::encodeName(path_).constData(), &atPath) != 0 || atPath.st_dev != open.st_dev ||
+      atPath.st_ino != open.st_ino)
     return QStringLiteral("the file was moved or replaced; it is opened again for the next record");
   return std::nullopt;
 }

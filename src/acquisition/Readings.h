@@ -3,22 +3,19 @@
 #include <array>
 
 #include "acquisition/SensorTable.h"
+#include "logformat/Sentinels.h"
 
 namespace bw {
 
 // Latest value per slot, single precision.
 using Readings = std::array<float, kSlotCount>;
 
-// Sentinels stored when a page has no document, or no temperature element.
-inline constexpr float kNoDocument = -1.0f;
-inline constexpr float kNoElement = -2.0f;
-
 // The readings at the start of a run: a slot not read yet holds the mark of
 // "no page was had", so a record never logs an invented 0 °C for a sensor
 // that was not read (the slots 13 to 16 just after Sixteen Sensors is ticked).
 constexpr Readings unreadSlots() {
   Readings readings{};
-  for (float& value : readings) value = kNoDocument;
+  for (float& value : readings) value = kNoPage;
   return readings;
 }
 

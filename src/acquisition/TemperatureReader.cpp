@@ -8,12 +8,12 @@ namespace bw {
 
 bool readTemperature(const HtmlDocument* document, float& working) {
   if (document == nullptr) {
-    working = kNoDocument;
+    working = kNoPage;
     return false;
   }
   const auto element = document->getElementById(QStringLiteral("Temperature_0"));
   if (!element) {
-    working = kNoElement;
+    working = kNoTemperature;
     return false;
   }
   const auto text = element->value();

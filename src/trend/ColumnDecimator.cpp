@@ -56,11 +56,11 @@ class SensorColumns {
       }
       const float v = values_[k++];
       if (std::isnan(v)) continue;
-      if (v == -1.0f)
+      if (v == kNoPage)
         minusOne = true;
-      else if (v == -2.0f)
+      else if (v == kNoTemperature)
         minusTwo = true;
-      else if (v == 85.0f)
+      else if (v == kPowerOnValue)
         eightyFive = true;
       else {
         lo = std::min(lo, v);
@@ -68,15 +68,17 @@ class SensorColumns {
       }
     }
     if (ordinary_) {
-      for (auto [present, v] :
-           {std::pair{minusOne, -1.0f}, {minusTwo, -2.0f}, {eightyFive, 85.0f}}) {
+      for (auto [present, v] : {std::pair{minusOne, kNoPage},
+                                {minusTwo, kNoTemperature},
+                                {eightyFive, kPowerOnValue}}) {
         if (!present) continue;
         lo = std::min(lo, v);
         hi = std::max(hi, v);
       }
     } else {
-      for (auto [present, v] :
-           {std::pair{minusOne, -1.0f}, {minusTwo, -2.0f}, {eightyFive, 85.0f}}) {
+      for (auto [present, v] : {std::pair{minusOne, kNoPage},
+                                {minusTwo, kNoTemperature},
+                                {eightyFive, kPowerOnValue}}) {
         if (!present) continue;
         out_.flagX.push_back(columnX);
         out_.flagY.push_back(v);

@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "logformat/LogRecord.h"
 #include "trend/LogInput.h"
-#include "trend/LogRecord.h"
 #include "trend/LosslessText.h"
 
 #ifndef _WIN32

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "trend/LogRecord.h"
+#include "logformat/LogRecord.h"
 
 namespace bw {
 

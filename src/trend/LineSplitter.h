@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "trend/LogRecord.h"
+#include "logformat/LogRecord.h"
 
 namespace bw {
 

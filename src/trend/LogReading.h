@@ -9,10 +9,10 @@
 #include <optional>
 #include <vector>
 
+#include "logformat/LogRecord.h"
 #include "trend/BadLines.h"
 #include "trend/LineSplitter.h"
 #include "trend/LogInput.h"
-#include "trend/LogRecord.h"
 
 namespace bw {
 

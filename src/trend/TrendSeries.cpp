@@ -35,9 +35,9 @@ ReadingBlock summary(const float* values) {
     const float value = values[i];
     if (std::isnan(value)) continue;
     if (isFlagged(value)) {
-      block.minusOne += value == -1.0f;
-      block.minusTwo += value == -2.0f;
-      block.eightyFive += value == 85.0f;
+      block.minusOne += value == kNoPage;
+      block.minusTwo += value == kNoTemperature;
+      block.eightyFive += value == kPowerOnValue;
       continue;
     }
     block.min = std::min(block.min, value);

@@ -5,7 +5,7 @@
 #include <limits>
 #include <vector>
 
-#include "trend/LogRecord.h"
+#include "logformat/LogRecord.h"
 
 namespace bw {
 

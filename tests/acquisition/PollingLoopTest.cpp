@@ -67,7 +67,7 @@ TEST(PollingLoop, EmptySlotIsSkippedWithoutTouchingItsReadingOrTheDisplay) {
   EXPECT_EQ(h.display.addresses.size(), 3);
   ASSERT_EQ(h.display.readings.size(), 3);
   EXPECT_EQ(h.display.readings[2].first, 4);
-  EXPECT_EQ(h.loop.readings()[2], kNoDocument);  // never read
+  EXPECT_EQ(h.loop.readings()[2], kNoPage);  // never read
   EXPECT_EQ(h.loop.readings()[3], 2.5f);
 }
 
@@ -124,10 +124,10 @@ TEST(PollingLoop, QueriesThatGiveNoReadingAreNotHammered) {
     HttpAnswer answer;
     float reading;
   } cases[] = {
-      {"no answer", HttpAnswer{}, kNoDocument},
-      {"empty 200", answer(200, {}), kNoDocument},
-      {"error page", answer(500, "<html><body>Internal error</body></html>"), kNoElement},
-      {"garbage", answer(200, "\x01\x02 not a page"), kNoElement},
+      {"no answer", HttpAnswer{}, kNoPage},
+      {"empty 200", answer(200, {}), kNoPage},
+      {"error page", answer(500, "<html><body>Internal error</body></html>"), kNoTemperature},
+      {"garbage", answer(200, "\x01\x02 not a page"), kNoTemperature},
       {"unreadable value", test::page("n/a"), 0.0f},
   };
   for (const auto& c : cases) {

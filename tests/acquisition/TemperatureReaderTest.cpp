@@ -53,9 +53,9 @@ TEST_F(TemperatureReaderTest, AdapterPagesInTheirUsualSloppyForms) {
 
 TEST_F(TemperatureReaderTest, NoElementGivesMinusTwo_AlsoOnAnErrorPage) {
   adapter.setFault(0, sim::Fault::NoElement);
-  EXPECT_EQ(readSlot0(7.0f), kNoElement);
+  EXPECT_EQ(readSlot0(7.0f), kNoTemperature);
   adapter.setFault(0, sim::Fault::HttpError);
-  EXPECT_EQ(readSlot0(7.0f), kNoElement);
+  EXPECT_EQ(readSlot0(7.0f), kNoTemperature);
   // An error status is still a page: its element is read.
   adapter.setFault(0, sim::Fault::None);
   serve(503, "<html><input id=Temperature_0 value=12></html>");
@@ -69,7 +69,7 @@ TEST_F(TemperatureReaderTest, PagesTooDeepToReadGiveMinusTwo) {
   serve(200, QByteArray("<div>").repeated(500) + value);
   EXPECT_EQ(readSlot0(7.0f), 3.5f);
   serve(200, QByteArray("<div>").repeated(200000) + value);
-  EXPECT_EQ(readSlot0(7.0f), kNoElement);
+  EXPECT_EQ(readSlot0(7.0f), kNoTemperature);
   EXPECT_FALSE(browser.document()->refusal().isEmpty());
 }
 
@@ -87,12 +87,12 @@ TEST_F(TemperatureReaderTest, UnreadableValueLeavesTheWorkingReading) {
 
 TEST_F(TemperatureReaderTest, NoAnswerGivesMinusOne) {
   adapter.setFault(0, sim::Fault::Reset);
-  EXPECT_EQ(readSlot0(7.0f), kNoDocument);
+  EXPECT_EQ(readSlot0(7.0f), kNoPage);
   serve(200, "");  // an empty body is no document either
-  EXPECT_EQ(readSlot0(7.0f), kNoDocument);
+  EXPECT_EQ(readSlot0(7.0f), kNoPage);
   http->setTimeouts(300ms);
   adapter.setFault(0, sim::Fault::NoAnswer);
-  EXPECT_EQ(readSlot0(7.0f), kNoDocument);
+  EXPECT_EQ(readSlot0(7.0f), kNoPage);
 }
 
 TEST(TemperatureReader, RefusedConnectionGivesMinusOne) {
@@ -109,7 +109,7 @@ TEST(TemperatureReader, RefusedConnectionGivesMinusOne) {
   wait.exec();
   float working = 3.0f;
   readTemperature(browser.document(), working);
-  EXPECT_EQ(working, kNoDocument);
+  EXPECT_EQ(working, kNoPage);
 }
 
 }  // namespace

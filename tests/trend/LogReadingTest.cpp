@@ -2,8 +2,9 @@
 
 #include <QDir>
 
-#include "TrendLogs.h"
+#include "LogLines.h"
 #include "trend/ColumnDecimator.h"
+#include "trend/LineSplitter.h"
 #include "trend/RangeStatistics.h"
 #include "trend/SeriesReading.h"
 
@@ -137,6 +138,34 @@ TEST_F(LogReadingTest, DecimationAndStatistics_AgreeWithEveryReading) {
     EXPECT_LE(d.x.size(), 4 * 300 * series.pieces().size() + 8 * 300);
     EXPECT_EQ(std::count_if(d.y.begin(), d.y.end(), [](double y) { return std::isnan(y); }),
               static_cast<long>(series.pieces().size()));
+  }
+}
+
+class Lines : public LineSplitter::Sink {
+ public:
+  void line(std::string_view line, std::int64_t number) override {
+    got.push_back(std::to_string(number) + ":" + std::string(line));
+  }
+  void overlong(std::int64_t number) override { got.push_back(std::to_string(number) + ":long"); }
+  std::vector<std::string> got;
+};
+
+TEST(LineSplitter, PiecesOfAnySize_GiveTheSameLinesAndHoldTheUnfinishedOne) {
+  const std::string text = "a\r\nbb\n\r\n" + std::string(kMaxLineBytes + 10, 'x') + "\r\nccc\r\ndd";
+  Lines whole;
+  LineSplitter one;
+  one.feed(text.data(), text.size(), whole);
+  EXPECT_EQ(whole.got, (std::vector<std::string>{"1:a", "2:bb", "3:", "4:long", "5:ccc"}));
+  EXPECT_TRUE(one.holding());
+  EXPECT_EQ(one.heldBytes(), 2u);
+  for (std::size_t piece : {1u, 7u, 4096u}) {
+    Lines pieces;
+    LineSplitter splitter;
+    for (std::size_t at = 0; at < text.size(); at += piece)
+      splitter.feed(text.data() + at, std::min(piece, text.size() - at), pieces);
+    EXPECT_EQ(pieces.got, whole.got) << piece;
+    splitter.feed("d\r\n", 3, pieces);
+    EXPECT_EQ(pieces.got.back(), "6:ddd");
   }
 }
 

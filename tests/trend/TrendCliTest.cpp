@@ -12,7 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "TrendLogs.h"
+#include "LogLines.h"
 
 namespace bw {
 namespace {

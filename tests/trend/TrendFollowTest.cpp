@@ -9,7 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "TrendLogs.h"
+#include "LogLines.h"
 #include "trend/FileFollower.h"
 #include "trend/ui/TrendWindow.h"
 

@@ -2,7 +2,8 @@
 // a span of time, for pictures and trials of the trend viewer. Not installed.
 
 #include "TemperatureModel.h"
-#include "acquisition/RecordLine.h"
+#include "logformat/RecordLine.h"
+#include "logformat/Sentinels.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -65,14 +66,14 @@ int main(int argc, char** argv) {
   const qint64 spanMs = static_cast<qint64>(hours * 3600'000.0);
   const qint64 outageFrom = spanMs / 3, outageTo = outageFrom + 600'000;
   bw::sim::TemperatureModel model(1);
-  bw::Readings readings{};
+  std::array<float, bw::kMaxReadings> readings{};
   for (qint64 at = 0; at < spanMs; at += cycleMs) {
     for (int slot = 0; slot < sensors; ++slot) {
       const float value = static_cast<float>(model.next(slot));
       readings[static_cast<size_t>(slot)] =
-          slot == outage && at >= outageFrom && at < outageTo ? bw::kNoDocument : value;
+          slot == outage && at >= outageFrom && at < outageTo ? bw::kNoPage : value;
     }
-    if (out.write(bw::recordLine(start.addMSecs(at), readings, sensors)) < 0)
+    if (out.write(bw::recordLine(start.addMSecs(at), readings.data(), sensors)) < 0)
       return fail(kWriteError, out.errorString());
   }
   return out.flush() ? 0 : fail(kWriteError, out.errorString());

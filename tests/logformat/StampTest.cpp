@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/DateTimeText.h"
+#include "logformat/Stamp.h"
 
 namespace bw {
 namespace {
@@ -22,6 +22,20 @@ TEST(StampText, MidnightIsTheDateAlone) {
   // Milliseconds past midnight still print as midnight: the stamp has whole seconds.
   EXPECT_EQ(stampText(QDateTime(QDate(2026, 12, 31), QTime(0, 0, 0, 400))),
             QStringLiteral("2026-12-31"));
+}
+
+TEST(StampSeconds, EveryDayFrom1900To2100_ParsesAndWritesBack) {
+  char text[20] = {};
+  for (QDate d(1900, 1, 1); d.year() < 2100; d = d.addDays(1)) {
+    const QByteArray stamp = d.toString(QStringLiteral("yyyy-MM-dd 23:59:58")).toLatin1();
+    const auto seconds = parseStamp(stamp.toStdString(), ' ');
+    ASSERT_TRUE(seconds) << stamp.constData();
+    writeCsvStamp(*seconds, text);
+    ASSERT_EQ(QByteArray(text), d.toString(QStringLiteral("yyyy-MM-ddT23:59:58")).toLatin1());
+  }
+  EXPECT_FALSE(parseStamp("2027-02-29", ' '));
+  EXPECT_FALSE(parseStamp("1900-02-29", ' '));
+  EXPECT_TRUE(parseStamp("2000-02-29", ' '));
 }
 
 }  // namespace

@@ -7,17 +7,17 @@
 #include <QString>
 #include <QTemporaryDir>
 
-#include "acquisition/RecordLine.h"
+#include "logformat/RecordLine.h"
 
 namespace bw::test {
 
 // Log lines as the logger writes them, and files of them in a folder that
 // goes with the fixture.
 inline QByteArray logLine(const QDateTime& stamp, std::initializer_list<float> values) {
-  Readings r{};
+  std::array<float, kMaxReadings> r{};
   int i = 0;
   for (float v : values) r[static_cast<std::size_t>(i++)] = v;
-  return recordLine(stamp, r, i);
+  return recordLine(stamp, r.data(), i);
 }
 
 inline QDateTime at(int day, int hour, int minute = 0, int second = 0) {

@@ -1,9 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "TrendLogs.h"
-#include "trend/LineSplitter.h"
-#include "trend/LogRecord.h"
-#include "trend/StampSeconds.h"
+#include "LogLines.h"
+#include "logformat/LogRecord.h"
+#include "logformat/Stamp.h"
 
 namespace bw {
 namespace {
@@ -36,13 +35,13 @@ TEST(LogRecord, RandomLinesOfTheRecordLineCode_EveryValueAndTextRoundTrips) {
   LogRecord record;
   for (int n = 0; n < 4000; ++n) {
     const int count = n % 2 ? 16 : 12;
-    Readings readings{};
+    std::array<float, kMaxReadings> readings{};
     for (int s = 0; s < count; ++s) readings[static_cast<std::size_t>(s)] = randomReading(random);
     // Every tenth line at midnight, where the stamp is the date alone.
     const QDateTime stamp(QDate(2000, 1, 1).addDays(random.bounded(20000)),
                           n % 10 == 0 ? QTime(0, 0) : QTime(0, 0).addSecs(random.bounded(86400)),
                           Qt::UTC);
-    const QByteArray line = recordLine(stamp, readings, count);
+    const QByteArray line = recordLine(stamp, readings.data(), count);
     ASSERT_TRUE(parseLogLine(withoutLineEnd(line), record)) << line.constData();
     ASSERT_EQ(record.count, count);
     const QString form = QStringLiteral("yyyy-MM-dd HH:mm:ss");
@@ -78,51 +77,24 @@ TEST(LogRecord, LinesTheLoggerDoesNotWrite_AreRefused) {
   };
   for (const std::string& line : bad) EXPECT_FALSE(parseLogLine(line, record)) << line;
 
-  Readings many{};
-  const QByteArray seventeen = recordLine(test::at(8, 1), many, 17);
+  std::array<float, kMaxReadings + 1> many{};
+  const QByteArray seventeen = recordLine(test::at(8, 1), many.data(), 17);
   EXPECT_FALSE(parseLogLine(withoutLineEnd(seventeen), record));
 }
 
-TEST(StampSeconds, EveryDayFrom1900To2100_ParsesAndWritesBack) {
-  char text[20] = {};
-  for (QDate d(1900, 1, 1); d.year() < 2100; d = d.addDays(1)) {
-    const QByteArray stamp = d.toString(QStringLiteral("yyyy-MM-dd 23:59:58")).toLatin1();
-    const auto seconds = parseStamp(stamp.toStdString(), ' ');
-    ASSERT_TRUE(seconds) << stamp.constData();
-    writeCsvStamp(*seconds, text);
-    ASSERT_EQ(QByteArray(text), d.toString(QStringLiteral("yyyy-MM-ddT23:59:58")).toLatin1());
-  }
-  EXPECT_FALSE(parseStamp("2027-02-29", ' '));
-  EXPECT_FALSE(parseStamp("1900-02-29", ' '));
-  EXPECT_TRUE(parseStamp("2000-02-29", ' '));
-}
-
-class Lines : public LineSplitter::Sink {
- public:
-  void line(std::string_view line, std::int64_t number) override {
-    got.push_back(std::to_string(number) + ":" + std::string(line));
-  }
-  void overlong(std::int64_t number) override { got.push_back(std::to_string(number) + ":long"); }
-  std::vector<std::string> got;
-};
-
-TEST(LineSplitter, PiecesOfAnySize_GiveTheSameLinesAndHoldTheUnfinishedOne) {
-  const std::string text = "a\r\nbb\n\r\n" + std::string(kMaxLineBytes + 10, 'x') + "\r\nccc\r\ndd";
-  Lines whole;
-  LineSplitter one;
-  one.feed(text.data(), text.size(), whole);
-  EXPECT_EQ(whole.got, (std::vector<std::string>{"1:a", "2:bb", "3:", "4:long", "5:ccc"}));
-  EXPECT_TRUE(one.holding());
-  EXPECT_EQ(one.heldBytes(), 2u);
-  for (std::size_t piece : {1u, 7u, 4096u}) {
-    Lines pieces;
-    LineSplitter splitter;
-    for (std::size_t at = 0; at < text.size(); at += piece)
-      splitter.feed(text.data() + at, std::min(piece, text.size() - at), pieces);
-    EXPECT_EQ(pieces.got, whole.got) << piece;
-    splitter.feed("d\r\n", 3, pieces);
-    EXPECT_EQ(pieces.got.back(), "6:ddd");
-  }
+// The values the viewer flags are the marks the logger writes, and only those.
+TEST(LogRecord, TheFlaggedValuesAreTheWritersMarks) {
+  const std::array<float, 5> readings = {kNoPage, kNoTemperature, kPowerOnValue, -0.9375f,
+                                         84.9375f};
+  LogRecord record;
+  ASSERT_TRUE(
+      parseLogLine(withoutLineEnd(recordLine(test::at(8, 10), readings.data(), 5)), record));
+  EXPECT_EQ(record.values[0], kNoPage);
+  EXPECT_EQ(record.texts[0], "-1");
+  EXPECT_EQ(record.texts[1], "-2");
+  EXPECT_EQ(record.texts[2], "85");
+  for (std::size_t s = 0; s < readings.size(); ++s)
+    EXPECT_EQ(isFlagged(record.values[s]), s < 3) << s;
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
-#include "acquisition/RecordLine.h"
+#include "logformat/RecordLine.h"
 
-#include "platform/DateTimeText.h"
+#include "logformat/Stamp.h"
 #include "platform/NumberText.h"
 
 namespace bw {
@@ -11,11 +11,11 @@ QByteArray readingText(float value) {
   return (number.startsWith('-') ? number : ' ' + number) + ' ';
 }
 
-QByteArray recordLine(const QDateTime& stamp, const Readings& readings, int count) {
+QByteArray recordLine(const QDateTime& stamp, const float* readings, int count) {
   QByteArray line = stampText(stamp).toLatin1();
   line += ", ";
   for (int slot = 0; slot < count; ++slot) {
-    line += readingText(readings[static_cast<size_t>(slot)]);
+    line += readingText(readings[slot]);
     if (slot == count - 1) break;
     // Always at least one blank, so a reading never runs into its separator
     // when it ends exactly on a zone boundary.

@@ -1,4 +1,4 @@
-#include "trend/LogRecord.h"
+#include "logformat/LogRecord.h"
 
 #include <charconv>
 #include <cmath>
@@ -9,7 +9,7 @@ namespace bw {
 
 namespace {
 
-constexpr std::size_t kPrintZone = 14;
+constexpr auto kPrintZone = static_cast<std::size_t>(kPrintZoneWidth);
 
 // True when [p, p + n) holds blanks only, eight at a time where it can.
 inline bool allBlanks(const char* p, std::size_t n) {

@@ -1,20 +1,20 @@
 #include <gtest/gtest.h>
 
-#include "acquisition/RecordLine.h"
+#include "logformat/RecordLine.h"
 
 namespace bw {
 namespace {
 
 const QDateTime kStamp(QDate(2026, 12, 8), QTime(14, 3, 9));
 
-Readings sample() {
-  Readings r{};
-  for (int i = 0; i < kSlotCount; ++i) r[i] = 10.0f + 0.0625f * static_cast<float>(i);
+std::array<float, kMaxReadings> sample() {
+  std::array<float, kMaxReadings> r{};
+  for (int i = 0; i < kMaxReadings; ++i) r[i] = 10.0f + 0.0625f * static_cast<float>(i);
   return r;
 }
 
 TEST(RecordLine, TwelveSensors_StampTwelveReadingsElevenSeparatorsCrLf) {
-  const QByteArray line = recordLine(kStamp, sample(), 12);
+  const QByteArray line = recordLine(kStamp, sample().data(), 12);
   EXPECT_TRUE(line.startsWith("2026-12-08 14:03:09,  10 "));
   EXPECT_TRUE(line.endsWith(" 10.6875 \r\n"));
   EXPECT_EQ(line.count(" , "), 11);
@@ -24,17 +24,17 @@ TEST(RecordLine, TwelveSensors_StampTwelveReadingsElevenSeparatorsCrLf) {
 }
 
 TEST(RecordLine, SixteenSensors_FifteenSeparatorsAndLastReadingOfSlot15) {
-  const QByteArray line = recordLine(kStamp, sample(), 16);
+  const QByteArray line = recordLine(kStamp, sample().data(), 16);
   EXPECT_EQ(line.count(" , "), 15);
   EXPECT_TRUE(line.endsWith(" 10.9375 \r\n"));
 }
 
 TEST(RecordLine, ReadingsArePaddedToPrintZonesBeforeEachSeparator) {
-  Readings r{};
+  std::array<float, kMaxReadings> r{};
   r[0] = 23.5f;
   r[1] = -2.0f;
   r[2] = -1.0f;
-  const QByteArray line = recordLine(kStamp, r, 4);
+  const QByteArray line = recordLine(kStamp, r.data(), 4);
   // Stamp and ", " take 21 columns; " 23.5 " ends at 27, padded to zone 28.
   EXPECT_EQ(line, QByteArray("2026-12-08 14:03:09,  23.5   , -2          , -1          ,  0 \r\n"));
   qsizetype from = 0;
@@ -45,16 +45,17 @@ TEST(RecordLine, ReadingsArePaddedToPrintZonesBeforeEachSeparator) {
 }
 
 TEST(RecordLine, ReadingThatEndsOnAZoneBoundaryStillGetsABlank) {
-  Readings r{};
+  std::array<float, kMaxReadings> r{};
   r[0] = 1.125f;  // 21 columns of stamp and ", ", then " 1.125 " ends at column 28
-  const QByteArray line = recordLine(kStamp, r, 2);
+  const QByteArray line = recordLine(kStamp, r.data(), 2);
   EXPECT_EQ(line.indexOf(" , "), 42);
   EXPECT_EQ(line, QByteArray("2026-12-08 14:03:09,  1.125") + QByteArray(16, ' ') +
                       QByteArray(",  0 \r\n"));
 }
 
 TEST(RecordLine, MidnightStampIsTheDateAlone) {
-  const QByteArray line = recordLine(QDateTime(QDate(2026, 12, 8), QTime(0, 0, 0)), sample(), 12);
+  const QByteArray line =
+      recordLine(QDateTime(QDate(2026, 12, 8), QTime(0, 0, 0)), sample().data(), 12);
   EXPECT_TRUE(line.startsWith("2026-12-08,  10 "));
 }
 

@@ -1,11 +1,17 @@
 #pragma once
 
 #include <QDateTime>
+#include <QString>
 #include <cstdint>
 #include <optional>
 #include <string_view>
 
 namespace bw {
+
+// A record's stamp as the logger writes it: "yyyy-MM-dd HH:mm:ss", the date
+// alone at exactly midnight. It sorts as text, parses everywhere and holds no
+// comma.
+QString stampText(const QDateTime& stamp);
 
 // Stamps are local wall-clock time without an offset. They are kept as
 // seconds counted on that wall clock from 1970-01-01 00:00, with no time zone

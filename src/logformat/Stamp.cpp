@@ -1,4 +1,4 @@
-#include "trend/StampSeconds.h"
+#include "logformat/Stamp.h"
 
 namespace bw {
 
@@ -56,6 +56,13 @@ void put(char* out, int value, int n) {
 }
 
 }  // namespace
+
+QString stampText(const QDateTime& stamp) {
+  const QTime time = stamp.time();
+  const QString date = stamp.date().toString(QStringLiteral("yyyy-MM-dd"));
+  if (time.hour() == 0 && time.minute() == 0 && time.second() == 0) return date;
+  return date + u' ' + time.toString(QStringLiteral("HH:mm:ss"));
+}
 
 std::optional<StampSeconds> parseStamp(std::string_view text, char separator) {
   if (text.size() != 10 && text.size() != 19) return std::nullopt;
