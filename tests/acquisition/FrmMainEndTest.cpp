@@ -4,18 +4,16 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSessionManager>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <csignal>
-#include <new>
 
 #include "WindowHarness.h"
 #include "about/ui/FrmAbout.h"
 #include "acquisition/ui/Module1.h"
 #include "frame/ui/MainFrame.h"
-#include "platform/desktop/TerminationNotifier.h"
+#include "platform/TerminationNotifier.h"
 
 namespace bw {
 namespace {
@@ -187,9 +185,7 @@ TEST_F(FrmMainEnd, ASessionSaveRequestKeepsThePlacementAndGoesOnPolling) {
   QRect frame;
   h.afterCycles(1, [&] {
     frame = h.form->frameGeometry();
-    // Only the desktop makes session managers; the handler never touches it.
-    alignas(QSessionManager) unsigned char manager[sizeof(QSessionManager)] = {};
-    emit qApp->commitDataRequest(*std::launder(reinterpret_cast<QSessionManager*>(manager)));
+    emit termination.sessionSaveRequested();
     EXPECT_EQ(h.s.settings.writes, test::placementWrites(frame));
     EXPECT_FALSE(h.form->ended());
   });

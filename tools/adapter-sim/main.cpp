@@ -2,23 +2,12 @@
 
 #include "AdapterSimulator.h"
 #include "Fault.h"
+#include "platform/TerminationNotifier.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <chrono>
 #include <cstdio>
-
-#ifdef Q_OS_WIN
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
-#else
-#include <sys/socket.h>
-#include <unistd.h>
-#include <QSocketNotifier>
-#include <csignal>
-#endif
 
 namespace {
 
@@ -26,44 +15,6 @@ constexpr int kUsageError = 2;
 constexpr int kRuntimeError = 1;
 constexpr quint16 kDefaultPort = 8080;
 constexpr std::chrono::milliseconds kDefaultConversionTime{750};
-
-#ifdef Q_OS_WIN
-// Runs on a thread of the system's; posting to the application is safe there.
-BOOL WINAPI onControlEvent(DWORD) {
-  QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit,
-                            Qt::QueuedConnection);
-  return TRUE;
-}
-
-bool quitOnTermination(QCoreApplication&) {
-  return SetConsoleCtrlHandler(onControlEvent, TRUE) != 0;
-}
-#else
-int signalPipe[2] = {-1, -1};
-
-void onSignal(int) {
-  const char byte = 1;
-  [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
-}
-
-// SIGTERM and SIGINT end the event loop, so the server closes its sockets.
-bool quitOnTermination(QCoreApplication& app) {
-  if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) return false;
-  auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
-  QObject::connect(notifier, &QSocketNotifier::activated, &app, [&app] {
-    char byte = 0;
-    [[maybe_unused]] const ssize_t got = ::read(signalPipe[0], &byte, 1);
-    app.quit();
-  });
-  struct sigaction action {};
-  action.sa_handler = onSignal;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
-  sigaction(SIGTERM, &action, nullptr);
-  sigaction(SIGINT, &action, nullptr);
-  return true;
-}
-#endif
 
 void printLine(std::FILE* stream, const QString& text) {
   const QByteArray line = text.toLocal8Bit() + '\n';
@@ -114,8 +65,8 @@ int main(int argc, char** argv) {
       QStringLiteral("two-writes"),
       QStringLiteral("Send each answer's headers and body in two writes, as many small HTTP "
                      "servers do."));
-  parser.addOptions({listenOption, portOption, conversionOption, seedOption, faultOption,
-                     logOption, twoWritesOption});
+  parser.addOptions({listenOption, portOption, conversionOption, seedOption, faultOption, logOption,
+                     twoWritesOption});
 
   if (!parser.parse(QCoreApplication::arguments())) return usageError(parser.errorText());
   if (parser.isSet(QStringLiteral("help"))) parser.showHelp(0);
@@ -161,10 +112,14 @@ int main(int argc, char** argv) {
     faults.append(*fault);
   }
 
-  if (!quitOnTermination(app)) {
+  // SIGTERM and SIGINT end the event loop, so the server closes its sockets.
+  bw::TerminationNotifier termination;
+  if (!termination.listening()) {
     printLine(stderr, QStringLiteral("brinewatch-adapter-sim: cannot set up signal handling"));
     return kRuntimeError;
   }
+  QObject::connect(&termination, &bw::TerminationNotifier::terminationRequested, &app,
+                   &QCoreApplication::quit);
 
   bw::sim::AdapterSimulator simulator(options);
   for (const bw::sim::FaultAssignment& fault : faults) simulator.setFault(fault.slot, fault.fault);

@@ -11,9 +11,9 @@
 #include "frame/ui/MainFrame.h"
 #include "platform/Clock.h"
 #include "platform/ProcessSignals.h"
+#include "platform/TerminationNotifier.h"
 #include "platform/desktop/DesktopHelpViewer.h"
 #include "platform/desktop/QtSettingsStore.h"
-#include "platform/desktop/TerminationNotifier.h"
 #include "platform/registry/SystemRegistry.h"
 #include "platform/ui/CommonDialog.h"
 #include "platform/ui/QtMessageBox.h"
@@ -63,12 +63,10 @@ void endOnSystemRequests(FrmMain& form, TerminationNotifier& termination) {
   // A quit would make every nested wait of the polling loop return at once:
   // the end sequence runs first, then Qt goes on to quit.
   QObject::connect(&termination, &TerminationNotifier::quitRequested, &form, &FrmMain::endProgram);
-#ifndef QT_NO_SESSIONMANAGER
   // Asked when the desktop saves the session and when a logout may still be
   // cancelled; the real end of a session quits.
-  QObject::connect(qApp, &QGuiApplication::commitDataRequest, &form,
+  QObject::connect(&termination, &TerminationNotifier::sessionSaveRequested, &form,
                    [&form] { form.frame().savePlacement(); });
-#endif
 }
 
 }  // namespace bw

@@ -4,7 +4,7 @@
 #include <csignal>
 #include <memory>
 
-#include "platform/desktop/TerminationNotifier.h"
+#include "platform/TerminationNotifier.h"
 
 namespace bw {
 namespace {
@@ -61,6 +61,14 @@ TEST(TerminationNotifier, AQuitRequestIsReportedBeforeTheApplicationActsOnIt) {
   // Sent, not posted, and no event loop runs: nothing is left to quit.
   QCoreApplication::sendEvent(QCoreApplication::instance(), &quit);
   EXPECT_EQ(spy.size(), 1);
+}
+
+// Only the desktop makes session managers, so the request itself cannot be
+// sent here: the notifier is seen to be connected to it.
+TEST(TerminationNotifier, InAGuiApplicationItRelaysTheSessionSaveRequest) {
+  TerminationNotifier notifier;
+  EXPECT_TRUE(QObject::disconnect(qApp, SIGNAL(commitDataRequest(QSessionManager&)), &notifier,
+                                  SIGNAL(sessionSaveRequested())));
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "platform/desktop/TerminationNotifier.h"
+#include "platform/TerminationNotifier.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -28,6 +28,17 @@ namespace {
 // GUI thread only.
 TerminationNotifier* listener = nullptr;
 }  // namespace
+
+void TerminationNotifier::watchApplication() {
+  QCoreApplication* app = QCoreApplication::instance();
+  if (!app) return;
+  app->installEventFilter(this);
+  // Only a GUI application hears from a session manager. Found by name, so a
+  // program without windows links no GUI library for it.
+  const char* saveRequest = SIGNAL(commitDataRequest(QSessionManager&));
+  if (app->metaObject()->indexOfSignal(QMetaObject::normalizedSignature(saveRequest + 1)) >= 0)
+    connect(app, saveRequest, this, SIGNAL(sessionSaveRequested()));
+}
 
 bool TerminationNotifier::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::Quit && watched == QCoreApplication::instance())
@@ -123,7 +134,7 @@ TerminationNotifier::TerminationNotifier(QObject* parent) : QObject(parent) {
   }
   listener = this;
   listening_ = true;
-  if (QCoreApplication* app = QCoreApplication::instance()) app->installEventFilter(this);
+  watchApplication();
 }
 
 TerminationNotifier::~TerminationNotifier() {
@@ -207,7 +218,7 @@ TerminationNotifier::TerminationNotifier(QObject* parent) : QObject(parent) {
   listening_ = true;
   reader_ = new QSocketNotifier(pipeFds[0], QSocketNotifier::Read, this);
   connect(reader_, &QSocketNotifier::activated, this, &TerminationNotifier::readPending);
-  if (QCoreApplication* app = QCoreApplication::instance()) app->installEventFilter(this);
+  watchApplication();
 }
 
 TerminationNotifier::~TerminationNotifier() {

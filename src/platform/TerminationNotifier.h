@@ -27,7 +27,10 @@ namespace bw {
 //
 // Everywhere: a quit request to the application (the session ending, or any
 // platform code) is reported by quitRequested() before Qt acts on it, since
-// the quit would make every nested wait of the program return at once.
+// the quit would make every nested wait of the program return at once. In a
+// GUI application the desktop's request to save the session (it saves one
+// now and then, and asks before a logout) is reported by
+// sessionSaveRequested(); it ends nothing.
 class TerminationNotifier : public QObject {
   Q_OBJECT
 
@@ -41,11 +44,14 @@ class TerminationNotifier : public QObject {
  signals:
   void terminationRequested(int signalNumber);
   void quitRequested();
+  void sessionSaveRequested();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  void watchApplication();
+
   bool listening_ = false;
 #ifndef Q_OS_WIN
   void readPending();
