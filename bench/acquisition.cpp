@@ -14,8 +14,8 @@
 
 #include "AdapterSimulator.h"
 #include "BenchSupport.h"
+#include "acquisition/ReadTemperature.h"
 #include "acquisition/SensorTable.h"
-#include "acquisition/TemperatureReader.h"
 #include "platform/web/CurlHttpClient.h"
 #include "platform/web/WebBrowser.h"
 

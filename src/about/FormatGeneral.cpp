@@ -1,4 +1,4 @@
-#include "about/GeneralFormat.h"
+#include "about/FormatGeneral.h"
 
 #include <cstdint>
 

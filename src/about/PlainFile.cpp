@@ -1,4 +1,4 @@
-#include "about/FileProbe.h"
+#include "about/PlainFile.h"
 
 #include <QFileInfo>
 

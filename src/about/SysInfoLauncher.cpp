@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <array>
 
-#include "about/FileProbe.h"
-#include "about/GeneralFormat.h"
+#include "about/FormatGeneral.h"
+#include "about/PlainFile.h"
 
 namespace bw {
 

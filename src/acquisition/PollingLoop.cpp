@@ -5,8 +5,8 @@
 #include <QTimer>
 
 #include "acquisition/AcquisitionDisplay.h"
+#include "acquisition/ReadTemperature.h"
 #include "acquisition/RecordLog.h"
-#include "acquisition/TemperatureReader.h"
 #include "platform/web/WebBrowser.h"
 
 namespace bw {

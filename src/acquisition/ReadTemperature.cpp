@@ -1,4 +1,4 @@
-#include "acquisition/TemperatureReader.h"
+#include "acquisition/ReadTemperature.h"
 
 #include "acquisition/Readings.h"
 #include "platform/NumberText.h"

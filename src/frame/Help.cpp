@@ -1,4 +1,4 @@
-#include "frame/HelpCommand.h"
+#include "frame/Help.h"
 
 #include "platform/MessageBox.h"
 

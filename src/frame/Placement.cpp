@@ -1,4 +1,4 @@
-#include "frame/PlacementWriter.h"
+#include "frame/Placement.h"
 
 #include <utility>
 

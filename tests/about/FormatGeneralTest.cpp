@@ -1,4 +1,4 @@
-#include "about/GeneralFormat.h"
+#include "about/FormatGeneral.h"
 
 #include <gtest/gtest.h>
 
@@ -10,14 +10,14 @@ struct FormatCase {
   const char* formatted;
 };
 
-class GeneralFormatTest : public ::testing::TestWithParam<FormatCase> {};
+class FormatGeneral : public ::testing::TestWithParam<FormatCase> {};
 
-TEST_P(GeneralFormatTest, FormatGeneral_GivesTheLiteralsValueOrTheTextAsItIs) {
+TEST_P(FormatGeneral, GivesTheLiteralsValueOrTheTextAsItIs) {
   EXPECT_EQ(formatGeneral(QString::fromLatin1(GetParam().text)),
             QString::fromLatin1(GetParam().formatted));
 }
 
-INSTANTIATE_TEST_SUITE_P(HexLiterals, GeneralFormatTest,
+INSTANTIATE_TEST_SUITE_P(HexLiterals, FormatGeneral,
                          ::testing::Values(
                              // Up to 4 digits: signed 16-bit.
                              FormatCase{"&h1", "1"}, FormatCase{"&H7FFF", "32767"},
@@ -27,7 +27,7 @@ INSTANTIATE_TEST_SUITE_P(HexLiterals, GeneralFormatTest,
                              FormatCase{"&h80000000", "-2147483648"},
                              FormatCase{"&hFFFFFFFF", "-1"}));
 
-INSTANTIATE_TEST_SUITE_P(NotNumbers, GeneralFormatTest,
+INSTANTIATE_TEST_SUITE_P(NotNumbers, FormatGeneral,
                          ::testing::Values(FormatCase{"&h", "&h"},
                                            FormatCase{"&h123456789", "&h123456789"},
                                            FormatCase{"&hG1", "&hG1"}, FormatCase{"&h-1", "&h-1"},

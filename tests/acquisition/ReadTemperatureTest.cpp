@@ -3,9 +3,9 @@
 #include <QTimer>
 
 #include "AdapterSimulator.h"
+#include "acquisition/ReadTemperature.h"
 #include "acquisition/Readings.h"
 #include "acquisition/SensorTable.h"
-#include "acquisition/TemperatureReader.h"
 #include "platform/web/CurlHttpClient.h"
 #include "platform/web/WebBrowser.h"
 
@@ -16,7 +16,7 @@ using namespace std::chrono_literals;
 
 // Pages served over real HTTP by the simulated adapter, read as the polling
 // loop reads them.
-class TemperatureReaderTest : public ::testing::Test {
+class ReadTemperature : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(adapter.start()); }
 
@@ -39,7 +39,7 @@ class TemperatureReaderTest : public ::testing::Test {
   WebBrowser browser{std::unique_ptr<HttpClient>(http)};
 };
 
-TEST_F(TemperatureReaderTest, AdapterPagesInTheirUsualSloppyForms) {
+TEST_F(ReadTemperature, AdapterPagesInTheirUsualSloppyForms) {
   serve(200,
         "<HTML><BODY><FORM><INPUT TYPE=text NAME=ROM VALUE=9C000000B4A89828>"
         "<INPUT TYPE=text ID=Temperature_0 VALUE=23.5625></FORM></BODY></HTML>");
@@ -51,7 +51,7 @@ TEST_F(TemperatureReaderTest, AdapterPagesInTheirUsualSloppyForms) {
   EXPECT_EQ(readSlot0(7.0f), -1.0f);
 }
 
-TEST_F(TemperatureReaderTest, NoElementGivesMinusTwo_AlsoOnAnErrorPage) {
+TEST_F(ReadTemperature, NoElementGivesMinusTwo_AlsoOnAnErrorPage) {
   adapter.setFault(0, sim::Fault::NoElement);
   EXPECT_EQ(readSlot0(7.0f), kNoTemperature);
   adapter.setFault(0, sim::Fault::HttpError);
@@ -62,7 +62,7 @@ TEST_F(TemperatureReaderTest, NoElementGivesMinusTwo_AlsoOnAnErrorPage) {
   EXPECT_EQ(readSlot0(7.0f), 12.0f);
 }
 
-TEST_F(TemperatureReaderTest, PagesTooDeepToReadGiveMinusTwo) {
+TEST_F(ReadTemperature, PagesTooDeepToReadGiveMinusTwo) {
   // Nesting is read to a sane depth; a page nested so deep that its parse
   // would hold the program for minutes is given up and reads as no element.
   const QByteArray value = "<input id=Temperature_0 value=3.5>";
@@ -73,7 +73,7 @@ TEST_F(TemperatureReaderTest, PagesTooDeepToReadGiveMinusTwo) {
   EXPECT_FALSE(browser.document()->refusal().isEmpty());
 }
 
-TEST_F(TemperatureReaderTest, UnreadableValueLeavesTheWorkingReading) {
+TEST_F(ReadTemperature, UnreadableValueLeavesTheWorkingReading) {
   adapter.setFault(0, sim::Fault::EmptyValue);
   EXPECT_EQ(readSlot0(7.0f), 7.0f);
   adapter.setFault(0, sim::Fault::NonNumeric);
@@ -85,7 +85,7 @@ TEST_F(TemperatureReaderTest, UnreadableValueLeavesTheWorkingReading) {
   EXPECT_EQ(readSlot0(7.0f), 7.0f);
 }
 
-TEST_F(TemperatureReaderTest, NoAnswerGivesMinusOne) {
+TEST_F(ReadTemperature, NoAnswerGivesMinusOne) {
   adapter.setFault(0, sim::Fault::Reset);
   EXPECT_EQ(readSlot0(7.0f), kNoPage);
   serve(200, "");  // an empty body is no document either
@@ -95,7 +95,7 @@ TEST_F(TemperatureReaderTest, NoAnswerGivesMinusOne) {
   EXPECT_EQ(readSlot0(7.0f), kNoPage);
 }
 
-TEST(TemperatureReader, RefusedConnectionGivesMinusOne) {
+TEST(ReadTemperatureWithoutAdapter, RefusedConnectionGivesMinusOne) {
   quint16 port = 0;
   {
     sim::AdapterSimulator gone;

@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
 #include "Fakes.h"
-#include "frame/PlacementWriter.h"
+#include "frame/Placement.h"
 
 namespace bw {
 namespace {
 
-TEST(PlacementWriter, WritesLeftTopWidthHeightInTwipsAsWholeNumbersInOrder) {
+TEST(WritePlacement, WritesLeftTopWidthHeightInTwipsAsWholeNumbersInOrder) {
   test::RecordingSettings store;
   EXPECT_EQ(writePlacement(store, QRect(80, -4, 1016, 598)), std::nullopt);
   EXPECT_EQ(store.writes, (QStringList{QStringLiteral("Brinewatch/Settings/MainLeft=1200"),
@@ -15,7 +15,7 @@ TEST(PlacementWriter, WritesLeftTopWidthHeightInTwipsAsWholeNumbersInOrder) {
                                        QStringLiteral("Brinewatch/Settings/MainHeight=8970")}));
 }
 
-TEST(PlacementWriter, StopsAtARefusedWriteAndGivesItsReason) {
+TEST(WritePlacement, StopsAtARefusedWriteAndGivesItsReason) {
   test::RecordingSettings store;
   store.refusedKey = QStringLiteral("MainTop");
   EXPECT_EQ(writePlacement(store, QRect(1, 2, 3, 4)), QStringLiteral("the settings are read-only"));

@@ -56,15 +56,15 @@ QByteArray sensorPage(std::string_view romCode, int resolution, const QByteArray
 
 }  // namespace
 
-QByteArray DevicePages::reading(std::string_view romCode, int resolution, QByteArrayView value) {
+QByteArray readingPage(std::string_view romCode, int resolution, QByteArrayView value) {
   return sensorPage(romCode, resolution, &value);
 }
 
-QByteArray DevicePages::withoutElement(std::string_view romCode, int resolution) {
+QByteArray pageWithoutElement(std::string_view romCode, int resolution) {
   return sensorPage(romCode, resolution, nullptr);
 }
 
-QByteArray DevicePages::error(int status) {
+QByteArray errorPage(int status) {
   QByteArray explanation;
   switch (status) {
     case 400:
@@ -88,7 +88,7 @@ QByteArray DevicePages::error(int status) {
          "</H2>\r\n<P>" + explanation + "</P>\r\n</BODY>\r\n</HTML>\r\n";
 }
 
-QByteArrayView DevicePages::reasonPhrase(int status) {
+QByteArrayView reasonPhrase(int status) {
   switch (status) {
     case 200:
       return "OK";

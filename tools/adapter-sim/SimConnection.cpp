@@ -149,7 +149,7 @@ void SimConnection::processInput() {
     if (end < 0) {
       if (input_.size() > kMaxHeaderBytes) {
         keepAlive_ = false;
-        answer(431, DevicePages::error(431));
+        answer(431, errorPage(431));
       }
       return;
     }
@@ -180,15 +180,15 @@ bool SimConnection::handleRequest(qsizetype headerEnd, qsizetype terminatorLengt
 
   keepAlive_ = head.keepAlive && head.wellFormed;
   if (!head.wellFormed) {
-    answer(400, DevicePages::error(400));
+    answer(400, errorPage(400));
     return true;
   }
   if (!isGet) {
-    answer(405, DevicePages::error(405));
+    answer(405, errorPage(405));
     return true;
   }
   if (query.slot < 0) {
-    answer(404, DevicePages::error(404));
+    answer(404, errorPage(404));
     return true;
   }
 
@@ -206,26 +206,26 @@ bool SimConnection::handleRequest(qsizetype headerEnd, qsizetype terminatorLengt
       return true;
     case Fault::HttpError:
       status = 500;
-      body = DevicePages::error(500);
+      body = errorPage(500);
       break;
     case Fault::NoElement:
-      body = DevicePages::withoutElement(rom, query.resolution);
+      body = pageWithoutElement(rom, query.resolution);
       break;
     case Fault::EmptyValue:
-      body = DevicePages::reading(rom, query.resolution, "");
+      body = readingPage(rom, query.resolution, "");
       break;
     case Fault::NonNumeric:
-      body = DevicePages::reading(rom, query.resolution, "n/a");
+      body = readingPage(rom, query.resolution, "n/a");
       break;
     case Fault::None:
       if (settings.customAnswer) {
         status = settings.customAnswer->status;
         body = settings.customAnswer->body;
       } else if (settings.fixedTemperature) {
-        body = DevicePages::reading(rom, query.resolution, floatText(*settings.fixedTemperature));
+        body = readingPage(rom, query.resolution, floatText(*settings.fixedTemperature));
       } else {
         const double celsius = server_->model().next(query.slot);
-        body = DevicePages::reading(rom, query.resolution, QByteArray::number(celsius, 'f', 4));
+        body = readingPage(rom, query.resolution, QByteArray::number(celsius, 'f', 4));
       }
       break;
   }
@@ -241,7 +241,7 @@ void SimConnection::answer(int status, const QByteArray& body) {
   output_.append("HTTP/1.1 ");
   output_.append(QByteArray::number(status));
   output_.append(' ');
-  output_.append(DevicePages::reasonPhrase(status));
+  output_.append(reasonPhrase(status));
   output_.append("\r\nContent-Type: text/html\r\nCache-Control: no-cache\r\nContent-Length: ");
   output_.append(QByteArray::number(body.size()));
   output_.append(keepAlive_ ? "\r\nConnection: keep-alive\r\n\r\n"

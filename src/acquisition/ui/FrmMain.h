@@ -80,7 +80,7 @@ class FrmMain : public QMainWindow, private AcquisitionDisplay {
   LogFile& logFile() { return logFile_; }
   WebBrowser& browser() { return *browser_; }
   CommonDialog& dlgCommonDialog() { return dialog_; }
-  // Menus, toolbar, status bar and the end sequence.
+  // Menus, toolbar and status bar.
   MainFrame& frame() { return *frame_; }
   QWidget* clientArea() const { return clientArea_; }
   bool LoggingOn() const { return logFile_.loggingOn(); }

@@ -14,9 +14,9 @@
 #include <QToolBar>
 
 #include "frame/ClockText.h"
-#include "frame/HelpCommand.h"
+#include "frame/Help.h"
 #include "frame/MinuteTimer.h"
-#include "frame/PlacementWriter.h"
+#include "frame/Placement.h"
 #include "platform/Clock.h"
 #include "platform/MessageBox.h"
 #include "platform/ui/CommonDialog.h"

@@ -1,8 +1,8 @@
 #include "platform/pageview/PlainPageView.h"
 
 #include "platform/pageview/InertTextBrowser.h"
-#include "platform/pageview/NoAnswerPage.h"
 #include "platform/pageview/PlainMarkup.h"
+#include "platform/pageview/StandInPages.h"
 
 #include <QResizeEvent>
 

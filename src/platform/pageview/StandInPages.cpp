@@ -1,4 +1,4 @@
-#include "platform/pageview/NoAnswerPage.h"
+#include "platform/pageview/StandInPages.h"
 
 namespace bw {
 

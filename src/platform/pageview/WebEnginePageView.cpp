@@ -1,9 +1,9 @@
 #include "platform/pageview/WebEnginePageView.h"
 
 #include "platform/pageview/DisplayOnlyWebPage.h"
-#include "platform/pageview/NoAnswerPage.h"
 #include "platform/pageview/PageOutline.h"
 #include "platform/pageview/RequestBlocker.h"
+#include "platform/pageview/StandInPages.h"
 
 #include <QPointer>
 #include <QResizeEvent>
