@@ -1,0 +1,293 @@
+#include "site/SiteFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QHostAddress>
+#include <QRegularExpression>
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+#include <toml++/toml.h>
+
+namespace bw {
+
+namespace {
+
+constexpr int kMostNameCharacters = 64;
+constexpr qint64 kMostSiteFileBytes = 1 << 20;
+constexpr int kMostHostNameCharacters = 253;
+
+QString text(std::string_view bytes) {
+  return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+int lineOf(const toml::node& node) {
+  return static_cast<int>(node.source().begin.line);
+}
+
+int lineOf(const toml::key& key) {
+  return static_cast<int>(key.source().begin.line);
+}
+
+std::optional<double> numberOf(const toml::node& node) {
+  if (const auto* integer = node.as_integer()) return static_cast<double>(integer->get());
+  if (const auto* floating = node.as_floating_point()) return floating->get();
+  return std::nullopt;
+}
+
+QString number(double value) {
+  return QString::number(value, 'g', 10);
+}
+
+bool isIpv4(const QString& host) {
+  static const QRegularExpression form(
+      QStringLiteral("^(25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])(\\.(25[0-5]|2[0-4][0-9]|1[0-9]"
+                     "[0-9]|[1-9]?[0-9])){3}$"));
+  return form.match(host).hasMatch();
+}
+
+bool isHostName(const QString& host) {
+  static const QRegularExpression label(
+      QStringLiteral("^[A-Za-z0-9]([A-Za-z0-9-]{0,61}[A-Za-z0-9])?$"));
+  if (host.isEmpty() || host.size() > kMostHostNameCharacters) return false;
+  const QStringList labels = host.split(u'.');
+  return std::all_of(labels.begin(), labels.end(),
+                     [](const QString& part) { return label.match(part).hasMatch(); });
+}
+
+// The errors of one file, kept with their lines so they can be listed in order.
+class Errors {
+ public:
+  void add(int line, const QString& reason) { list_.push_back({line, reason}); }
+  bool empty() const { return list_.empty(); }
+  QStringList lines(const QString& file) {
+    std::stable_sort(list_.begin(), list_.end(),
+                     [](const Entry& a, const Entry& b) { return a.line < b.line; });
+    QStringList out;
+    for (const Entry& e : list_)
+      out << QStringLiteral("%1:%2: %3").arg(file).arg(e.line).arg(e.reason);
+    return out;
+  }
+
+ private:
+  struct Entry {
+    int line;
+    QString reason;
+  };
+  std::vector<Entry> list_;
+};
+
+class SiteChecker {
+ public:
+  explicit SiteChecker(Errors& errors) : errors_(errors) {}
+
+  void adapter(const toml::node& node, Site& site) {
+    const auto* value = node.as_string();
+    if (!value) {
+      errors_.add(lineOf(node),
+                  QStringLiteral("adapter is a text, such as adapter = \"192.168.1.50\""));
+      return;
+    }
+    const QString adapter = text(value->get());
+    if (const auto why = adapterProblem(adapter))
+      errors_.add(lineOf(node), QStringLiteral("adapter \"%1\": %2").arg(adapter, *why));
+    else
+      site.adapter = adapter;
+  }
+
+  void sensor(const toml::table& table, Site& site) {
+    const int line = lineOf(table);
+    SiteSensor sensor;
+    bool whole = true;
+    std::optional<int> slotLine, romLine, bandLine;
+    for (auto&& [key, node] : table) {
+      const std::string_view name = key.str();
+      const int at = lineOf(node);
+      if (name == "slot") {
+        slotLine = at;
+        const auto* slot = node.as_integer();
+        if (!slot || slot->get() < 1 || slot->get() > kSiteSlots) {
+          errors_.add(at, QStringLiteral("slot is a whole number from 1 to %1").arg(kSiteSlots));
+          whole = false;
+        } else {
+          sensor.slot = static_cast<int>(slot->get());
+        }
+      } else if (name == "rom") {
+        romLine = at;
+        const auto* rom = node.as_string();
+        const QString code = rom ? text(rom->get()) : QString();
+        const auto why =
+            rom ? romCodeProblem(code)
+                : std::optional<QString>(QStringLiteral("rom is a text of 16 hex digits"));
+        if (why) {
+          errors_.add(at, rom ? QStringLiteral("ROM code %1: %2").arg(code, *why) : *why);
+          whole = false;
+        } else {
+          sensor.rom = code.toUpper();
+        }
+      } else if (name == "name") {
+        const auto* value = node.as_string();
+        const QString shown = value ? text(value->get()) : QString();
+        const bool control = std::any_of(shown.begin(), shown.end(), [](QChar c) {
+          return c.category() == QChar::Other_Control;
+        });
+        if (!value || shown.toUcs4().size() > kMostNameCharacters || control) {
+          errors_.add(at, QStringLiteral("name is a text of up to %1 characters on one line")
+                              .arg(kMostNameCharacters));
+          whole = false;
+        } else {
+          sensor.name = shown;
+        }
+      } else if (name == "low" || name == "high") {
+        bandLine = bandLine ? std::max(*bandLine, at) : at;
+        const auto value = numberOf(node);
+        if (!value || !std::isfinite(*value)) {
+          errors_.add(at, QStringLiteral("%1 is a temperature in °C, such as %1 = %2")
+                              .arg(text(name),
+                                   name == "low" ? QStringLiteral("-2.5") : QStringLiteral("8")));
+          whole = false;
+        } else {
+          (name == "low" ? sensor.low : sensor.high) = *value;
+        }
+      } else {
+        errors_.add(lineOf(key), QStringLiteral("unknown key '%1' in a [[sensor]] table (slot, "
+                                                "rom, name, low and high are known)")
+                                     .arg(text(name)));
+      }
+    }
+    if (!slotLine)
+      errors_.add(line, QStringLiteral("this sensor has no slot = 1 to %1").arg(kSiteSlots));
+    if (!romLine) errors_.add(line, QStringLiteral("this sensor has no rom = \"16 hex digits\""));
+    if (sensor.low && sensor.high && *sensor.low >= *sensor.high)
+      errors_.add(*bandLine, QStringLiteral("the band's low %1 is not below its high %2")
+                                 .arg(number(*sensor.low), number(*sensor.high)));
+    if (sensor.slot > 0) {
+      if (const auto first = slotLines_.find(sensor.slot); first != slotLines_.end())
+        errors_.add(*slotLine, QStringLiteral("slot %1 is given twice (first on line %2)")
+                                   .arg(sensor.slot)
+                                   .arg(first->second));
+      else
+        slotLines_[sensor.slot] = *slotLine;
+    }
+    if (!sensor.rom.isEmpty()) {
+      if (const auto first = romLines_.find(sensor.rom); first != romLines_.end())
+        errors_.add(*romLine, QStringLiteral("ROM code %1 is given twice (first on line %2)")
+                                  .arg(sensor.rom)
+                                  .arg(first->second));
+      else
+        romLines_[sensor.rom] = *romLine;
+    }
+    if (!whole || !slotLine || !romLine) return;
+    site.sensors.push_back(sensor);
+  }
+
+ private:
+  Errors& errors_;
+  std::map<int, int> slotLines_;
+  std::map<QString, int> romLines_;
+};
+
+}  // namespace
+
+std::optional<QString> adapterProblem(const QString& adapter) {
+  const QString form = QStringLiteral(
+      "not HOST[:PORT] (an IPv4 address, an IPv6 address in brackets or a host name, "
+      "then optionally : and a port from 1 to 65535)");
+  QString host = adapter;
+  std::optional<QString> port;
+  if (adapter.startsWith(u'[')) {
+    const qsizetype close = adapter.indexOf(u']');
+    if (close < 0) return form;
+    host = adapter.mid(1, close - 1);
+    const QString rest = adapter.mid(close + 1);
+    if (rest.startsWith(u':'))
+      port = rest.mid(1);
+    else if (!rest.isEmpty())
+      return form;
+    if (host.contains(u'%') || QHostAddress(host).protocol() != QAbstractSocket::IPv6Protocol)
+      return QStringLiteral("%1 is not an IPv6 address").arg(host);
+  } else {
+    const qsizetype colons = adapter.count(u':');
+    if (colons > 1) return QStringLiteral("an IPv6 address goes in brackets, as in [fe80::1]:80");
+    if (colons == 1) {
+      host = adapter.section(u':', 0, 0);
+      port = adapter.section(u':', 1);
+    }
+    static const QRegularExpression numeric(QStringLiteral("^[0-9.]+$"));
+    if (numeric.match(host).hasMatch()) {
+      if (!isIpv4(host)) return QStringLiteral("%1 is not an IPv4 address").arg(host);
+    } else if (!isHostName(host)) {
+      return form;
+    }
+  }
+  static const QRegularExpression digits(QStringLiteral("^[1-9][0-9]{0,4}$"));
+  if (port && (!digits.match(*port).hasMatch() || port->toInt() > 65535))
+    return QStringLiteral("the port '%1' is not from 1 to 65535").arg(*port);
+  return std::nullopt;
+}
+
+SiteReading parseSite(const QByteArray& bytes, const QString& fileName) {
+  toml::table root;
+  try {
+    root = toml::parse(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+  } catch (const toml::parse_error& error) {
+    return {std::nullopt,
+            {QStringLiteral("%1:%2: %3")
+                 .arg(fileName)
+                 .arg(error.source().begin.line)
+                 .arg(text(error.description()))}};
+  }
+  Errors errors;
+  SiteChecker check(errors);
+  Site site;
+  site.file = fileName;
+  bool sawAdapter = false;
+  bool sawSensor = false;
+  for (auto&& [key, node] : root) {
+    const std::string_view name = key.str();
+    if (name == "adapter") {
+      sawAdapter = true;
+      check.adapter(node, site);
+    } else if (name == "sensor") {
+      const auto* array = node.as_array();
+      if (!array || !array->is_array_of_tables()) {
+        errors.add(lineOf(node), QStringLiteral("sensors are [[sensor]] tables"));
+        continue;
+      }
+      for (auto&& element : *array) {
+        sawSensor = true;
+        check.sensor(*element.as_table(), site);
+      }
+    } else {
+      errors.add(
+          lineOf(key),
+          QStringLiteral("unknown key '%1' (adapter and [[sensor]] are known)").arg(text(name)));
+    }
+  }
+  if (!sawAdapter)
+    errors.add(1, QStringLiteral("no adapter = \"HOST[:PORT]\": the adapter's address is missing"));
+  if (!sawSensor)
+    errors.add(1, QStringLiteral("no [[sensor]] table: the site has no sensor to poll"));
+  if (!errors.empty()) return {std::nullopt, errors.lines(fileName)};
+  std::sort(site.sensors.begin(), site.sensors.end(),
+            [](const SiteSensor& a, const SiteSensor& b) { return a.slot < b.slot; });
+  return {site, {}};
+}
+
+SiteReading readSiteFile(const QString& path) {
+  const auto refused = [&path](const QString& why) {
+    return SiteReading{std::nullopt, {QStringLiteral("%1: %2").arg(path, why)}};
+  };
+  // Only a regular file: a named pipe or a device would hold the start.
+  const QFileInfo info(path);
+  if (!info.exists()) return refused(QStringLiteral("no such file"));
+  if (!info.isFile()) return refused(QStringLiteral("not a regular file"));
+  if (info.size() > kMostSiteFileBytes)
+    return refused(QStringLiteral("larger than %1 bytes: not a site file").arg(kMostSiteFileBytes));
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return refused(file.errorString());
+  return parseSite(file.read(kMostSiteFileBytes + 1), path);
+}
+
+}  // namespace bw

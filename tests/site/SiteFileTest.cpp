@@ -1,0 +1,142 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "site/SiteFile.h"
+#include "site/SiteLookup.h"
+
+namespace bw {
+namespace {
+
+// A sensor table as the operator writes it, slot 1 with a ROM code of the
+// built-in table.
+const QByteArray kGood = R"(# the site
+adapter = "192.168.1.50"
+
+[[sensor]]
+slot = 1
+rom = "9C000000B4A89828"
+name = "North tank"
+low = -2
+high = 6.5
+
+[[sensor]]
+slot = 3
+rom = "b900000027ca8f28"
+)";
+
+TEST(SiteFile, AGoodFile_GivesItsAdapterAndSensorsInSlotOrder) {
+  const SiteReading reading = parseSite(kGood, QStringLiteral("site.toml"));
+  ASSERT_TRUE(reading.site) << reading.errors.join(u'\n').toStdString();
+  const Site& site = *reading.site;
+  EXPECT_EQ(site.adapter, QStringLiteral("192.168.1.50"));
+  ASSERT_EQ(site.sensors.size(), 2u);
+  EXPECT_EQ(site.sensors[0].label(), QStringLiteral("1 North tank"));
+  EXPECT_EQ(site.sensors[0].low, -2.0);
+  EXPECT_EQ(site.sensors[0].high, 6.5);
+  EXPECT_EQ(site.sensors[1].rom, QStringLiteral("B900000027CA8F28"));
+  EXPECT_EQ(site.sensors[1].label(), QStringLiteral("Sensor 3"));
+  EXPECT_EQ(site.inSlot(2), nullptr);
+  for (const std::string_view rom : kBuiltInRomCodes)
+    EXPECT_FALSE(romCodeProblem(QString::fromLatin1(rom.data(), 16))) << rom;
+}
+
+// Each fault with the line it is reported on; one bad file gives all its
+// errors, in line order.
+TEST(SiteFile, EveryKindOfError_IsReportedWithItsLine) {
+  const struct {
+    QByteArray text;
+    QString expected;  // "LINE: part of the reason"
+  } cases[] = {
+      {"adapter = \"192.168.1.50\"\n[[sensor]]\nslot = 1\nrom = \"9C000000B4A89829\"\n",
+       QStringLiteral("4: ROM code 9C000000B4A89829: its family code (the last byte) is 29")},
+      // A real ROM code with one digit altered: its CRC no longer fits.
+      {"adapter = \"192.168.1.50\"\n[[sensor]]\nslot = 1\nrom = \"9C000000B4A89928\"\n",
+       QStringLiteral("4: ROM code 9C000000B4A89928: its CRC byte (the first) is 9C, expected AB")},
+      {"adapter = \"192.168.1.50\"\n[[sensor]]\nslot = 1\nrom = \"9C00000B4A89828\"\n",
+       QStringLiteral("4: ROM code 9C00000B4A89828: a ROM code has 16 hex digits, not 15")},
+      {"adapter = \"10.0.0.1\"\n[[sensor]]\nslot = 17\nrom = \"9C000000B4A89828\"\n",
+       QStringLiteral("3: slot is a whole number from 1 to 16")},
+      {"adapter = \"10.0.0.1\"\n[[sensor]]\nslot = 2\nrom = \"9C000000B4A89828\"\n"
+       "[[sensor]]\nslot = 2\nrom = \"06000000A4EC7428\"\n",
+       QStringLiteral("6: slot 2 is given twice (first on line 3)")},
+      {"adapter = \"10.0.0.1\"\n[[sensor]]\nslot = 1\nrom = \"9C000000B4A89828\"\n"
+       "[[sensor]]\nslot = 2\nrom = \"9c000000b4a89828\"\n",
+       QStringLiteral("7: ROM code 9C000000B4A89828 is given twice (first on line 4)")},
+      {"adapter = \"10.0.0.1\"\nadaptor = \"10.0.0.2\"\n[[sensor]]\nslot = 1\nrom = "
+       "\"9C000000B4A89828\"\n",
+       QStringLiteral("2: unknown key 'adaptor'")},
+      {"adapter = \"10.0.0.1\"\n[[sensor]]\nslot = 1\nrom = \"9C000000B4A89828\"\nlimit = 3\n",
+       QStringLiteral("5: unknown key 'limit' in a [[sensor]] table")},
+      {"adapter = \"10.0.0.256\"\n[[sensor]]\nslot = 1\nrom = \"9C000000B4A89828\"\n",
+       QStringLiteral("1: adapter \"10.0.0.256\": 10.0.0.256 is not an IPv4 address")},
+      {"adapter = \"fe80::1\"\n[[sensor]]\nslot = 1\nrom = \"9C000000B4A89828\"\n",
+       QStringLiteral("1: adapter \"fe80::1\": an IPv6 address goes in brackets")},
+      {"adapter = \"adapter.local:99999\"\n[[sensor]]\nslot = 1\nrom = \"9C000000B4A89828\"\n",
+       QStringLiteral(
+           "1: adapter \"adapter.local:99999\": the port '99999' is not from 1 to 65535")},
+      {"adapter = \"10.0.0.1\"\n[[sensor]]\nslot = 1\nrom = \"9C000000B4A89828\"\nlow = 5\n"
+       "high = 5\n",
+       QStringLiteral("6: the band's low 5 is not below its high 5")},
+      {"adapter = \"10.0.0.1\"\n[[sensor]]\nslot = 1\n",
+       QStringLiteral("2: this sensor has no rom = \"16 hex digits\"")},
+      {"[[sensor]]\nslot = 1\nrom = \"9C000000B4A89828\"\n",
+       QStringLiteral("1: no adapter = \"HOST[:PORT]\"")},
+      {"adapter = \"10.0.0.1\"\n", QStringLiteral("1: no [[sensor]] table")},
+      {"adapter = \"10.0.0.1\"\n[[sensor]]\nslot = 1\nrom = \"9C000000B4A89828\"\nname = \"" +
+           QByteArray(65, 'x') + "\"\n",
+       QStringLiteral("5: name is a text of up to 64 characters")},
+      {"adapter = \"10.0.0.1\"\n\n[[sensor]\n", QStringLiteral("3: ")},  // not TOML
+  };
+  for (const auto& c : cases) {
+    const SiteReading reading = parseSite(c.text, QStringLiteral("f.toml"));
+    EXPECT_FALSE(reading.site) << c.text.constData();
+    ASSERT_FALSE(reading.errors.isEmpty()) << c.text.constData();
+    EXPECT_TRUE(reading.errors.first().startsWith(QStringLiteral("f.toml:") + c.expected))
+        << reading.errors.first().toStdString() << "\n  wanted: " << c.expected.toStdString();
+  }
+  const SiteReading several = parseSite(
+      "adapter = \"10.0.0.1:0\"\n[[sensor]]\nslot = 0\nrom = \"XYZ\"\n", QStringLiteral("f.toml"));
+  ASSERT_EQ(several.errors.size(), 3);
+  EXPECT_TRUE(several.errors[0].startsWith(QStringLiteral("f.toml:1:")));
+  EXPECT_TRUE(several.errors[2].startsWith(QStringLiteral("f.toml:4:")));
+}
+
+TEST(SiteFile, AddressesThatAreHostPort) {
+  for (const char* good : {"192.168.1.50", "127.0.0.1:8080", "[fe80::1]", "[::1]:80", "adapter",
+                           "tank-3.plant.example:8000"})
+    EXPECT_FALSE(adapterProblem(QString::fromLatin1(good))) << good;
+  for (const char* bad : {"", "192.168.1", "01.2.3.4", "[fe80::1", "[1.2.3.4]", "host:", "host:080",
+                          "-host", "a b", "http://host", "[fe80::1%eth0]"})
+    EXPECT_TRUE(adapterProblem(QString::fromLatin1(bad))) << bad;
+}
+
+TEST(SiteLookup, CommandLineThenUserConfigThenSystemThenBuiltIn) {
+  QTemporaryDir dir;
+  SiteLookup lookup;
+  lookup.home = dir.filePath(QStringLiteral("home"));
+  lookup.systemFolder = dir.filePath(QStringLiteral("etc"));
+  const auto touch = [](const QString& path) {
+    QDir().mkpath(QFileInfo(path).path());
+    QFile(path).open(QIODevice::WriteOnly);
+    return path;
+  };
+  EXPECT_TRUE(lookup.find().isEmpty());
+  const QString system = touch(dir.filePath(QStringLiteral("etc/site.toml")));
+  EXPECT_EQ(lookup.find(), system);
+  const QString dotConfig =
+      touch(dir.filePath(QStringLiteral("home/.config/brinewatch/site.toml")));
+  EXPECT_EQ(lookup.find(), dotConfig);
+  lookup.xdgConfigHome = dir.filePath(QStringLiteral("xdg"));
+  EXPECT_EQ(lookup.find(), system);  // XDG_CONFIG_HOME set: ~/.config is not looked in
+  const QString xdg = touch(dir.filePath(QStringLiteral("xdg/brinewatch/site.toml")));
+  EXPECT_EQ(lookup.find(), xdg);
+  lookup.commandLine = dir.filePath(QStringLiteral("missing.toml"));
+  EXPECT_EQ(lookup.find(), lookup.commandLine);
+  EXPECT_TRUE(readSiteFile(lookup.find()).errors.first().endsWith(QStringLiteral("no such file")));
+}
+
+}  // namespace
+}  // namespace bw
