@@ -4,15 +4,14 @@
 #include <QMenuBar>
 #include <QSplitter>
 #include <QStatusBar>
-#include <QThread>
 #include <QVBoxLayout>
 
 #include "platform/FileChooser.h"
 #include "platform/MessageBox.h"
 #include "platform/desktop/SettingsStore.h"
-#include "trend/CsvExport.h"
 #include "trend/ExportTarget.h"
 #include "trend/RangeStatistics.h"
+#include "trend/ui/CsvExportJob.h"
 
 namespace bw {
 
@@ -108,7 +107,15 @@ TrendWindow::TrendWindow(TrendWindowServices services, QWidget* parent)
   resize(1100, 650);
 }
 
-TrendWindow::~TrendWindow() = default;
+TrendWindow::~TrendWindow() {
+  // While the window is whole: no export's end can reach it afterwards.
+  cancelExports();
+}
+
+void TrendWindow::closeEvent(QCloseEvent* event) {
+  cancelExports();
+  QMainWindow::closeEvent(event);
+}
 
 void TrendWindow::buildMenus() {
   QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
@@ -332,27 +339,32 @@ void TrendWindow::exportCsv() {
   const QString path = services_.chooser.chooseFileToSave(this, QStringLiteral("Export CSV"),
                                                           QStringLiteral("CSV files (*.csv)"));
   if (path.isEmpty() || files_.isEmpty() || clashes(path)) return;
-  const StampFilter filter{plot_->viewFrom(), plot_->viewTo()};
-  auto result = std::make_shared<CsvResult>();
-  QThread* thread = QThread::create(
-      [files = files_, path, filter, result] { *result = writeCsv(files, path, filter); });
-  connect(thread, &QThread::finished, this, [this, thread, result, path] {
-    thread->deleteLater();
-    if (!result->writeError.isEmpty() || !result->report.errors.isEmpty()) {
-      say({}, false);
-      showProblem(QStringList(result->report.errors + QStringList(result->writeError)).join(u'\n'));
-    } else if (result->report.lines == 0) {
-      say({}, false);
-      showProblem(QStringLiteral("No log line lies in the range in view; nothing written."));
-    } else {
-      say(QStringLiteral("Wrote %L1 lines to %2.")
-              .arg(result->report.lines)
-              .arg(QFileInfo(path).fileName()),
-          false);
-    }
-  });
+  auto* job = new CsvExportJob(files_, path, StampFilter{plot_->viewFrom(), plot_->viewTo()}, this);
+  connect(job, &CsvExportJob::finished, this, [this, job] { csvFinished(job); });
   say(QStringLiteral("Writing %1…").arg(QFileInfo(path).fileName()), false);
-  thread->start();
+  job->start();
+}
+
+void TrendWindow::csvFinished(CsvExportJob* job) {
+  job->deleteLater();
+  const CsvResult& result = job->result();
+  if (!result.writeError.isEmpty() || !result.report.errors.isEmpty()) {
+    say({}, false);
+    showProblem(QStringList(result.report.errors + QStringList(result.writeError)).join(u'\n'));
+  } else if (result.report.lines == 0) {
+    say({}, false);
+    showProblem(QStringLiteral("No log line lies in the range in view; nothing written."));
+  } else {
+    say(QStringLiteral("Wrote %L1 lines to %2.")
+            .arg(result.report.lines)
+            .arg(QFileInfo(job->out()).fileName()),
+        false);
+  }
+}
+
+void TrendWindow::cancelExports() {
+  // Each waits for its thread; the output stays as it stood.
+  qDeleteAll(findChildren<CsvExportJob*>(QString(), Qt::FindDirectChildrenOnly));
 }
 
 void TrendWindow::rememberRecent(const QStringList& files) {

@@ -17,6 +17,7 @@ class QMenu;
 
 namespace bw {
 
+class CsvExportJob;
 class FileChooser;
 class MessageBox;
 class SettingsStore;
@@ -55,6 +56,10 @@ class TrendWindow : public QMainWindow {
   void loaded();
   void linesAppended();
 
+ protected:
+  // An export still being written is cancelled, its thread waited for.
+  void closeEvent(QCloseEvent* event) override;
+
  private:
   void buildMenus();
   void openChosen();
@@ -66,6 +71,8 @@ class TrendWindow : public QMainWindow {
   void updateStatus();
   void exportPicture(bool svg);
   void exportCsv();
+  void csvFinished(CsvExportJob* job);
+  void cancelExports();
   // Refuses an export onto an open log, saying so.
   bool clashes(const QString& out);
   void rememberRecent(const QStringList& files);
