@@ -110,8 +110,8 @@ double timeWcL(const QString& path) {
 // Decimation and a full redraw of the chart into its buffer.
 double timeRedraw(bw::TrendPlot& plot, double from, double to) {
   Stopwatch watch;
-  plot.xAxis->setRange(from, to);  // decimates through the range signal
-  plot.replot(QCustomPlot::rpImmediateRefresh);
+  plot.setView(from, to);  // decimates through the range signal
+  plot.redraw();
   return watch.seconds() * 1000.0;
 }
 
@@ -221,9 +221,9 @@ int main(int argc, char** argv) {
   plot.resize(kChartSize);
   plot.setSeries(series.get());
   plot.resetView();
-  plot.replot(QCustomPlot::rpImmediateRefresh);
-  const double from = plot.xAxis->range().lower;
-  const double to = plot.xAxis->range().upper;
+  plot.redraw();
+  const double from = static_cast<double>(plot.viewFrom());
+  const double to = static_cast<double>(plot.viewTo());
   std::vector<double> whole;
   for (int run = 0; run < 5; ++run) whole.push_back(timeRedraw(plot, from + run * 1e-3, to));
   std::vector<double> zoom;
@@ -244,7 +244,7 @@ int main(int argc, char** argv) {
   printSummary("trend slowest zoom step", zoomMax, "ms", 50, "<= 50");
 #ifdef BRINEWATCH_BENCH_QT_CHARTS
   std::printf("drawing (Qt Charts, same decimated year): %.1f ms median\n",
-              timeQtCharts(*series, from, to, plot.axisRect()->width()));
+              timeQtCharts(*series, from, to, plot.chartWidth()));
 #endif
   series.reset();
 

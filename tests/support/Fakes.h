@@ -14,6 +14,7 @@
 #include "about/ProgramStarter.h"
 #include "about/SysInfoLauncher.h"
 #include "platform/Clock.h"
+#include "platform/FileChooser.h"
 #include "platform/HelpViewer.h"
 #include "platform/MessageBox.h"
 #include "platform/desktop/SettingsStore.h"
@@ -80,6 +81,24 @@ class ScriptedDialog final : public CommonDialog {
   }
 };
 
+// Keeps each choice it was asked for as "open: TITLE | FILTER" or
+// "save: TITLE | FILTER". An open answers with the next of `filesToOpen`, a
+// save with the next of `filesToSave`; either cancels when none is left.
+class ScriptedChooser final : public FileChooser {
+ public:
+  QStringList chooseFilesToOpen(QWidget*, const QString& title, const QString& filter) override {
+    asked.append(QStringLiteral("open: %1 | %2").arg(title, filter));
+    return filesToOpen.isEmpty() ? QStringList() : filesToOpen.takeFirst();
+  }
+  QString chooseFileToSave(QWidget*, const QString& title, const QString& filter) override {
+    asked.append(QStringLiteral("save: %1 | %2").arg(title, filter));
+    return filesToSave.isEmpty() ? QString() : filesToSave.takeFirst();
+  }
+  QStringList asked;
+  QList<QStringList> filesToOpen;
+  QStringList filesToSave;
+};
+
 // Keeps every write as "app/section/key=value"; a write of `refusedKey` is
 // refused.
 class RecordingSettings final : public SettingsStore {
@@ -127,12 +146,13 @@ class RecordingStarter final : public ProgramStarter {
   bool startWorks = true;
 };
 
-// Every service the main window works with but the HTTP client, over the
+// Every service the main windows work with but the HTTP client, over the
 // stand-ins above; the registry starts empty.
 struct FakeServices {
   FixedClock clock;
   RecordingMessageBox messages;
   ScriptedDialog dialog;
+  ScriptedChooser chooser;
   RecordingSettings settings;
   RecordingHelpViewer help;
   MemoryRegistry registry;

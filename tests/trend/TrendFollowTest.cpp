@@ -10,8 +10,8 @@
 #include <unistd.h>
 
 #include "LogLines.h"
+#include "TrendWindowFakes.h"
 #include "trend/FileFollower.h"
-#include "trend/ui/TrendWindow.h"
 
 namespace bw {
 namespace {
@@ -30,7 +30,8 @@ void append(const QString& path, const QByteArray& bytes) {
 TEST(TrendFollow, AppendedLinesShowAndAHalfLineWaitsForItsEnd) {
   test::LogFolder folder;
   const QString path = folder.write(QStringLiteral("live.log"), logLine(at(8, 10), {4.5f, 4.5f}));
-  TrendWindow window;
+  test::FakeServices services;
+  TrendWindow window(test::trendServices(services));
   QSignalSpy loaded(&window, &TrendWindow::loaded);
   window.openFiles({path});
   ASSERT_TRUE(loaded.wait(10000));
@@ -63,7 +64,8 @@ TEST(TrendFollow, AppendedLinesShowAndAHalfLineWaitsForItsEnd) {
 TEST(TrendFollow, ARewriteInPlaceIsReadAgain_AndAnEmptyLogWaitsForLines) {
   test::LogFolder folder;
   const QString path = folder.write(QStringLiteral("live.log"), {});
-  TrendWindow window;
+  test::FakeServices services;
+  TrendWindow window(test::trendServices(services));
   QSignalSpy loaded(&window, &TrendWindow::loaded);
   window.openFiles({path});
   ASSERT_TRUE(loaded.wait(10000));
@@ -92,7 +94,8 @@ TEST(TrendFollow, ANewReadingOutsideTheViewWidensIt) {
   QByteArray cold;
   for (int i = 0; i < 20; ++i) cold += logLine(at(8, 10, 0, 9 * i), {3.0f, 3.125f});
   const QString path = folder.write(QStringLiteral("live.log"), cold);
-  TrendWindow window;
+  test::FakeServices services;
+  TrendWindow window(test::trendServices(services));
   QSignalSpy loaded(&window, &TrendWindow::loaded);
   QSignalSpy appended(&window, &TrendWindow::linesAppended);
   window.openFiles({path});
@@ -111,7 +114,8 @@ TEST(TrendWindowReading, ANamedPipe_IsRefusedAndTheWindowStaysUsable) {
   test::LogFolder folder;
   const QString fifo = folder.path(QStringLiteral("pipe.log"));
   ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-  TrendWindow window;
+  test::FakeServices services;
+  TrendWindow window(test::trendServices(services));
   QSignalSpy loaded(&window, &TrendWindow::loaded);
   window.openFiles({fifo});
   const bool refused = loaded.wait(10000);
@@ -133,7 +137,8 @@ TEST(TrendWindowReading, ALargeFileCancelled_LeavesTheChartAsItWas) {
   QByteArray big;
   for (int i = 0; i < 200000; ++i) big += logLine(at(8, 10).addSecs(9 * i), {4.5f, 4.5f, 4.5f});
   const QString large = folder.write(QStringLiteral("large.log"), big);
-  TrendWindow window;
+  test::FakeServices services;
+  TrendWindow window(test::trendServices(services));
   QSignalSpy loaded(&window, &TrendWindow::loaded);
   window.openFiles({small});
   ASSERT_TRUE(loaded.wait(10000));
@@ -147,7 +152,8 @@ TEST(TrendWindowReading, ALargeFileCancelled_LeavesTheChartAsItWas) {
 
 TEST(TrendWindowReading, AFileThatIsNoLog_SaysSoInTheWindow) {
   test::LogFolder folder;
-  TrendWindow window;
+  test::FakeServices services;
+  TrendWindow window(test::trendServices(services));
   QSignalSpy loaded(&window, &TrendWindow::loaded);
   window.openFiles(
       {folder.write(QStringLiteral("picture.png"), QByteArray("\x89PNG\r\n\x1a\n\0\0", 10))});

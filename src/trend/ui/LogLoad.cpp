@@ -30,11 +30,10 @@ void LogLoad::start() {
     };
     report_ = readSeries(files_, *series_, options);
   });
-  connect(thread_, &QThread::finished, this, [this] {
-    thread_->deleteLater();
-    thread_ = nullptr;
-    emit finished();
-  });
+  thread_->setParent(this);
+  // Queued to this thread: the series and the report are taken where the
+  // load lives.
+  connect(thread_, &QThread::finished, this, &LogLoad::finished);
   thread_->start();
 }
 

@@ -39,7 +39,7 @@ class LogLoad : public QObject {
   std::atomic_int permille_{-1};
   std::unique_ptr<TrendSeries> series_;
   ReadReport report_;
-  QThread* thread_ = nullptr;
+  QThread* thread_ = nullptr;  // a child of the load
 };
 
 }  // namespace bw

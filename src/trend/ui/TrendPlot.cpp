@@ -1,10 +1,16 @@
 #include "trend/ui/TrendPlot.h"
 
+#include <qcustomplot.h>
 #include <QBuffer>
 #include <QRegularExpression>
 #include <QSvgGenerator>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
+#include <optional>
+#include <vector>
+
+#include "trend/ColumnDecimator.h"
 
 namespace bw {
 
@@ -26,37 +32,84 @@ QVector<double> toVector(const std::vector<double>& v) {
 
 }  // namespace
 
-TrendPlot::TrendPlot(QWidget* parent) : QCustomPlot(parent) {
-  setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
-  axisRect()->setRangeZoom(Qt::Horizontal | Qt::Vertical);
-  axisRect()->setRangeDrag(Qt::Horizontal | Qt::Vertical);
-  setNotAntialiasedElements(QCP::aePlottables);
-  ticker_.reset(new QCPAxisTickerDateTime);
-  ticker_->setDateTimeSpec(Qt::UTC);  // stamps are wall-clock seconds already
-  xAxis->setTicker(ticker_);
-  yAxis->setLabel(QStringLiteral("°C"));
-  legend->setVisible(true);
-  legend->setSelectableParts(QCPLegend::spItems);
-  legend->setFont(QFont(font().family(), 8));
-  axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignLeft);
-  flagKey_ = addGraph();
-  flagKey_->setName(QStringLiteral("flagged reading (-1, -2, 85)"));
-  flagKey_->setLineStyle(QCPGraph::lsNone);
-  flagKey_->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssCross, Qt::black, 7));
-  connect(this, &QCustomPlot::legendClick, this,
+// The chart library's parts: the plot widget and what is drawn in it.
+struct TrendPlot::Chart {
+  QCustomPlot* plot = nullptr;  // a child widget of the TrendPlot
+  std::vector<QCPCurve*> lines;
+  std::vector<QCPGraph*> flags;
+  std::vector<QCPGraph*> lone;  // readings with no neighbour to join
+  std::vector<bool> hidden;
+  QCPGraph* flagKey = nullptr;
+  QSharedPointer<QCPAxisTickerDateTime> ticker;
+  std::vector<QCPItemStraightLine*> setBackLines;
+
+  // The drawn temperatures of the visible sensors in the time range in view.
+  std::optional<QCPRange> drawnValues(bool inViewOnly) const {
+    std::optional<QCPRange> range;
+    const QCPRange keys = inViewOnly ? plot->xAxis->range() : QCPRange();
+    for (std::size_t s = 0; s < lines.size(); ++s) {
+      if (!lines[s]->visible()) continue;
+      for (QCPAbstractPlottable* p : {static_cast<QCPAbstractPlottable*>(lines[s]),
+                                      static_cast<QCPAbstractPlottable*>(flags[s]),
+                                      static_cast<QCPAbstractPlottable*>(lone[s])}) {
+        bool found = false;
+        const QCPRange r = p->getValueRange(found, QCP::sdBoth, keys);
+        if (!found) continue;
+        range =
+            range ? QCPRange(std::min(range->lower, r.lower), std::max(range->upper, r.upper)) : r;
+      }
+    }
+    return range;
+  }
+};
+
+TrendPlot::TrendPlot(QWidget* parent) : QWidget(parent), chart_(std::make_unique<Chart>()) {
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  QCustomPlot* plot = chart_->plot = new QCustomPlot;
+  layout->addWidget(plot);
+  plot->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
+  plot->axisRect()->setRangeZoom(Qt::Horizontal | Qt::Vertical);
+  plot->axisRect()->setRangeDrag(Qt::Horizontal | Qt::Vertical);
+  plot->setNotAntialiasedElements(QCP::aePlottables);
+  chart_->ticker.reset(new QCPAxisTickerDateTime);
+  chart_->ticker->setDateTimeSpec(Qt::UTC);  // stamps are wall-clock seconds already
+  plot->xAxis->setTicker(chart_->ticker);
+  plot->yAxis->setLabel(QStringLiteral("°C"));
+  plot->legend->setVisible(true);
+  plot->legend->setSelectableParts(QCPLegend::spItems);
+  plot->legend->setFont(QFont(font().family(), 8));
+  plot->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignLeft);
+  chart_->flagKey = plot->addGraph();
+  chart_->flagKey->setName(QStringLiteral("flagged reading (-1, -2, 85)"));
+  chart_->flagKey->setLineStyle(QCPGraph::lsNone);
+  chart_->flagKey->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssCross, Qt::black, 7));
+  connect(plot, &QCustomPlot::legendClick, this,
           [this](QCPLegend*, QCPAbstractLegendItem* item, QMouseEvent*) {
             auto* entry = qobject_cast<QCPPlottableLegendItem*>(item);
             if (!entry) return;
-            for (std::size_t s = 0; s < lines_.size(); ++s)
-              if (entry->plottable() == lines_[s])
+            for (std::size_t s = 0; s < chart_->lines.size(); ++s)
+              if (entry->plottable() == chart_->lines[s])
                 setSensorVisible(static_cast<int>(s), !sensorVisible(static_cast<int>(s)));
           });
-  connect(xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this, [this] {
+  connect(plot->xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this, [this] {
     if (refreshing_) return;
     refresh();
     emit viewChanged();
   });
+  // The plot tells of a press before it acts on it: Shift and drag draws a
+  // box to zoom into, a plain drag moves the view.
+  connect(plot, &QCustomPlot::mousePress, this, [plot](QMouseEvent* event) {
+    plot->setSelectionRectMode(event->modifiers() & Qt::ShiftModifier ? QCP::srmZoom
+                                                                      : QCP::srmNone);
+  });
+  connect(plot, &QCustomPlot::mouseMove, this, [this, plot](QMouseEvent* event) {
+    if (plot->axisRect()->rect().contains(event->pos()))
+      emit cursorAt(plot->xAxis->pixelToCoord(event->position().x()));
+  });
 }
+
+TrendPlot::~TrendPlot() = default;
 
 void TrendPlot::setSeries(const TrendSeries* series) {
   series_ = series;
@@ -64,37 +117,38 @@ void TrendPlot::setSeries(const TrendSeries* series) {
 }
 
 void TrendPlot::ensureSensors() {
+  Chart& c = *chart_;
   const int count = series_ ? series_->sensorCount() : 0;
-  while (static_cast<int>(lines_.size()) < count) {
-    const auto s = lines_.size();
+  while (static_cast<int>(c.lines.size()) < count) {
+    const auto s = c.lines.size();
     const QColor colour = kColours[s % kColours.size()];
-    auto* line = new QCPCurve(xAxis, yAxis);
+    auto* line = new QCPCurve(c.plot->xAxis, c.plot->yAxis);
     line->setName(QStringLiteral("Sensor %1").arg(s + 1));
     line->setPen(QPen(colour, 1));
-    auto* flags = addGraph();
+    auto* flags = c.plot->addGraph();
     flags->setLineStyle(QCPGraph::lsNone);
     flags->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssCross, colour, 7));
     flags->removeFromLegend();
-    auto* lone = addGraph();
+    auto* lone = c.plot->addGraph();
     lone->setLineStyle(QCPGraph::lsNone);
     lone->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDisc, colour, colour, 5));
     lone->removeFromLegend();
-    lines_.push_back(line);
-    flags_.push_back(flags);
-    lone_.push_back(lone);
-    hidden_.push_back(false);
+    c.lines.push_back(line);
+    c.flags.push_back(flags);
+    c.lone.push_back(lone);
+    c.hidden.push_back(false);
   }
   // Sensors beyond what the data holds (a smaller file opened) leave the legend.
-  for (std::size_t s = 0; s < lines_.size(); ++s) {
+  for (std::size_t s = 0; s < c.lines.size(); ++s) {
     const bool present = static_cast<int>(s) < count;
-    if (present && !legend->hasItemWithPlottable(lines_[s])) lines_[s]->addToLegend();
-    if (!present) lines_[s]->removeFromLegend();
-    lines_[s]->setVisible(present && !hidden_[s]);
-    flags_[s]->setVisible(present && !hidden_[s]);
-    lone_[s]->setVisible(present && !hidden_[s]);
+    if (present && !c.plot->legend->hasItemWithPlottable(c.lines[s])) c.lines[s]->addToLegend();
+    if (!present) c.lines[s]->removeFromLegend();
+    c.lines[s]->setVisible(present && !c.hidden[s]);
+    c.flags[s]->setVisible(present && !c.hidden[s]);
+    c.lone[s]->setVisible(present && !c.hidden[s]);
   }
-  flagKey_->removeFromLegend();
-  flagKey_->addToLegend();
+  c.flagKey->removeFromLegend();
+  c.flagKey->addToLegend();
 }
 
 void TrendPlot::setFlaggedAsOrdinary(bool ordinary) {
@@ -103,164 +157,170 @@ void TrendPlot::setFlaggedAsOrdinary(bool ordinary) {
 }
 
 void TrendPlot::setSensorVisible(int sensor, bool visible) {
+  Chart& c = *chart_;
   const auto s = static_cast<std::size_t>(sensor);
-  if (s >= lines_.size()) return;
-  hidden_[s] = !visible;
-  lines_[s]->setVisible(visible);
-  flags_[s]->setVisible(visible);
-  lone_[s]->setVisible(visible);
-  if (auto* item = legend->itemWithPlottable(lines_[s]))
+  if (s >= c.lines.size()) return;
+  c.hidden[s] = !visible;
+  c.lines[s]->setVisible(visible);
+  c.flags[s]->setVisible(visible);
+  c.lone[s]->setVisible(visible);
+  if (auto* item = c.plot->legend->itemWithPlottable(c.lines[s]))
     item->setTextColor(visible ? Qt::black : Qt::gray);
-  replot(rpQueuedReplot);
+  c.plot->replot(QCustomPlot::rpQueuedReplot);
   emit viewChanged();
 }
 
 bool TrendPlot::sensorVisible(int sensor) const {
   const auto s = static_cast<std::size_t>(sensor);
-  return s < hidden_.size() && !hidden_[s];
+  return s < chart_->hidden.size() && !chart_->hidden[s];
 }
 
 StampSeconds TrendPlot::viewFrom() const {
-  return static_cast<StampSeconds>(std::ceil(xAxis->range().lower));
+  return static_cast<StampSeconds>(std::ceil(chart_->plot->xAxis->range().lower));
 }
 
 StampSeconds TrendPlot::viewTo() const {
-  return static_cast<StampSeconds>(std::floor(xAxis->range().upper));
+  return static_cast<StampSeconds>(std::floor(chart_->plot->xAxis->range().upper));
+}
+
+double TrendPlot::viewLow() const {
+  return chart_->plot->yAxis->range().lower;
+}
+
+double TrendPlot::viewHigh() const {
+  return chart_->plot->yAxis->range().upper;
+}
+
+int TrendPlot::chartWidth() const {
+  return chart_->plot->axisRect()->width();
+}
+
+QRect TrendPlot::legendEntry(int sensor) const {
+  const auto s = static_cast<std::size_t>(sensor);
+  if (s >= chart_->lines.size()) return {};
+  const auto* item = chart_->plot->legend->itemWithPlottable(chart_->lines[s]);
+  if (!item) return {};
+  const QRect r = item->outerRect();
+  return QRect(chart_->plot->mapTo(this, r.topLeft()), r.size());
+}
+
+void TrendPlot::setView(double from, double to) {
+  chart_->plot->xAxis->setRange(from, to);  // drawn anew through the range signal
+}
+
+void TrendPlot::redraw() {
+  chart_->plot->replot(QCustomPlot::rpImmediateRefresh);
 }
 
 void TrendPlot::refresh() {
   ensureSensors();
   if (!series_) return;
-  const ChartRange range{xAxis->range().lower, xAxis->range().upper,
-                         std::max(1, axisRect()->width()), ordinary_};
+  Chart& c = *chart_;
+  const QCPRange view = c.plot->xAxis->range();
+  const ChartRange range{view.lower, view.upper, std::max(1, chartWidth()), ordinary_};
   for (int s = 0; s < series_->sensorCount(); ++s) {
     const auto slot = static_cast<std::size_t>(s);
     const DecimatedSensor d = decimate(*series_, s, range);
-    lines_[slot]->setData(toVector(d.x), toVector(d.y));
+    c.lines[slot]->setData(toVector(d.x), toVector(d.y));
     // Few lines in view: mark each, so a lone reading between gaps shows.
     const bool sparse = d.x.size() * 3 < static_cast<std::size_t>(range.columns);
-    lines_[slot]->setScatterStyle(sparse ? QCPScatterStyle(QCPScatterStyle::ssDisc, 4)
-                                         : QCPScatterStyle());
-    flags_[slot]->setData(toVector(d.flagX), toVector(d.flagY));
-    lone_[slot]->setData(toVector(d.loneX), toVector(d.loneY));
+    c.lines[slot]->setScatterStyle(sparse ? QCPScatterStyle(QCPScatterStyle::ssDisc, 4)
+                                          : QCPScatterStyle());
+    c.flags[slot]->setData(toVector(d.flagX), toVector(d.flagY));
+    c.lone[slot]->setData(toVector(d.loneX), toVector(d.loneY));
   }
   updateTicks();
   markSetBacks();
-  replot(rpQueuedReplot);
+  c.plot->replot(QCustomPlot::rpQueuedReplot);
 }
 
 void TrendPlot::updateTicks() {
-  const double span = xAxis->range().size();
-  ticker_->setDateTimeFormat(span > 3 * kDay ? QStringLiteral("yyyy-MM-dd")
-                             : span > 600.0  ? QStringLiteral("MM-dd\nHH:mm")
-                                             : QStringLiteral("HH:mm:ss"));
+  const double span = chart_->plot->xAxis->range().size();
+  chart_->ticker->setDateTimeFormat(span > 3 * kDay ? QStringLiteral("yyyy-MM-dd")
+                                    : span > 600.0  ? QStringLiteral("MM-dd\nHH:mm")
+                                                    : QStringLiteral("HH:mm:ss"));
 }
 
 void TrendPlot::markSetBacks() {
-  for (auto* item : setBackLines_) removeItem(item);
-  setBackLines_.clear();
+  Chart& c = *chart_;
+  for (auto* item : c.setBackLines) c.plot->removeItem(item);
+  c.setBackLines.clear();
   if (!series_) return;
   const auto& stamps = series_->stamps();
   for (std::size_t index : series_->setBacks()) {
-    if (setBackLines_.size() == kMostSetBackMarks) break;
+    if (c.setBackLines.size() == kMostSetBackMarks) break;
     // At the last stamp before the clock went back: where the line turns.
     const double x = static_cast<double>(stamps[index - 1]);
-    if (!xAxis->range().contains(x)) continue;
-    auto* mark = new QCPItemStraightLine(this);
+    if (!c.plot->xAxis->range().contains(x)) continue;
+    auto* mark = new QCPItemStraightLine(c.plot);
     mark->point1->setCoords(x, 0);
     mark->point2->setCoords(x, 1);
     mark->setPen(QPen(Qt::darkGray, 1, Qt::DashLine));
-    setBackLines_.push_back(mark);
+    c.setBackLines.push_back(mark);
   }
-}
-
-std::optional<QCPRange> TrendPlot::drawnValues(bool inViewOnly) const {
-  std::optional<QCPRange> range;
-  const QCPRange keys = inViewOnly ? xAxis->range() : QCPRange();
-  for (std::size_t s = 0; s < lines_.size(); ++s) {
-    if (!lines_[s]->visible()) continue;
-    for (QCPAbstractPlottable* p : {static_cast<QCPAbstractPlottable*>(lines_[s]),
-                                    static_cast<QCPAbstractPlottable*>(flags_[s]),
-                                    static_cast<QCPAbstractPlottable*>(lone_[s])}) {
-      bool found = false;
-      const QCPRange r = p->getValueRange(found, QCP::sdBoth, keys);
-      if (!found) continue;
-      range =
-          range ? QCPRange(std::min(range->lower, r.lower), std::max(range->upper, r.upper)) : r;
-    }
-  }
-  return range;
 }
 
 void TrendPlot::fitValues() {
-  const QCPRange r = drawnValues(false).value_or(QCPRange(0, 1));
+  const QCPRange r = chart_->drawnValues(false).value_or(QCPRange(0, 1));
   const double margin = std::max(0.5, r.size() * 0.05);
-  yAxis->setRange(r.lower - margin, r.upper + margin);
+  chart_->plot->yAxis->setRange(r.lower - margin, r.upper + margin);
 }
 
 void TrendPlot::widenValuesToShow() {
-  const auto drawn = drawnValues(true);
-  const QCPRange shown = yAxis->range();
+  const auto drawn = chart_->drawnValues(true);
+  QCPAxis* values = chart_->plot->yAxis;
+  const QCPRange shown = values->range();
   if (!drawn || (drawn->lower >= shown.lower && drawn->upper <= shown.upper)) return;
   const double span = std::max(drawn->upper, shown.upper) - std::min(drawn->lower, shown.lower);
   const double margin = std::max(0.5, span * 0.05);
-  yAxis->setRange(drawn->lower < shown.lower ? drawn->lower - margin : shown.lower,
-                  drawn->upper > shown.upper ? drawn->upper + margin : shown.upper);
-  replot(rpQueuedReplot);
+  values->setRange(drawn->lower < shown.lower ? drawn->lower - margin : shown.lower,
+                   drawn->upper > shown.upper ? drawn->upper + margin : shown.upper);
+  chart_->plot->replot(QCustomPlot::rpQueuedReplot);
 }
 
 void TrendPlot::resetView() {
   ensureSensors();
   refreshing_ = true;
+  QCPAxis* time = chart_->plot->xAxis;
   if (series_ && series_->size() > 0) {
     const double from = static_cast<double>(series_->first());
     const double to = static_cast<double>(series_->last());
     const double pad = std::max(30.0, (to - from) * 0.01);
-    xAxis->setRange(from - pad, to + pad);
+    time->setRange(from - pad, to + pad);
   } else {
     const double now = static_cast<double>(stampOf(QDateTime::currentDateTime()));
-    xAxis->setRange(now - kDay, now);
+    time->setRange(now - kDay, now);
   }
   refreshing_ = false;
   refresh();
   fitValues();
-  replot(rpQueuedReplot);
+  chart_->plot->replot(QCustomPlot::rpQueuedReplot);
   emit viewChanged();
 }
 
 void TrendPlot::followEnd(StampSeconds previousLast) {
   if (!series_ || series_->size() == 0) return;
   const double last = static_cast<double>(series_->last());
-  const QCPRange r = xAxis->range();
+  QCPAxis* time = chart_->plot->xAxis;
+  const QCPRange r = time->range();
   if (r.upper < static_cast<double>(previousLast)) {
     refresh();  // looking at the past: the view stays where it is
     return;
   }
   if (last > r.upper - r.size() * 0.01)
-    xAxis->setRange(last - r.size() * 0.99, last + r.size() * 0.01);
+    time->setRange(last - r.size() * 0.99, last + r.size() * 0.01);
   else
     refresh();
   widenValuesToShow();
 }
 
-void TrendPlot::mousePressEvent(QMouseEvent* event) {
-  // Shift and drag draws a box to zoom into; a plain drag moves the view.
-  setSelectionRectMode(event->modifiers() & Qt::ShiftModifier ? QCP::srmZoom : QCP::srmNone);
-  QCustomPlot::mousePressEvent(event);
-}
-
-void TrendPlot::mouseMoveEvent(QMouseEvent* event) {
-  QCustomPlot::mouseMoveEvent(event);
-  if (axisRect()->rect().contains(event->pos()))
-    emit cursorAt(xAxis->pixelToCoord(event->position().x()));
-}
-
 QByteArray TrendPlot::picture(QSize size, bool svg) {
-  const QSize before = this->size();
-  resize(size);
-  setViewport(QRect(QPoint(0, 0), size));
+  QCustomPlot& plot = *chart_->plot;
+  const QSize before = plot.size();
+  plot.resize(size);
+  plot.setViewport(QRect(QPoint(0, 0), size));
   // Lay out at the new size first, so the columns match the picture.
-  replot(rpImmediateRefresh);
+  plot.replot(QCustomPlot::rpImmediateRefresh);
   refresh();
   QByteArray bytes;
   QBuffer buffer(&bytes);
@@ -275,14 +335,14 @@ QByteArray TrendPlot::picture(QSize size, bool svg) {
     QCPPainter painter;
     ok = painter.begin(&generator);
     if (ok) {
-      toPainter(&painter, size.width(), size.height());
+      plot.toPainter(&painter, size.width(), size.height());
       ok = painter.end();
     }
   } else {
-    ok = toPixmap(size.width(), size.height()).toImage().save(&buffer, "PNG");
+    ok = plot.toPixmap(size.width(), size.height()).toImage().save(&buffer, "PNG");
   }
-  resize(before);
-  setViewport(rect());
+  plot.resize(before);
+  plot.setViewport(plot.rect());
   refresh();
   if (!ok) return {};
   if (svg) {

@@ -1,10 +1,8 @@
 #pragma once
 
-#include <qcustomplot.h>
-#include <optional>
-#include <vector>
+#include <QWidget>
+#include <memory>
 
-#include "trend/ColumnDecimator.h"
 #include "trend/TrendSeries.h"
 
 namespace bw {
@@ -12,12 +10,14 @@ namespace bw {
 // The chart: one line per sensor against local time, flagged readings as
 // their own points, a legend whose entries switch a sensor on and off.
 // Whatever the range, it draws a few points per pixel column from the
-// series' summaries, so a year draws as fast as an hour.
-class TrendPlot : public QCustomPlot {
+// series' summaries, so a year draws as fast as an hour. The chart library
+// stays behind this class.
+class TrendPlot : public QWidget {
   Q_OBJECT
 
  public:
   explicit TrendPlot(QWidget* parent = nullptr);
+  ~TrendPlot() override;
 
   // Not owned; refresh() after it changes.
   void setSeries(const TrendSeries* series);
@@ -28,17 +28,26 @@ class TrendPlot : public QCustomPlot {
 
   // The whole time range and every reading in view.
   void resetView();
+  // The time range from `from` to `to` in view, in stamp seconds.
+  void setView(double from, double to);
   // Draws the series anew for the range in view.
   void refresh();
   // After lines were appended: moves the range on so that the latest line
   // stays in view when the one before them, `previousLast`, was in view.
   void followEnd(StampSeconds previousLast);
+  // Draws the chart now rather than on the next pass of the event loop.
+  void redraw();
 
   StampSeconds viewFrom() const;
   StampSeconds viewTo() const;
   // The temperatures in view, bottom and top.
-  double viewLow() const { return yAxis->range().lower; }
-  double viewHigh() const { return yAxis->range().upper; }
+  double viewLow() const;
+  double viewHigh() const;
+  // The pixel columns of the drawing area, which the series is thinned to.
+  int chartWidth() const;
+  // Where the legend entry of `sensor` is drawn, in this widget's
+  // coordinates; empty when it has none.
+  QRect legendEntry(int sensor) const;
 
   // The chart drawn at `size` as a PNG or an SVG file's bytes; empty when it
   // could not be drawn.
@@ -48,31 +57,21 @@ class TrendPlot : public QCustomPlot {
   void viewChanged();
   void cursorAt(double t);
 
- protected:
-  void mousePressEvent(QMouseEvent* event) override;
-  void mouseMoveEvent(QMouseEvent* event) override;
-
  private:
+  struct Chart;
+
   void ensureSensors();
   void fitValues();
   // Widens the temperatures in view, never narrows them, to take in every
   // reading drawn in the time range in view.
   void widenValuesToShow();
-  // The drawn temperatures of the visible sensors in the time range in view.
-  std::optional<QCPRange> drawnValues(bool inViewOnly) const;
   void updateTicks();
   void markSetBacks();
 
   const TrendSeries* series_ = nullptr;
   bool ordinary_ = false;
   bool refreshing_ = false;
-  std::vector<QCPCurve*> lines_;
-  std::vector<QCPGraph*> flags_;
-  std::vector<QCPGraph*> lone_;  // readings with no neighbour to join
-  std::vector<bool> hidden_;
-  QCPGraph* flagKey_ = nullptr;
-  QSharedPointer<QCPAxisTickerDateTime> ticker_;
-  std::vector<QCPItemStraightLine*> setBackLines_;
+  std::unique_ptr<Chart> chart_;
 };
 
 }  // namespace bw

@@ -4,6 +4,9 @@
 #include <QStringList>
 #include <cstdio>
 
+#include "platform/desktop/QtSettingsStore.h"
+#include "platform/ui/QtFileChooser.h"
+#include "platform/ui/QtMessageBox.h"
 #include "trend/CsvExport.h"
 #include "trend/ExportTarget.h"
 #include "trend/LosslessText.h"
@@ -105,6 +108,20 @@ int picture(const TrendOptions& o, int argc, char** argv) {
   return finish(report, writeError, o.filter);
 }
 
+// The window's start routine and the viewer's composition root: every
+// service the window works with is made here, once.
+int showWindow(const TrendOptions& o, int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("brinewatch-trend"));
+  QtFileChooser chooser;
+  QtSettingsStore settings;
+  QtMessageBox messages;
+  TrendWindow window(TrendWindowServices{chooser, settings, messages});
+  window.show();
+  if (!o.logs.isEmpty()) window.openFiles(o.logs);
+  return QApplication::exec();
+}
+
 }  // namespace
 
 int runTrend(int argc, char** argv) {
@@ -136,12 +153,7 @@ int runTrend(int argc, char** argv) {
     case TrendOptions::Mode::kWindow:
       break;
   }
-  QApplication app(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("brinewatch-trend"));
-  TrendWindow window;
-  window.show();
-  if (!o.logs.isEmpty()) window.openFiles(o.logs);
-  return QApplication::exec();
+  return showWindow(o, argc, argv);
 }
 
 }  // namespace bw

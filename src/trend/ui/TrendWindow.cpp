@@ -1,34 +1,49 @@
 #include "trend/ui/TrendWindow.h"
 
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QMenuBar>
-#include <QSettings>
 #include <QSplitter>
 #include <QStatusBar>
-#include <QThread>
 #include <QVBoxLayout>
 
-#include "trend/CsvExport.h"
+#include "platform/FileChooser.h"
+#include "platform/MessageBox.h"
+#include "platform/desktop/SettingsStore.h"
 #include "trend/ExportTarget.h"
 #include "trend/RangeStatistics.h"
+#include "trend/ui/CsvExportJob.h"
 
 namespace bw {
 
 namespace {
 
-constexpr int kRecentFiles = 8;
 const QString kLogFilter = QStringLiteral("Log files (*.log *.txt *.dat);;All files (*)");
+const QString kTitle = QStringLiteral("Brinewatch Trend");
 
-const QString kSettingsOrganisation = QStringLiteral("Brinewatch");
+// The recent files, absolute paths, as keys File1 (the most recent) to File8
+// of one section; a key no file has yet holds an empty value.
+constexpr int kRecentFiles = 8;
 const QString kSettingsApplication = QStringLiteral("Trend");
+const QString kRecentSection = QStringLiteral("RecentFiles");
+
+QString recentKey(int index) {
+  return QStringLiteral("File%1").arg(index + 1);
+}
+
+// Every recent-file key's value, empty ones too.
+QStringList storedRecent(const SettingsStore& settings) {
+  QStringList values;
+  for (int i = 0; i < kRecentFiles; ++i)
+    values << settings.getSetting(kSettingsApplication, kRecentSection, recentKey(i));
+  return values;
+}
 
 QString filesTitle(const QStringList& files) {
-  if (files.isEmpty()) return QStringLiteral("Brinewatch Trend");
+  if (files.isEmpty()) return kTitle;
   const QString first = QFileInfo(files.first()).fileName();
   return files.size() == 1
-             ? QStringLiteral("%1 – Brinewatch Trend").arg(first)
-             : QStringLiteral("%1 and %2 more – Brinewatch Trend").arg(first).arg(files.size() - 1);
+             ? QStringLiteral("%1 – %2").arg(first, kTitle)
+             : QStringLiteral("%1 and %2 more – %3").arg(first).arg(files.size() - 1).arg(kTitle);
 }
 
 QString reading(float v) {
@@ -39,8 +54,9 @@ QString reading(float v) {
 
 }  // namespace
 
-TrendWindow::TrendWindow(QWidget* parent)
+TrendWindow::TrendWindow(TrendWindowServices services, QWidget* parent)
     : QMainWindow(parent),
+      services_(services),
       series_(std::make_unique<TrendSeries>()),
       plot_(new TrendPlot),
       table_(new StatisticsTable),
@@ -55,6 +71,7 @@ TrendWindow::TrendWindow(QWidget* parent)
   message_->hide();
   cursor_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   cursor_->setWordWrap(true);
+  cursor_->setObjectName(QStringLiteral("cursorReadout"));
   plot_->setMinimumSize(400, 250);
   plot_->setSeries(series_.get());
   plot_->setToolTip(QStringLiteral("Wheel: zoom · drag: move · Shift+drag: zoom to a box"));
@@ -90,32 +107,43 @@ TrendWindow::TrendWindow(QWidget* parent)
   resize(1100, 650);
 }
 
-TrendWindow::~TrendWindow() = default;
+TrendWindow::~TrendWindow() {
+  // While the window is whole: no export's end can reach it afterwards.
+  cancelExports();
+}
+
+void TrendWindow::closeEvent(QCloseEvent* event) {
+  cancelExports();
+  QMainWindow::closeEvent(event);
+}
 
 void TrendWindow::buildMenus() {
   QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-  file->addAction(QStringLiteral("&Open…"), QKeySequence::Open, this, [this] {
-    const QStringList files = QFileDialog::getOpenFileNames(this, QStringLiteral("Open Log Files"),
-                                                            QString(), kLogFilter);
-    if (!files.isEmpty()) openFiles(files);
-  });
+  file->addAction(QStringLiteral("&Open…"), QKeySequence::Open, this, &TrendWindow::openChosen)
+      ->setObjectName(QStringLiteral("actionOpen"));
   recent_ = file->addMenu(QStringLiteral("Open &Recent"));
+  recent_->setObjectName(QStringLiteral("menuRecent"));
   fillRecentMenu();
   QMenu* exportMenu = file->addMenu(QStringLiteral("&Export"));
-  exportMenu->addAction(QStringLiteral("&PNG Picture…"), this, [this] { exportPicture(false); });
-  exportMenu->addAction(QStringLiteral("&SVG Picture…"), this, [this] { exportPicture(true); });
-  exportMenu->addAction(QStringLiteral("&CSV of the Range in View…"), this,
-                        &TrendWindow::exportCsv);
+  exportMenu->addAction(QStringLiteral("&PNG Picture…"), this, [this] { exportPicture(false); })
+      ->setObjectName(QStringLiteral("actionExportPng"));
+  exportMenu->addAction(QStringLiteral("&SVG Picture…"), this, [this] { exportPicture(true); })
+      ->setObjectName(QStringLiteral("actionExportSvg"));
+  exportMenu->addAction(QStringLiteral("&CSV of the Range in View…"), this, &TrendWindow::exportCsv)
+      ->setObjectName(QStringLiteral("actionExportCsv"));
   file->addSeparator();
-  file->addAction(QStringLiteral("E&xit"), QKeySequence::Quit, this, &QWidget::close);
+  file->addAction(QStringLiteral("E&xit"), QKeySequence::Quit, this, &QWidget::close)
+      ->setObjectName(QStringLiteral("actionExit"));
 
   QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
   follow_ = view->addAction(QStringLiteral("&Follow"));
+  follow_->setObjectName(QStringLiteral("actionFollow"));
   follow_->setCheckable(true);
   follow_->setEnabled(false);
   follow_->setStatusTip(QStringLiteral("Show lines as they are appended to the file"));
   connect(follow_, &QAction::toggled, this, &TrendWindow::setFollowing);
   flagged_ = view->addAction(QStringLiteral("Count -1, -2 and 85 as &Readings"));
+  flagged_->setObjectName(QStringLiteral("actionFlagged"));
   flagged_->setCheckable(true);
   flagged_->setStatusTip(QStringLiteral(
       "Draw and count the logger's marks and the power-up value as ordinary readings"));
@@ -124,7 +152,14 @@ void TrendWindow::buildMenus() {
     updateStatistics();
   });
   view->addAction(QStringLiteral("Reset &View"), QKeySequence(Qt::Key_Home), plot_,
-                  &TrendPlot::resetView);
+                  &TrendPlot::resetView)
+      ->setObjectName(QStringLiteral("actionResetView"));
+}
+
+void TrendWindow::openChosen() {
+  const QStringList files =
+      services_.chooser.chooseFilesToOpen(this, QStringLiteral("Open Log Files"), kLogFilter);
+  if (!files.isEmpty()) openFiles(files);
 }
 
 void TrendWindow::openFiles(const QStringList& files) {
@@ -276,71 +311,89 @@ void TrendWindow::say(const QString& text, bool problem) {
   message_->setVisible(!text.isEmpty());
 }
 
+void TrendWindow::showProblem(const QString& text) {
+  services_.messages.show(this, text, MessageStyle::Ok, kTitle);
+}
+
+bool TrendWindow::clashes(const QString& out) {
+  const QString clash = ExportTarget::clash(out, files_);
+  if (!clash.isEmpty()) showProblem(QStringLiteral("Not exported: %1.").arg(clash));
+  return !clash.isEmpty();
+}
+
 void TrendWindow::exportPicture(bool svg) {
-  const QString path = QFileDialog::getSaveFileName(
-      this, svg ? QStringLiteral("Export SVG") : QStringLiteral("Export PNG"), QString(),
+  const QString path = services_.chooser.chooseFileToSave(
+      this, svg ? QStringLiteral("Export SVG") : QStringLiteral("Export PNG"),
       svg ? QStringLiteral("SVG pictures (*.svg)") : QStringLiteral("PNG pictures (*.png)"));
-  if (path.isEmpty()) return;
-  if (const QString clash = ExportTarget::clash(path, files_); !clash.isEmpty()) {
-    say(QStringLiteral("Not exported: %1.").arg(clash), true);
-    return;
-  }
+  if (path.isEmpty() || clashes(path)) return;
   const QByteArray picture = plot_->picture(plot_->size(), svg);
   ExportTarget target(path);
   if (!picture.isEmpty() && target.open() && target.write(picture) && target.commit())
     say(QStringLiteral("Saved %1.").arg(QFileInfo(path).fileName()), false);
   else
-    say(picture.isEmpty() ? QStringLiteral("%1: the chart could not be drawn.").arg(path)
-                          : target.errorString(),
-        true);
+    showProblem(picture.isEmpty() ? QStringLiteral("%1: the chart could not be drawn.").arg(path)
+                                  : target.errorString());
 }
 
 void TrendWindow::exportCsv() {
-  const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Export CSV"), QString(),
-                                                    QStringLiteral("CSV files (*.csv)"));
-  if (path.isEmpty() || files_.isEmpty()) return;
-  if (const QString clash = ExportTarget::clash(path, files_); !clash.isEmpty()) {
-    say(QStringLiteral("Not exported: %1.").arg(clash), true);
-    return;
-  }
-  const StampFilter filter{plot_->viewFrom(), plot_->viewTo()};
-  auto result = std::make_shared<CsvResult>();
-  QThread* thread = QThread::create(
-      [files = files_, path, filter, result] { *result = writeCsv(files, path, filter); });
-  connect(thread, &QThread::finished, this, [this, thread, result, path] {
-    thread->deleteLater();
-    if (!result->writeError.isEmpty() || !result->report.errors.isEmpty())
-      say(QStringList(result->report.errors + QStringList(result->writeError)).join(u'\n'), true);
-    else if (result->report.lines == 0)
-      say(QStringLiteral("No log line lies in the range in view; nothing written."), true);
-    else
-      say(QStringLiteral("Wrote %L1 lines to %2.")
-              .arg(result->report.lines)
-              .arg(QFileInfo(path).fileName()),
-          false);
-  });
+  const QString path = services_.chooser.chooseFileToSave(this, QStringLiteral("Export CSV"),
+                                                          QStringLiteral("CSV files (*.csv)"));
+  if (path.isEmpty() || files_.isEmpty() || clashes(path)) return;
+  auto* job = new CsvExportJob(files_, path, StampFilter{plot_->viewFrom(), plot_->viewTo()}, this);
+  connect(job, &CsvExportJob::finished, this, [this, job] { csvFinished(job); });
   say(QStringLiteral("Writing %1…").arg(QFileInfo(path).fileName()), false);
-  thread->start();
+  job->start();
+}
+
+void TrendWindow::csvFinished(CsvExportJob* job) {
+  job->deleteLater();
+  const CsvResult& result = job->result();
+  if (!result.writeError.isEmpty() || !result.report.errors.isEmpty()) {
+    say({}, false);
+    showProblem(QStringList(result.report.errors + QStringList(result.writeError)).join(u'\n'));
+  } else if (result.report.lines == 0) {
+    say({}, false);
+    showProblem(QStringLiteral("No log line lies in the range in view; nothing written."));
+  } else {
+    say(QStringLiteral("Wrote %L1 lines to %2.")
+            .arg(result.report.lines)
+            .arg(QFileInfo(job->out()).fileName()),
+        false);
+  }
+}
+
+void TrendWindow::cancelExports() {
+  // Each waits for its thread; the output stays as it stood.
+  qDeleteAll(findChildren<CsvExportJob*>(QString(), Qt::FindDirectChildrenOnly));
 }
 
 void TrendWindow::rememberRecent(const QStringList& files) {
-  QSettings s(kSettingsOrganisation, kSettingsApplication);
-  QStringList recent = s.value(QStringLiteral("recentFiles")).toStringList();
+  const QStringList before = storedRecent(services_.settings);
+  QStringList recent = before;
+  recent.removeAll(QString());
   for (const QString& f : files) {
     const QString absolute = QFileInfo(f).absoluteFilePath();
     recent.removeAll(absolute);
     recent.prepend(absolute);
   }
   while (recent.size() > kRecentFiles) recent.removeLast();
-  s.setValue(QStringLiteral("recentFiles"), recent);
+  for (int i = 0; i < kRecentFiles; ++i) {
+    if (recent.value(i) == before.value(i)) continue;
+    const auto failure = services_.settings.saveSetting(kSettingsApplication, kRecentSection,
+                                                        recentKey(i), recent.value(i));
+    if (!failure) continue;
+    // Once a window: the files open all the same, only the list is not kept.
+    if (!recentRefused_) showProblem(*failure);
+    recentRefused_ = true;
+    break;
+  }
   fillRecentMenu();
 }
 
 void TrendWindow::fillRecentMenu() {
   recent_->clear();
-  const QStringList recent = QSettings(kSettingsOrganisation, kSettingsApplication)
-                                 .value(QStringLiteral("recentFiles"))
-                                 .toStringList();
+  QStringList recent = storedRecent(services_.settings);
+  recent.removeAll(QString());
   for (const QString& f : recent) recent_->addAction(f, this, [this, f] { openFiles({f}); });
   recent_->setEnabled(!recent.isEmpty());
 }

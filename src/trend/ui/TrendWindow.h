@@ -17,13 +17,27 @@ class QMenu;
 
 namespace bw {
 
+class CsvExportJob;
+class FileChooser;
+class MessageBox;
+class SettingsStore;
+
+// The services the window works with, made once by the start routine.
+struct TrendWindowServices {
+  FileChooser& chooser;
+  SettingsStore& settings;  // the recent files
+  MessageBox& messages;     // what an export could not do
+};
+
 // The trend viewer's window: the chart, the cursor read-out, the statistics
-// of the range in view, and the file, export and view commands.
+// of the range in view, and the file, export and view commands. It holds the
+// controls and forwards their events; reading, statistics and the exports'
+// writing are done by the logic it calls.
 class TrendWindow : public QMainWindow {
   Q_OBJECT
 
  public:
-  explicit TrendWindow(QWidget* parent = nullptr);
+  explicit TrendWindow(TrendWindowServices services, QWidget* parent = nullptr);
   ~TrendWindow() override;
 
   // Reads the files anew on a worker thread; Follow goes on for one file.
@@ -34,6 +48,7 @@ class TrendWindow : public QMainWindow {
   bool loading() const { return load_ != nullptr; }
   bool following() const { return follower_ != nullptr; }
   QString message() const { return message_->text(); }
+  QString cursorText() const { return cursor_->text(); }
   QAction* followAction() const { return follow_; }
   QAction* flaggedAction() const { return flagged_; }
 
@@ -41,8 +56,13 @@ class TrendWindow : public QMainWindow {
   void loaded();
   void linesAppended();
 
+ protected:
+  // An export still being written is cancelled, its thread waited for.
+  void closeEvent(QCloseEvent* event) override;
+
  private:
   void buildMenus();
+  void openChosen();
   void startLoad(const QStringList& files);
   void loadFinished();
   void setFollowing(bool on);
@@ -51,9 +71,16 @@ class TrendWindow : public QMainWindow {
   void updateStatus();
   void exportPicture(bool svg);
   void exportCsv();
+  void csvFinished(CsvExportJob* job);
+  void cancelExports();
+  // Refuses an export onto an open log, saying so.
+  bool clashes(const QString& out);
   void rememberRecent(const QStringList& files);
   void fillRecentMenu();
   void say(const QString& text, bool problem);
+  void showProblem(const QString& text);
+
+  TrendWindowServices services_;
 
   std::unique_ptr<TrendSeries> series_;
   QStringList files_;
@@ -76,6 +103,7 @@ class TrendWindow : public QMainWindow {
   bool firstView_ = true;
   bool waiting_ = false;        // one empty log open: its lines are still to come
   bool noLines_ = false;        // "not a Brinewatch log" is shown
+  bool recentRefused_ = false;  // the settings refused the recent files once
   StampSeconds shownLast_ = 0;  // the latest stamp before lines were appended
 };
 

@@ -1,0 +1,205 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QDir>
+#include <QImage>
+#include <QMenu>
+#include <QPointer>
+#include <QSignalSpy>
+#include <QTest>
+#include <QThread>
+
+#include "LogLines.h"
+#include "TrendWindowFakes.h"
+#include "trend/ui/CsvExportJob.h"
+#include "trend/ui/StatisticsTable.h"
+
+namespace bw {
+namespace {
+
+using test::at;
+using test::logLine;
+
+// The window on screen over the shared stand-ins; its commands are run
+// through their menu actions.
+class TrendWindowTest : public ::testing::Test {
+ protected:
+  TrendWindowTest() {
+    window.show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
+  }
+  void trigger(const QString& action) {
+    auto* found = window.findChild<QAction*>(action);
+    ASSERT_NE(found, nullptr) << action.toStdString();
+    found->trigger();
+  }
+  static QStringList recentMenu(const TrendWindow& w) {
+    QStringList entries;
+    for (const QAction* a : w.findChild<QMenu*>(QStringLiteral("menuRecent"))->actions())
+      entries << a->text();
+    return entries;
+  }
+  // File > Open on `files`, read to the end.
+  void open(const QStringList& files) {
+    services.chooser.filesToOpen.append(files);
+    QSignalSpy loaded(&window, &TrendWindow::loaded);
+    trigger(QStringLiteral("actionOpen"));
+    ASSERT_TRUE(loaded.wait(10000));
+  }
+  QString twoSensorLog() {
+    QByteArray bytes;
+    for (int minute = 0; minute < 4; ++minute)
+      bytes += logLine(at(8, 10, minute), {4.5f + static_cast<float>(minute), -1.0f});
+    return folder.write(QStringLiteral("two.log"), bytes);
+  }
+
+  test::LogFolder folder;
+  test::FakeServices services;
+  TrendWindow window{test::trendServices(services)};
+};
+
+TEST_F(TrendWindowTest, Open_ReadsTheChosenFiles_AndOpenRecentListsThemMostRecentFirst) {
+  const QString a = folder.write(QStringLiteral("a.log"), logLine(at(8, 10), {4.5f}));
+  const QString b = folder.write(QStringLiteral("b.log"), logLine(at(8, 11), {5.5f}));
+  trigger(QStringLiteral("actionOpen"));  // cancelled: nothing is read
+  EXPECT_FALSE(window.loading());
+  open({a, b});
+  EXPECT_EQ(window.series().size(), 2u);
+  EXPECT_EQ(recentMenu(window), QStringList({b, a}));
+  EXPECT_TRUE(services.settings.writes.contains(QStringLiteral("Trend/RecentFiles/File1=") + b));
+  open({a});
+  EXPECT_EQ(window.series().size(), 1u);
+  EXPECT_EQ(recentMenu(window), QStringList({a, b}));
+}
+
+TEST_F(TrendWindowTest, OpenRecent_OpensTheEntryPicked_AndKeepsTheEightLatest) {
+  QStringList stored;
+  for (int i = 0; i < 8; ++i) {
+    stored << folder.write(QStringLiteral("%1.log").arg(i), logLine(at(8, 10 + i), {1.0f}));
+    services.settings.values[QStringLiteral("File%1").arg(i + 1)] = stored.last();
+  }
+  TrendWindow reopened(test::trendServices(services));
+  ASSERT_EQ(recentMenu(reopened), stored);
+  QSignalSpy loaded(&reopened, &TrendWindow::loaded);
+  reopened.findChild<QMenu*>(QStringLiteral("menuRecent"))->actions()[3]->trigger();
+  ASSERT_TRUE(loaded.wait(10000));
+  EXPECT_EQ(reopened.series().first(), stampOf(at(8, 13)));
+  EXPECT_EQ(recentMenu(reopened).first(), stored[3]);
+
+  const QString newer = folder.write(QStringLiteral("new.log"), logLine(at(9, 8), {2.0f}));
+  services.chooser.filesToOpen.append({newer});
+  reopened.findChild<QAction*>(QStringLiteral("actionOpen"))->trigger();
+  ASSERT_TRUE(loaded.wait(10000));
+  const QStringList recent = recentMenu(reopened);
+  EXPECT_EQ(recent.size(), 8);
+  EXPECT_EQ(recent.first(), newer);
+  EXPECT_FALSE(recent.contains(stored[7]));
+}
+
+// The files open all the same; the box tells once that the list is not kept.
+TEST_F(TrendWindowTest, RecentFilesTheSettingsRefuse_AreSaidOnceAndTheFilesStillOpen) {
+  services.settings.refusedKey = QStringLiteral("File1");
+  open({folder.write(QStringLiteral("a.log"), logLine(at(8, 10), {4.5f}))});
+  open({folder.write(QStringLiteral("b.log"), logLine(at(8, 10), {4.5f}))});
+  EXPECT_EQ(window.series().size(), 1u);
+  EXPECT_EQ(services.messages.texts, QStringList({QStringLiteral("the settings are read-only")}));
+}
+
+TEST_F(TrendWindowTest, ExportCsv_WritesTheLinesOfTheRangeInView) {
+  open({twoSensorLog()});
+  window.plot()->setView(static_cast<double>(stampOf(at(8, 10, 0, 30))),
+                         static_cast<double>(stampOf(at(8, 10, 2, 30))));
+  services.chooser.filesToSave << folder.path(QStringLiteral("view.csv"));
+  trigger(QStringLiteral("actionExportCsv"));
+  QTRY_COMPARE_WITH_TIMEOUT(window.message(), QStringLiteral("Wrote 2 lines to view.csv."), 10000);
+  EXPECT_EQ(folder.read(QStringLiteral("view.csv")),
+            "time,sensor1,sensor2\n"
+            "2026-12-08T10:01:00,5.5,-1\n"
+            "2026-12-08T10:02:00,6.5,-1\n");
+  EXPECT_TRUE(services.messages.texts.isEmpty());
+}
+
+TEST_F(TrendWindowTest, ExportPng_IsAPictureOfThePlotsSize) {
+  open({twoSensorLog()});
+  const QString png = folder.path(QStringLiteral("chart.png"));
+  services.chooser.filesToSave << png;
+  const QSize size = window.plot()->size();  // before the message above it shows
+  trigger(QStringLiteral("actionExportPng"));
+  EXPECT_EQ(window.message(), QStringLiteral("Saved chart.png."));
+  const QImage picture(png, "PNG");
+  ASSERT_FALSE(picture.isNull());
+  EXPECT_EQ(picture.size(), size);
+}
+
+TEST_F(TrendWindowTest, AnExportOntoTheOpenLog_IsRefusedInABoxAndWritesNothing) {
+  const QString log = twoSensorLog();
+  open({log});
+  const QByteArray before = folder.read(QStringLiteral("two.log"));
+  services.chooser.filesToSave << log << log;
+  trigger(QStringLiteral("actionExportCsv"));
+  trigger(QStringLiteral("actionExportPng"));
+  EXPECT_EQ(folder.read(QStringLiteral("two.log")), before);
+  ASSERT_EQ(services.messages.texts.size(), 2);
+  for (const QString& text : services.messages.texts)
+    EXPECT_TRUE(text.startsWith(QStringLiteral("Not exported: ")) &&
+                text.contains(QStringLiteral("is the log")))
+        << text.toStdString();
+  EXPECT_EQ(window.findChild<CsvExportJob*>(), nullptr);
+  EXPECT_EQ(QDir(folder.path({})).entryList(QDir::Files), QStringList({QStringLiteral("two.log")}));
+}
+
+// A click on a sensor's legend entry hides it, from the chart, the
+// statistics and the cursor's read-out; a second click shows it again.
+TEST_F(TrendWindowTest, TheLegendEntry_TogglesItsSensor) {
+  open({twoSensorLog()});
+  TrendPlot* plot = window.plot();
+  plot->redraw();  // lays the legend out
+  const QPoint entry = plot->legendEntry(0).center();
+  QWidget* chart = plot->childAt(entry);
+  ASSERT_NE(chart, nullptr);
+  const auto* table = window.findChild<StatisticsTable*>();
+  const auto readOut = [&] {
+    const QPoint middle = chart->rect().center();
+    QMouseEvent move(QEvent::MouseMove, middle, chart->mapToGlobal(middle), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(chart, &move);
+    return window.cursorText();
+  };
+
+  QTest::mouseClick(chart, Qt::LeftButton, {}, chart->mapFrom(plot, entry));
+  EXPECT_FALSE(plot->sensorVisible(0));
+  ASSERT_EQ(table->rowCount(), 1);
+  EXPECT_EQ(table->item(0, 0)->text(), QStringLiteral("Sensor 2"));
+  EXPECT_FALSE(readOut().contains(QStringLiteral("·  1: ")));
+  EXPECT_TRUE(window.cursorText().contains(QStringLiteral("·  2: -1 (flagged)")));
+
+  QTest::mouseClick(chart, Qt::LeftButton, {}, chart->mapFrom(plot, entry));
+  EXPECT_TRUE(plot->sensorVisible(0));
+  EXPECT_EQ(table->rowCount(), 2);
+  EXPECT_TRUE(readOut().contains(QStringLiteral("·  1: ")));
+}
+
+// Closing the window while a year's CSV is written cancels it: the thread
+// is waited for, no temporary file stays, no result is shown.
+TEST_F(TrendWindowTest, ClosingDuringACsvExport_CancelsItAndLeavesNothingBehind) {
+  QByteArray big;
+  for (int i = 0; i < 200000; ++i) big += logLine(at(8, 10).addSecs(9 * i), {4.5f, 4.5f, 4.5f});
+  open({folder.write(QStringLiteral("big.log"), big)});
+  services.chooser.filesToSave << folder.path(QStringLiteral("big.csv"));
+  trigger(QStringLiteral("actionExportCsv"));
+  auto* job = window.findChild<CsvExportJob*>();
+  ASSERT_NE(job, nullptr);
+  const QPointer<QThread> thread = job->findChild<QThread*>();
+  ASSERT_FALSE(thread.isNull());  // the job owns its thread
+
+  window.close();
+  EXPECT_TRUE(thread.isNull());  // waited for and deleted
+  EXPECT_EQ(window.findChild<CsvExportJob*>(), nullptr);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(QDir(folder.path({})).entryList(QDir::Files), QStringList({QStringLiteral("big.log")}));
+  EXPECT_FALSE(window.message().startsWith(QStringLiteral("Wrote")));
+  EXPECT_TRUE(services.messages.texts.isEmpty());
+}
+
+}  // namespace
+}  // namespace bw
