@@ -101,6 +101,21 @@ TEST_F(CurlHttpClientTest, ReconnectsAfterTheAdapterClosedTheConnection) {
   EXPECT_EQ(server.connectionCount(), 2);
 }
 
+TEST_F(CurlHttpClientTest, AdapterThatHangsUpAfterEachAnswerLosesNoQuery) {
+  // The next query leaves before the close arrives: it goes out on a
+  // connection that is about to die and gets no byte back.
+  server.setDefaultReply(RawHttpServer::answerThenHangUp(200, "page", 2ms));
+  constexpr int kQueries = 40;
+  QObject::connect(&client, &HttpClient::finished, &receiver, [this] {
+    if (answers.size() < kQueries) client.get(server.url("/q"));
+  });
+  client.get(server.url("/q"));
+  ASSERT_TRUE(waitForAnswers(kQueries));
+  int lost = 0;
+  for (const HttpAnswer& answer : answers) lost += answer.body == "page" ? 0 : 1;
+  EXPECT_EQ(lost, 0);
+}
+
 TEST_F(CurlHttpClientTest, AnyHttpStatusIsAnAnswer) {
   server.enqueue(RawHttpServer::answer(500, "<html>sensor bus fault</html>"));
   server.enqueue(RawHttpServer::answer(404, "missing"));
@@ -144,11 +159,18 @@ TEST_F(CurlHttpClientTest, ResetIsNoAnswerAndTheNextQueryConnectsAfresh) {
   EXPECT_EQ(server.connectionCount(), 2);
 }
 
-TEST_F(CurlHttpClientTest, ConnectionClosedWithoutAnswerIsNoAnswer) {
+TEST_F(CurlHttpClientTest, ConnectionClosedWithoutAnswerIsNoAnswerAndGoesOutAtMostTwice) {
   RawHttpServer::Reply hangUp;
   hangUp.closeAfter = true;  // sends nothing, then closes
   server.enqueue(hangUp);
-  EXPECT_FALSE(fetch(server.url("/q")).answered);
+  EXPECT_FALSE(fetch(server.url("/fresh")).answered);
+  EXPECT_EQ(server.requestLines().size(), 1);  // a fresh connection is not tried again
+
+  EXPECT_TRUE(fetch(server.url("/kept")).answered);
+  server.enqueue(hangUp);
+  server.enqueue(hangUp);
+  EXPECT_FALSE(fetch(server.url("/reused")).answered);
+  EXPECT_EQ(server.requestLines().size(), 4);  // once more, on a fresh connection
 }
 
 TEST_F(CurlHttpClientTest, SilencePastTheTimeoutIsNoAnswer) {

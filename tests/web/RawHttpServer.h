@@ -31,10 +31,19 @@ class RawHttpServer {
     QByteArray bytes;
     std::chrono::milliseconds delay{0};
     bool closeAfter = false;
+    // With closeAfter: the close comes this long after the answer. Requests
+    // that arrive meanwhile are never answered, as on a small server that
+    // serves one request per connection.
+    std::chrono::milliseconds closeDelay{0};
   };
 
-  // A complete answer with Content-Length, the connection kept open.
-  static Reply answer(int status, const QByteArray& body);
+  // A complete answer with Content-Length, the connection kept open;
+  // `headers` ("Name: value\r\n" each) go after the usual ones.
+  static Reply answer(int status, const QByteArray& body, const QByteArray& headers = {});
+  // The same answer, and the connection closed `after` it without a
+  // "Connection: close" to say so.
+  static Reply answerThenHangUp(int status, const QByteArray& body,
+                                std::chrono::milliseconds after);
   // A body delimited by closing the connection, without Content-Length.
   static Reply answerUntilClose(int status, const QByteArray& body);
   static Reply reset();
@@ -66,7 +75,11 @@ class RawHttpServer {
   QThread thread_;
   QObject* context_ = nullptr;  // lives in thread_; parent of server and sockets
   QTcpServer* server_ = nullptr;
-  std::map<QTcpSocket*, QByteArray> pending_;  // server thread only
+  struct Connection {
+    QByteArray unread;  // the start of a request
+    bool hangingUp = false;
+  };
+  std::map<QTcpSocket*, Connection> open_;  // server thread only
   quint16 port_ = 0;
   std::atomic<int> connections_{0};
 

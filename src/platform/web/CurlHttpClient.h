@@ -18,6 +18,8 @@ namespace bw {
 //
 // Any HTTP status is an answer. No answer is: refused, reset, nothing within
 // the query time-out, a body over kMaxBodyBytes, any other transport error.
+// A query whose kept-alive connection dies before any byte of the answer
+// goes out once more on a fresh connection, within the same time-out.
 class CurlHttpClient : public HttpClient {
   Q_OBJECT
 
