@@ -92,14 +92,21 @@ void RawHttpServer::enqueue(const Reply& reply) {
 
 QList<QByteArray> RawHttpServer::requestLines() const {
   QMutexLocker lock(&mutex_);
-  return requestLines_;
+  QList<QByteArray> lines;
+  for (const QByteArray& head : requestHeads_) lines.append(head.left(head.indexOf("\r\n")));
+  return lines;
+}
+
+QList<QByteArray> RawHttpServer::requestHeads() const {
+  QMutexLocker lock(&mutex_);
+  return requestHeads_;
 }
 
 bool RawHttpServer::waitForRequests(int count, std::chrono::milliseconds timeout) const {
   QDeadlineTimer deadline(timeout);
   QMutexLocker lock(&mutex_);
-  while (requestLines_.size() < count) {
-    if (!requestArrived_.wait(&mutex_, deadline)) return requestLines_.size() >= count;
+  while (requestHeads_.size() < count) {
+    if (!requestArrived_.wait(&mutex_, deadline)) return requestHeads_.size() >= count;
   }
   return true;
 }
@@ -137,8 +144,7 @@ void RawHttpServer::onReadyRead(QTcpSocket* socket) {
     buffer.remove(0, end + 4);
     {
       QMutexLocker lock(&mutex_);
-      const qsizetype lineEnd = head.indexOf("\r\n");
-      requestLines_.append(lineEnd < 0 ? head : head.left(lineEnd));
+      requestHeads_.append(head);
       requestArrived_.wakeAll();
     }
     serve(socket, nextReply());

@@ -62,6 +62,7 @@ class RawHttpServer {
   void enqueue(const Reply& reply);
 
   QList<QByteArray> requestLines() const;  // "GET /path HTTP/1.1", without CRLF
+  QList<QByteArray> requestHeads() const;  // the request line and headers, without the blank line
   int connectionCount() const { return connections_; }
   // Blocks until that many requests arrived; false on time-out.
   bool waitForRequests(int count, std::chrono::milliseconds timeout) const;
@@ -87,7 +88,7 @@ class RawHttpServer {
   mutable QWaitCondition requestArrived_;
   std::deque<Reply> script_;
   Reply defaultReply_;
-  QList<QByteArray> requestLines_;
+  QList<QByteArray> requestHeads_;
 };
 
 }  // namespace bw::test

@@ -68,6 +68,7 @@ class CurlHttpClient::Private {
   CurlHttpClient* q;
   CURLM* multi = nullptr;
   CURL* easy = nullptr;
+  curl_slist* headers = nullptr;
   QTimer timer;
   std::map<curl_socket_t, Watch> sockets;
   QByteArray body;
@@ -109,6 +110,13 @@ CurlHttpClient::Private::Private(CurlHttpClient* owner) : q(owner) {
   curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Private::onBody);
   curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
   curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorText);
+  // A body in any content encoding curl was built with (gzip, deflate, ...)
+  // is decoded, as a browser does. The request still offers none: an
+  // "Accept-Encoding:" without a value keeps curl from sending the header,
+  // so the adapter gets the bytes it always got.
+  curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
+  headers = curl_slist_append(headers, "Accept-Encoding:");
+  curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
   applyTimeouts();
 
   timer.setSingleShot(true);
@@ -122,6 +130,7 @@ CurlHttpClient::Private::~Private() {
   if (busy) curl_multi_remove_handle(multi, easy);
   curl_easy_cleanup(easy);
   curl_multi_cleanup(multi);
+  curl_slist_free_all(headers);
   for (auto& [fd, w] : sockets) {
     delete w.read;
     delete w.write;
