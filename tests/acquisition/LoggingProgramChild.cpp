@@ -1,10 +1,9 @@
 // The program's main window with its real services but for the common
 // dialog, which answers argv[2], so logging starts without a person, and the
 // steady clock, whose time passes at once, so a cycle does not take 750 ms
-// per sensor. Polls
-// the adapter at argv[1] and prints "record N" once record N is on the disk;
-// the termination test ends it with SIGTERM, or with argv[3] "quit" it asks
-// the application to quit after the third record.
+// per sensor. Polls the adapter at argv[1] and prints "record N" once record
+// N is on the disk; the termination test ends it with SIGTERM, or with
+// argv[3] "quit" it asks the application to quit after the third record.
 #include <QApplication>
 #include <QLineEdit>
 #include <cstdio>
