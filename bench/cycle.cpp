@@ -12,6 +12,7 @@
 #include "acquisition/PollingLoop.h"
 #include "acquisition/RecordLog.h"
 #include "acquisition/SensorTable.h"
+#include "platform/SteadyClock.h"
 #include "platform/web/CurlHttpClient.h"
 #include "platform/web/WebBrowser.h"
 
@@ -56,7 +57,8 @@ double medianCycleMs(bool twoWrites, const Options& options) {
   bw::WebBrowser browser(std::make_unique<bw::CurlHttpClient>());
   NoDisplay display;
   NoLog log;
-  bw::PollingLoop loop(browser, display, log);
+  bw::SystemSteadyClock pace;
+  bw::PollingLoop loop(browser, display, log, pace);
   loop.setSensorCount(kSensors);
   std::vector<double> cycles;
   QElapsedTimer clock;

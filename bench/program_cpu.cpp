@@ -12,13 +12,18 @@
 // query is refused at once: what the program costs while its adapter is
 // down. With --adapter failing the simulator answers every query at once
 // with an HTTP 500 error page (the reading is -2): what a broken adapter
-// costs.
+// costs. With --adapter instant the simulator answers every query at once
+// with a good reading page, as an adapter that serves its last conversion
+// or a proxy does: what pacing the queries saves. Each mode also prints
+// queries and cycles per second; a cycle is one log line while logging is
+// on.
 //
 //   bench_program_cpu [--seconds N] [--warmup N] [--platform offscreen|xvfb|both]
-//                     [--adapter answering|refusing|failing]
+//                     [--adapter answering|refusing|failing|instant]
 
 #include "BenchSupport.h"
 #include "BrinewatchConfig.h"
+#include "acquisition/SensorTable.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -53,6 +58,7 @@ struct Options {
   QStringList platforms{QStringLiteral("offscreen"), QStringLiteral("xvfb")};
   bool refusing = false;
   bool failing = false;
+  bool instant = false;
 };
 
 struct Snapshot {
@@ -82,10 +88,18 @@ Snapshot snapshot(long launched) {
   return s;
 }
 
-int requestCount(const QString& log) {
+struct Requests {
+  int queries = 0;
+  int cycles = 0;  // queries for the first sensor: one per polling cycle
+};
+
+Requests requestCount(const QString& log) {
   QFile file(log);
-  if (!file.open(QIODevice::ReadOnly)) return 0;
-  return bw::bench::countRequestLines(file.readAll());
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  const QByteArray text = file.readAll();
+  const QByteArray firstSensor(bw::kRomCodes[0].data(),
+                               static_cast<qsizetype>(bw::kRomCodes[0].size()));
+  return {bw::bench::countRequestLines(text), static_cast<int>(text.count(firstSensor))};
 }
 
 bool fileHas(const QString& path, const QByteArray& text) {
@@ -118,10 +132,14 @@ bool measure(const QString& platform, const Options& options, const QString& add
   if (!options.refusing) {
     simulator.setStandardOutputFile(simLog);
     simulator.setStandardErrorFile(QProcess::nullDevice());
-    QStringList arguments{QStringLiteral("--listen"), address, QStringLiteral("--port"), port,
-                          QStringLiteral("--conversion-ms"),
-                          QString::number(options.failing ? 0 : kConversionTime.count()),
-                          QStringLiteral("--log-requests")};
+    QStringList arguments{
+        QStringLiteral("--listen"),
+        address,
+        QStringLiteral("--port"),
+        port,
+        QStringLiteral("--conversion-ms"),
+        QString::number(options.failing || options.instant ? 0 : kConversionTime.count()),
+        QStringLiteral("--log-requests")};
     for (int slot = 0; options.failing && slot < 16; ++slot)
       arguments << QStringLiteral("--fault") << QStringLiteral("%1=http-error").arg(slot);
     simulator.start(QStringLiteral(BRINEWATCH_ADAPTER_SIM), arguments);
@@ -163,7 +181,7 @@ bool measure(const QString& platform, const Options& options, const QString& add
   double firstRequestMs = -1;
   while (!options.refusing && clock.elapsed() < kStartTimeout &&
          launched.state() == QProcess::Running) {
-    if (requestCount(simLog) > 0) {
+    if (requestCount(simLog).queries > 0) {
       firstRequestMs = clock.seconds() * 1000.0;
       break;
     }
@@ -174,12 +192,14 @@ bool measure(const QString& platform, const Options& options, const QString& add
       std::min<std::chrono::nanoseconds>(clock.elapsed(), options.warmup));
 
   const Snapshot start = snapshot(root);
-  const int requestsAtStart = requestCount(simLog);
+  const Requests requestsAtStart = requestCount(simLog);
   clock.restart();
   std::this_thread::sleep_for(options.measured);
   const Snapshot end = snapshot(root);
   const double wall = clock.seconds();
-  const int requests = requestCount(simLog) - requestsAtStart;
+  const Requests requestsAtEnd = requestCount(simLog);
+  const int requests = requestsAtEnd.queries - requestsAtStart.queries;
+  const int cycles = requestsAtEnd.cycles - requestsAtStart.cycles;
   const bool alive = launched.state() == QProcess::Running && end.processes > 0;
   std::vector<long> pids = start.pids;
   pids.insert(pids.end(), end.pids.begin(), end.pids.end());
@@ -213,8 +233,10 @@ bool measure(const QString& platform, const Options& options, const QString& add
   if (options.refusing) {
     std::printf("\n%-9s  adapter refusing every query\n", "");
   } else if (options.failing) {
-    std::printf("\n%-9s  simulator requests %d, each an instant HTTP 500 page (%.1f per s)\n",
-                "", requests, requests / wall);
+    std::printf("\n%-9s  simulator requests %d, each an instant HTTP 500 page (%.1f per s)\n", "",
+                requests, requests / wall);
+  } else if (options.instant) {
+    std::printf("\n%-9s  simulator requests %d, each an instant reading page\n", "", requests);
   } else {
     std::printf(
         "\n%-9s  simulator requests %d (%.0f expected at %lld ms each), first request "
@@ -222,10 +244,15 @@ bool measure(const QString& platform, const Options& options, const QString& add
         "", requests, wall * 1000.0 / static_cast<double>(kConversionTime.count()),
         static_cast<long long>(kConversionTime.count()), firstRequestMs);
   }
+  if (!options.refusing)
+    std::printf("%-9s  %.1f queries per s, %.2f cycles per s (log lines per s while logging)\n", "",
+                requests / wall, cycles / wall);
   std::fflush(stdout);
-  const std::string what =
-      "program CPU, " + platform.toStdString() +
-      (options.refusing ? ", adapter refusing" : options.failing ? ", adapter failing" : "");
+  const std::string what = "program CPU, " + platform.toStdString() +
+                           (options.refusing  ? ", adapter refusing"
+                            : options.failing ? ", adapter failing"
+                            : options.instant ? ", adapter instant"
+                                              : "");
   bw::bench::printSummary(what.c_str(), percent, "% of one core", 3.0, "< 3 %");
   return true;
 }
@@ -243,10 +270,11 @@ bool parseOptions(int argc, char** argv, Options& options) {
       options.platforms = QStringList{QString::fromStdString(value)};
     } else if (arg == "--platform" && value == "both") {
       // the default
-    } else if (arg == "--adapter" &&
-               (value == "answering" || value == "refusing" || value == "failing")) {
+    } else if (arg == "--adapter" && (value == "answering" || value == "refusing" ||
+                                      value == "failing" || value == "instant")) {
       options.refusing = value == "refusing";
       options.failing = value == "failing";
+      options.instant = value == "instant";
     } else {
       return false;
     }
@@ -261,7 +289,7 @@ int main(int argc, char** argv) {
   if (!parseOptions(argc, argv, options)) {
     std::fprintf(stderr,
                  "usage: %s [--seconds N] [--warmup N] [--platform offscreen|xvfb|both] "
-                 "[--adapter answering|refusing|failing]\n",
+                 "[--adapter answering|refusing|failing|instant]\n",
                  argv[0]);
     return 2;
   }
@@ -301,6 +329,7 @@ int main(int argc, char** argv) {
       "query; %lld s measured after %lld s warm-up\n",
       options.refusing  ? "refuses, instead of taking"
       : options.failing ? "fails at once, instead of taking"
+      : options.instant ? "answers at once, instead of taking"
                         : "takes",
       static_cast<long long>(kConversionTime.count()),
       static_cast<long long>(options.measured.count()),

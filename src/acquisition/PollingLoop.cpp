@@ -1,19 +1,18 @@
 #include "acquisition/PollingLoop.h"
 
-#include <QElapsedTimer>
 #include <QEventLoop>
-#include <QTimer>
 
 #include "acquisition/AcquisitionDisplay.h"
 #include "acquisition/ReadTemperature.h"
 #include "acquisition/RecordLog.h"
+#include "platform/SteadyClock.h"
 #include "platform/web/WebBrowser.h"
 
 namespace bw {
 
 PollingLoop::PollingLoop(WebBrowser& browser, AcquisitionDisplay& display, RecordLog& log,
-                         QObject* parent)
-    : QObject(parent), browser_(browser), display_(display), log_(log) {}
+                         SteadyClock& pace, QObject* parent)
+    : QObject(parent), browser_(browser), display_(display), log_(log), pace_(pace) {}
 
 void PollingLoop::setSensorCount(int count) {
   sensorCount_ = count == kSixteenSensors ? kSixteenSensors : kTwelveSensors;
@@ -44,30 +43,28 @@ void PollingLoop::run(const std::array<QString, kSlotCount>& urls) {
 void PollingLoop::pollSlot(int slot) {
   const QString& url = urls_[static_cast<size_t>(slot)];
   if (url.isEmpty()) return;
+  waitForConversion();
+  if (stopping_) return;
   display_.showAddress(url);
-  QElapsedTimer started;
-  started.start();
+  lastQueryBegan_ = pace_.now();
   browser_.navigate(url);
   if (!waitForPage()) return;
   display_.showWindow();
-  const bool read = readTemperature(browser_.document(), workingReading_);
+  readTemperature(browser_.document(), workingReading_);
   readings_[static_cast<size_t>(slot)] = workingReading_;
   display_.showReading(slot + 1, workingReading_);
   emit slotPolled(slot);
-  if (!read) {
-    const auto spent = std::chrono::milliseconds(started.elapsed());
-    if (spent < kFailedReadingPace) pause(kFailedReadingPace - spent);
-  }
 }
 
-void PollingLoop::pause(std::chrono::milliseconds time) {
-  if (stopping_) return;
+void PollingLoop::waitForConversion() {
+  if (!lastQueryBegan_ || stopping_) return;
+  const std::chrono::nanoseconds left = *lastQueryBegan_ + kConversionTime - pace_.now();
+  if (left <= std::chrono::nanoseconds::zero()) return;
+  // Like the wait for a page: events are handled as they come, and a stop
+  // ends the wait at once.
   QEventLoop wait;
-  QTimer timer;
-  timer.setSingleShot(true);
-  connect(&timer, &QTimer::timeout, &wait, &QEventLoop::quit);
   connect(this, &PollingLoop::stopRequested, &wait, &QEventLoop::quit);
-  timer.start(time);
+  pace_.callAfter(left, &wait, [&wait] { wait.quit(); });
   wait.exec();
 }
 

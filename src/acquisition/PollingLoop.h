@@ -4,6 +4,7 @@
 #include <QString>
 #include <array>
 #include <chrono>
+#include <optional>
 
 #include "acquisition/Readings.h"
 #include "acquisition/SensorTable.h"
@@ -12,6 +13,7 @@ namespace bw {
 
 class AcquisitionDisplay;
 class RecordLog;
+class SteadyClock;
 class WebBrowser;
 
 // The program's engine: polls slot after slot through the browser, shows
@@ -26,13 +28,16 @@ class PollingLoop : public QObject {
   static constexpr int kTwelveSensors = 12;
   static constexpr int kSixteenSensors = 16;
   static constexpr qint16 kMaxRecordNumber = 32767;
-  // A query that gave no reading (no answer, an empty or error page, no
-  // readable value) is followed by the next one no sooner than this after it
-  // began, so an adapter that fails at once is not hammered and the program
-  // does not eat a core.
-  static constexpr std::chrono::milliseconds kFailedReadingPace{500};
+  // A DS18B20 at 12 bits takes this long for a conversion: an answer that
+  // comes sooner can only repeat one. A query begins no sooner than this
+  // after the one before it began, answered or not, so an adapter that
+  // answers or fails at once is not hammered, the program does not eat a
+  // core and the log does not fill with the same readings. A real adapter
+  // takes this long anyway.
+  static constexpr std::chrono::milliseconds kConversionTime{750};
 
-  PollingLoop(WebBrowser& browser, AcquisitionDisplay& display, RecordLog& log,
+  // `pace` measures the time between queries and waits on it.
+  PollingLoop(WebBrowser& browser, AcquisitionDisplay& display, RecordLog& log, SteadyClock& pace,
               QObject* parent = nullptr);
 
   // Fills the URL table and polls until stop() is asked for; returns without
@@ -55,13 +60,16 @@ class PollingLoop : public QObject {
  private:
   void pollSlot(int slot);
   bool waitForPage();
-  // Waits in the event loop until `time` has passed or stop() is asked for.
-  void pause(std::chrono::milliseconds time);
+  // Waits in the event loop until kConversionTime has passed since the last
+  // query began, or stop() is asked for.
+  void waitForConversion();
   void endCycle();
 
   WebBrowser& browser_;
   AcquisitionDisplay& display_;
   RecordLog& log_;
+  SteadyClock& pace_;
+  std::optional<std::chrono::nanoseconds> lastQueryBegan_;
   std::array<QString, kSlotCount> urls_{};
   Readings readings_ = unreadSlots();
   float workingReading_ = 0.0f;

@@ -1,9 +1,11 @@
 // Polls the adapter at argv[1] ("host:port") and logs every cycle to argv[2],
 // printing "record N" once record N is on the disk. The durability test kills
-// it with SIGKILL at an arbitrary moment.
+// it with SIGKILL at an arbitrary moment. Pacing runs on the tests' instant
+// steady clock, so records follow as fast as the simulator answers.
 #include <QCoreApplication>
 #include <cstdio>
 
+#include "Fakes.h"
 #include "acquisition/AcquisitionDisplay.h"
 #include "acquisition/LogFile.h"
 #include "acquisition/PollingLoop.h"
@@ -39,7 +41,8 @@ int main(int argc, char** argv) {
   if (log.open(QString::fromLocal8Bit(argv[2]))) return 3;
   bw::WebBrowser browser(std::make_unique<bw::CurlHttpClient>());
   PrintingDisplay display;
-  bw::PollingLoop loop(browser, display, log);
+  bw::test::InstantSteadyClock pace;
+  bw::PollingLoop loop(browser, display, log, pace);
   loop.setSensorCount(bw::PollingLoop::kSixteenSensors);
   loop.run(bw::sensorUrls(QString::fromLatin1(argv[1])));
   return 0;

@@ -2,6 +2,7 @@
 #include <QTimer>
 
 #include "FakeHttpClient.h"
+#include "Fakes.h"
 #include "acquisition/AcquisitionDisplay.h"
 #include "acquisition/PollingLoop.h"
 #include "acquisition/RecordLog.h"
@@ -36,10 +37,11 @@ struct CountingLog final : RecordLog {
 };
 
 struct LoopHarness {
-  LoopHarness()
-      : http(new test::FakeHttpClient([](const QByteArray&) { return test::page("2.5"); })),
+  explicit LoopHarness(test::FakeHttpClient::Answerer answerer =
+                           [](const QByteArray&) { return test::page("2.5"); })
+      : http(new test::FakeHttpClient(std::move(answerer))),
         browser(std::unique_ptr<HttpClient>(http)),
-        loop(browser, display, log) {}
+        loop(browser, display, log, pace) {}
   void runCycles(int cycles, const std::array<QString, kSlotCount>& urls) {
     int seen = 0;
     QObject::connect(&loop, &PollingLoop::cycleEnded, &loop, [&] {
@@ -47,6 +49,7 @@ struct LoopHarness {
     });
     loop.run(urls);
   }
+  test::InstantSteadyClock pace;
   test::FakeHttpClient* http;
   WebBrowser browser;
   RecordingDisplay display;
@@ -109,9 +112,8 @@ TEST(PollingLoop, StopDuringAWaitEndsWithoutAnotherStep) {
   EXPECT_TRUE(h.log.counts.isEmpty());
 }
 
-TEST(PollingLoop, QueriesThatGiveNoReadingAreNotHammered) {
-  // Each of these fails at once: without pacing the loop would query
-  // thousands of times in the time allowed here.
+TEST(PollingLoop, AQueryBeginsAConversionTimeAfterThePreviousOneBeganAnsweredOrNot) {
+  using namespace std::chrono_literals;
   auto answer = [](int status, const QByteArray& body) {
     HttpAnswer a;
     a.answered = true;
@@ -119,45 +121,52 @@ TEST(PollingLoop, QueriesThatGiveNoReadingAreNotHammered) {
     a.body = body;
     return a;
   };
+  constexpr std::chrono::nanoseconds conversion = PollingLoop::kConversionTime;
   const struct {
     const char* what;
     HttpAnswer answer;
+    std::chrono::nanoseconds takes;  // how long the adapter takes to answer
     float reading;
+    std::chrono::nanoseconds apart;
   } cases[] = {
-      {"no answer", HttpAnswer{}, kNoPage},
-      {"empty 200", answer(200, {}), kNoPage},
-      {"error page", answer(500, "<html><body>Internal error</body></html>"), kNoTemperature},
-      {"garbage", answer(200, "\x01\x02 not a page"), kNoTemperature},
-      {"unreadable value", test::page("n/a"), 0.0f},
+      {"instant reading", test::page("2.5"), 0ms, 2.5f, conversion},
+      {"no answer", HttpAnswer{}, 0ms, kNoPage, conversion},
+      {"empty 200", answer(200, {}), 0ms, kNoPage, conversion},
+      {"error page", answer(500, "<html><body>Internal error</body></html>"), 0ms, kNoTemperature,
+       conversion},
+      {"garbage", answer(200, "\x01\x02 not a page"), 0ms, kNoTemperature, conversion},
+      {"unreadable value", test::page("n/a"), 0ms, 0.0f, conversion},
+      {"slower than a conversion", test::page("2.5"), 900ms, 2.5f, 900ms},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    const HttpAnswer fixed = c.answer;
-    auto* http = new test::FakeHttpClient([fixed](const QByteArray&) { return fixed; });
-    WebBrowser browser{std::unique_ptr<HttpClient>(http)};
-    RecordingDisplay display;
-    CountingLog log;
-    PollingLoop loop(browser, display, log);
-    QTimer::singleShot(PollingLoop::kFailedReadingPace * 3 / 2, &loop, [&] { loop.stop(); });
-    loop.run(onlySlots({0, 1, 2}));
-    EXPECT_GE(http->urls.size(), 1);
-    EXPECT_LE(http->urls.size(), 2);
-    EXPECT_EQ(display.readings.size(), http->urls.size());  // each one still read and shown
-    EXPECT_EQ(loop.readings()[0], c.reading);
+    QList<std::chrono::nanoseconds> began;
+    LoopHarness h([&](const QByteArray&) {
+      began.append(h.pace.now());  // no time passes between a query and its answer here
+      h.pace.time += c.takes;
+      return c.answer;
+    });
+    // Five queries over three slots: the pace holds across the end of a cycle.
+    QObject::connect(&h.loop, &PollingLoop::slotPolled, &h.loop, [&] {
+      if (h.display.readings.size() == 5) h.loop.stop();
+    });
+    h.loop.run(onlySlots({0, 1, 2}));
+    ASSERT_EQ(began.size(), 5);
+    for (int i = 0; i < began.size(); ++i)
+      EXPECT_EQ(began[i].count(), (i * c.apart).count()) << "ns, query " << i;
+    EXPECT_EQ(h.display.readings.size(), 5);  // each one still read and shown
+    EXPECT_EQ(h.loop.readings()[0], c.reading);
   }
 }
 
-TEST(PollingLoop, StopDuringTheNoAnswerPauseEndsAtOnce) {
-  auto* http = new test::FakeHttpClient([](const QByteArray&) { return HttpAnswer{}; });
-  WebBrowser browser{std::unique_ptr<HttpClient>(http)};
-  RecordingDisplay display;
-  CountingLog log;
-  PollingLoop loop(browser, display, log);
-  QObject::connect(&loop, &PollingLoop::slotPolled, &loop,
-                   [&] { QTimer::singleShot(0, &loop, [&] { loop.stop(); }); });
-  loop.run(onlySlots({0, 1}));
-  EXPECT_EQ(http->urls.size(), 1);
-  EXPECT_TRUE(log.counts.isEmpty());
+TEST(PollingLoop, StopDuringThePauseEndsItAtOnce) {
+  LoopHarness h([](const QByteArray&) { return HttpAnswer{}; });
+  QObject::connect(&h.loop, &PollingLoop::slotPolled, &h.loop,
+                   [&] { QTimer::singleShot(0, &h.loop, [&] { h.loop.stop(); }); });
+  h.loop.run(onlySlots({0, 1}));
+  EXPECT_EQ(h.http->urls.size(), 1);
+  EXPECT_EQ(h.pace.now().count(), 0);  // the pause did not run out
+  EXPECT_TRUE(h.log.counts.isEmpty());
 }
 
 }  // namespace

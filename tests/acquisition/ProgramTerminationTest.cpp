@@ -135,10 +135,11 @@ TEST(ProgramTermination, SigtermEndsTheProgramItselfWithThePlacementWritten) {
     QFile file(requests);
     return file.open(QIODevice::ReadOnly) ? file.readAll().count("GET ") : 0;
   };
-  // Twelve queries: the program is in its polling loop.
-  for (int i = 0; i < 400 && queries() < 12 && child.state() == QProcess::Running; ++i)
+  // Two queries: the program is in its polling loop, and most likely in the
+  // wait before its next query, which the adapter answered long before.
+  for (int i = 0; i < 400 && queries() < 2 && child.state() == QProcess::Running; ++i)
     QThread::msleep(50);
-  ASSERT_GE(queries(), 12) << "the program did not poll";
+  ASSERT_GE(queries(), 2) << "the program did not poll";
   ::kill(static_cast<pid_t>(child.processId()), SIGTERM);
   const bool finished = child.waitForFinished(20000);
   QFile pidFile(simPid);

@@ -17,8 +17,8 @@ struct WindowHarness {
   explicit WindowHarness(std::unique_ptr<HttpClient> http,
                          QString host = QStringLiteral("adapter.test")) {
     form = std::make_unique<FrmMain>(FrmMainServices{std::move(http), std::move(host), s.clock,
-                                                     s.messages, s.dialog, s.settings, s.help,
-                                                     s.sysInfo, QString()});
+                                                     s.pace, s.messages, s.dialog, s.settings,
+                                                     s.help, s.sysInfo, QString()});
   }
 
   // Runs the load event until `queries` pages have been read.

@@ -7,6 +7,8 @@
 #include <QList>
 #include <QMap>
 #include <QStringList>
+#include <QTimer>
+#include <algorithm>
 #include <functional>
 #include <optional>
 #include <ostream>
@@ -17,6 +19,7 @@
 #include "platform/FileChooser.h"
 #include "platform/HelpViewer.h"
 #include "platform/MessageBox.h"
+#include "platform/SteadyClock.h"
 #include "platform/desktop/SettingsStore.h"
 #include "platform/registry/MemoryRegistry.h"
 #include "platform/ui/CommonDialog.h"
@@ -32,6 +35,26 @@ class FixedClock final : public Clock {
  public:
   QDateTime now() const override { return stamp; }
   QDateTime stamp{QDate(2026, 12, 8), QTime(10, 0, 0)};
+};
+
+// Steady time that waits move on at once: a wait's call comes two turns of
+// the event loop later, when whatever was already waiting there (a stop,
+// say) has been handled, with the time moved on to the wait's end. Tests
+// may move the time on themselves, as a slow answer would.
+class InstantSteadyClock final : public SteadyClock {
+ public:
+  std::chrono::nanoseconds now() const override { return time; }
+  void callAfter(std::chrono::nanoseconds delay, QObject* context,
+                 std::function<void()> call) override {
+    const std::chrono::nanoseconds due = time + delay;
+    QTimer::singleShot(0, context, [this, due, context, call = std::move(call)] {
+      QTimer::singleShot(0, context, [this, due, call] {
+        time = std::max(time, due);
+        call();
+      });
+    });
+  }
+  std::chrono::nanoseconds time{0};
 };
 
 // Answers every box at once and keeps what it was asked to show; a box
@@ -150,6 +173,7 @@ class RecordingStarter final : public ProgramStarter {
 // stand-ins above; the registry starts empty.
 struct FakeServices {
   FixedClock clock;
+  InstantSteadyClock pace;
   RecordingMessageBox messages;
   ScriptedDialog dialog;
   ScriptedChooser chooser;

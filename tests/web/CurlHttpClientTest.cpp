@@ -24,6 +24,25 @@ bool waitUntil(const std::function<bool()>& done) {
   return QTest::qWaitFor(done, static_cast<int>(kPatience.count()));
 }
 
+// A zlib stream ("deflate" in HTTP) and the same data as a gzip member.
+QByteArray deflated(const QByteArray& data) {
+  return qCompress(data).mid(4);  // without Qt's length prefix
+}
+
+QByteArray gzipped(const QByteArray& data) {
+  quint32 crc = 0xFFFFFFFFu;
+  for (const char c : data) {
+    crc ^= static_cast<quint8>(c);
+    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+  }
+  crc = ~crc;
+  QByteArray member("\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\x03", 10);
+  member += deflated(data).mid(2).chopped(4);  // the raw deflate data
+  for (const quint32 word : {crc, static_cast<quint32>(data.size())})
+    for (int byte = 0; byte < 4; ++byte) member += static_cast<char>((word >> (8 * byte)) & 0xFF);
+  return member;
+}
+
 quint16 refusingPort() {
   QTcpServer probe;
   probe.listen(QHostAddress::LocalHost, 0);
@@ -101,6 +120,33 @@ TEST_F(CurlHttpClientTest, ReconnectsAfterTheAdapterClosedTheConnection) {
   EXPECT_EQ(server.connectionCount(), 2);
 }
 
+TEST_F(CurlHttpClientTest, AdapterThatHangsUpAfterEachAnswerLosesNoQuery) {
+  // The next query leaves before the close arrives: it goes out on a
+  // connection that is about to die and gets no byte back.
+  server.setDefaultReply(RawHttpServer::answerThenHangUp(200, "page", 2ms));
+  constexpr int kQueries = 40;
+  QObject::connect(&client, &HttpClient::finished, &receiver, [this] {
+    if (answers.size() < kQueries) client.get(server.url("/q"));
+  });
+  client.get(server.url("/q"));
+  ASSERT_TRUE(waitForAnswers(kQueries));
+  int lost = 0;
+  for (const HttpAnswer& answer : answers) lost += answer.body == "page" ? 0 : 1;
+  EXPECT_EQ(lost, 0);
+}
+
+TEST_F(CurlHttpClientTest, GzipAndDeflateBodiesAreDecodedAndTheRequestStaysAsItWas) {
+  const QByteArray page = "<html><body><input id=Temperature_0 value=\"4.5625\"></body></html>";
+  server.enqueue(RawHttpServer::answer(200, gzipped(page), "Content-Encoding: gzip\r\n"));
+  server.enqueue(RawHttpServer::answer(200, deflated(page), "Content-Encoding: deflate\r\n"));
+  EXPECT_EQ(fetch(server.url("/q")).body, page);
+  EXPECT_EQ(fetch(server.url("/q")).body, page);
+  const QByteArray head =
+      "GET /q HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(server.port()) +
+      "\r\nUser-Agent: Brinewatch\r\nAccept: */*";
+  EXPECT_EQ(server.requestHeads(), QList<QByteArray>(2, head));
+}
+
 TEST_F(CurlHttpClientTest, AnyHttpStatusIsAnAnswer) {
   server.enqueue(RawHttpServer::answer(500, "<html>sensor bus fault</html>"));
   server.enqueue(RawHttpServer::answer(404, "missing"));
@@ -144,11 +190,18 @@ TEST_F(CurlHttpClientTest, ResetIsNoAnswerAndTheNextQueryConnectsAfresh) {
   EXPECT_EQ(server.connectionCount(), 2);
 }
 
-TEST_F(CurlHttpClientTest, ConnectionClosedWithoutAnswerIsNoAnswer) {
+TEST_F(CurlHttpClientTest, ConnectionClosedWithoutAnswerIsNoAnswerAndGoesOutAtMostTwice) {
   RawHttpServer::Reply hangUp;
   hangUp.closeAfter = true;  // sends nothing, then closes
   server.enqueue(hangUp);
-  EXPECT_FALSE(fetch(server.url("/q")).answered);
+  EXPECT_FALSE(fetch(server.url("/fresh")).answered);
+  EXPECT_EQ(server.requestLines().size(), 1);  // a fresh connection is not tried again
+
+  EXPECT_TRUE(fetch(server.url("/kept")).answered);
+  server.enqueue(hangUp);
+  server.enqueue(hangUp);
+  EXPECT_FALSE(fetch(server.url("/reused")).answered);
+  EXPECT_EQ(server.requestLines().size(), 4);  // once more, on a fresh connection
 }
 
 TEST_F(CurlHttpClientTest, SilencePastTheTimeoutIsNoAnswer) {

@@ -18,11 +18,20 @@ QByteArray statusLine(int status) {
 
 }  // namespace
 
-RawHttpServer::Reply RawHttpServer::answer(int status, const QByteArray& body) {
+RawHttpServer::Reply RawHttpServer::answer(int status, const QByteArray& body,
+                                           const QByteArray& headers) {
   Reply reply;
   reply.bytes = statusLine(status) +
                 "Content-Type: text/html\r\nContent-Length: " + QByteArray::number(body.size()) +
-                "\r\n\r\n" + body;
+                "\r\n" + headers + "\r\n" + body;
+  return reply;
+}
+
+RawHttpServer::Reply RawHttpServer::answerThenHangUp(int status, const QByteArray& body,
+                                                     std::chrono::milliseconds after) {
+  Reply reply = answer(status, body);
+  reply.closeAfter = true;
+  reply.closeDelay = after;
   return reply;
 }
 
@@ -83,14 +92,21 @@ void RawHttpServer::enqueue(const Reply& reply) {
 
 QList<QByteArray> RawHttpServer::requestLines() const {
   QMutexLocker lock(&mutex_);
-  return requestLines_;
+  QList<QByteArray> lines;
+  for (const QByteArray& head : requestHeads_) lines.append(head.left(head.indexOf("\r\n")));
+  return lines;
+}
+
+QList<QByteArray> RawHttpServer::requestHeads() const {
+  QMutexLocker lock(&mutex_);
+  return requestHeads_;
 }
 
 bool RawHttpServer::waitForRequests(int count, std::chrono::milliseconds timeout) const {
   QDeadlineTimer deadline(timeout);
   QMutexLocker lock(&mutex_);
-  while (requestLines_.size() < count) {
-    if (!requestArrived_.wait(&mutex_, deadline)) return requestLines_.size() >= count;
+  while (requestHeads_.size() < count) {
+    if (!requestArrived_.wait(&mutex_, deadline)) return requestHeads_.size() >= count;
   }
   return true;
 }
@@ -107,31 +123,33 @@ void RawHttpServer::onNewConnection() {
   while (QTcpSocket* socket = server_->nextPendingConnection()) {
     ++connections_;
     socket->setParent(context_);
-    pending_[socket];
+    open_[socket];
     QObject::connect(socket, &QTcpSocket::readyRead, socket,
                      [this, socket] { onReadyRead(socket); });
     QObject::connect(socket, &QTcpSocket::disconnected, socket, [this, socket] {
-      pending_.erase(socket);
+      open_.erase(socket);
       socket->deleteLater();
     });
   }
 }
 
 void RawHttpServer::onReadyRead(QTcpSocket* socket) {
-  QByteArray& buffer = pending_[socket];
+  Connection& connection = open_[socket];
+  QByteArray& buffer = connection.unread;
   buffer += socket->readAll();
+  if (connection.hangingUp) return;
   // GET requests only: a request ends with its blank line.
   for (qsizetype end; (end = buffer.indexOf("\r\n\r\n")) >= 0;) {
     const QByteArray head = buffer.left(end);
     buffer.remove(0, end + 4);
     {
       QMutexLocker lock(&mutex_);
-      const qsizetype lineEnd = head.indexOf("\r\n");
-      requestLines_.append(lineEnd < 0 ? head : head.left(lineEnd));
+      requestHeads_.append(head);
       requestArrived_.wakeAll();
     }
     serve(socket, nextReply());
-    if (!pending_.count(socket)) return;  // the reply closed it
+    const auto still = open_.find(socket);
+    if (still == open_.end() || still->second.hangingUp) return;  // the reply closed it
   }
 }
 
@@ -144,15 +162,20 @@ void RawHttpServer::serve(QTcpSocket* socket, const Reply& reply) {
       struct linger hard = {1, 0};
       ::setsockopt(static_cast<int>(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard,
                    sizeof hard);
-      pending_.erase(socket);
+      open_.erase(socket);
       socket->abort();
       socket->deleteLater();
       return;
     }
     case Reply::Kind::Send: {
+      if (reply.closeAfter) open_[socket].hangingUp = true;
       auto send = [socket, reply] {
         socket->write(reply.bytes);
-        if (reply.closeAfter) socket->disconnectFromHost();
+        if (!reply.closeAfter) return;
+        if (reply.closeDelay.count() > 0)
+          QTimer::singleShot(reply.closeDelay, socket, [socket] { socket->disconnectFromHost(); });
+        else
+          socket->disconnectFromHost();
       };
       if (reply.delay.count() > 0)
         QTimer::singleShot(reply.delay, socket, send);

@@ -31,10 +31,19 @@ class RawHttpServer {
     QByteArray bytes;
     std::chrono::milliseconds delay{0};
     bool closeAfter = false;
+    // With closeAfter: the close comes this long after the answer. Requests
+    // that arrive meanwhile are never answered, as on a small server that
+    // serves one request per connection.
+    std::chrono::milliseconds closeDelay{0};
   };
 
-  // A complete answer with Content-Length, the connection kept open.
-  static Reply answer(int status, const QByteArray& body);
+  // A complete answer with Content-Length, the connection kept open;
+  // `headers` ("Name: value\r\n" each) go after the usual ones.
+  static Reply answer(int status, const QByteArray& body, const QByteArray& headers = {});
+  // The same answer, and the connection closed `after` it without a
+  // "Connection: close" to say so.
+  static Reply answerThenHangUp(int status, const QByteArray& body,
+                                std::chrono::milliseconds after);
   // A body delimited by closing the connection, without Content-Length.
   static Reply answerUntilClose(int status, const QByteArray& body);
   static Reply reset();
@@ -53,6 +62,7 @@ class RawHttpServer {
   void enqueue(const Reply& reply);
 
   QList<QByteArray> requestLines() const;  // "GET /path HTTP/1.1", without CRLF
+  QList<QByteArray> requestHeads() const;  // the request line and headers, without the blank line
   int connectionCount() const { return connections_; }
   // Blocks until that many requests arrived; false on time-out.
   bool waitForRequests(int count, std::chrono::milliseconds timeout) const;
@@ -66,7 +76,11 @@ class RawHttpServer {
   QThread thread_;
   QObject* context_ = nullptr;  // lives in thread_; parent of server and sockets
   QTcpServer* server_ = nullptr;
-  std::map<QTcpSocket*, QByteArray> pending_;  // server thread only
+  struct Connection {
+    QByteArray unread;  // the start of a request
+    bool hangingUp = false;
+  };
+  std::map<QTcpSocket*, Connection> open_;  // server thread only
   quint16 port_ = 0;
   std::atomic<int> connections_{0};
 
@@ -74,7 +88,7 @@ class RawHttpServer {
   mutable QWaitCondition requestArrived_;
   std::deque<Reply> script_;
   Reply defaultReply_;
-  QList<QByteArray> requestLines_;
+  QList<QByteArray> requestHeads_;
 };
 
 }  // namespace bw::test

@@ -66,7 +66,7 @@ FrmMain::FrmMain(FrmMainServices services, QWidget* parent)
   setWindowTitle(QStringLiteral("Project1"));
   browser_ = std::make_unique<WebBrowser>(std::move(services.http), this);
   AcquisitionDisplay& display = *this;
-  loop_ = std::make_unique<PollingLoop>(*browser_, display, logFile_, this);
+  loop_ = std::make_unique<PollingLoop>(*browser_, display, logFile_, services.pace, this);
 
   clientArea_ = new QWidget(this);
   clientArea_->setObjectName(QStringLiteral("clientArea"));

@@ -27,6 +27,7 @@ class MainFrame;
 class MessageBox;
 class PageView;
 class SettingsStore;
+class SteadyClock;
 class SysInfoLauncher;
 class WebBrowser;
 
@@ -36,6 +37,7 @@ struct FrmMainServices {
   std::unique_ptr<HttpClient> http;
   QString adapterHost;  // "address[:port]" put after "http://"
   const Clock& clock;
+  SteadyClock& pace;  // what the polling loop spaces its queries by
   MessageBox& messages;
   CommonDialog& dialog;  // the window's one common dialog
   SettingsStore& settings;

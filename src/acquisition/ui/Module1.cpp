@@ -12,6 +12,7 @@
 #include "platform/Clock.h"
 #include "platform/ProcessSignals.h"
 #include "platform/TerminationNotifier.h"
+#include "platform/SteadyClock.h"
 #include "platform/desktop/DesktopHelpViewer.h"
 #include "platform/desktop/QtSettingsStore.h"
 #include "platform/registry/SystemRegistry.h"
@@ -29,6 +30,7 @@ std::unique_ptr<FrmMain> frmMain;
 int Module1() {
   ignoreBrokenPipes();
   SystemClock clock;
+  SystemSteadyClock pace;
   QtMessageBox messageBox;
   QtCommonDialog commonDialog;
   QtSettingsStore settings;
@@ -40,7 +42,7 @@ int Module1() {
 
   frmMain = std::make_unique<FrmMain>(
       FrmMainServices{std::make_unique<CurlHttpClient>(), QString::fromLatin1(config::kAdapterHost),
-                      clock, messageBox, commonDialog, settings, helpViewer, sysInfo,
+                      clock, pace, messageBox, commonDialog, settings, helpViewer, sysInfo,
                       QString::fromUtf8(config::kHelpFile)});
   endOnSystemRequests(*frmMain, termination);
   const int status = runUntilEnded(*frmMain);

@@ -6,11 +6,11 @@ class FrmMain;
 class TerminationNotifier;
 
 // The start routine and the program's one composition root: makes every
-// service once (HTTP client and adapter host, clock, message box, common
-// dialog, settings store, help viewer, registry, program starter,
-// termination notifier), creates the main window over them, runs its load
-// event (the polling loop) until the program is ended, and returns the
-// process exit code.
+// service once (HTTP client and adapter host, clock, steady clock, message
+// box, common dialog, settings store, help viewer, registry, program
+// starter, termination notifier), creates the main window over them, runs
+// its load event (the polling loop) until the program is ended, and returns
+// the process exit code.
 int Module1();
 
 // Runs `form`'s load event from inside the application's event loop, so

@@ -4,6 +4,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <algorithm>
+#include <chrono>
 #include <limits>
 #include <map>
 
@@ -54,6 +55,7 @@ class CurlHttpClient::Private {
   void drive(curl_socket_t fd, int events);
   void acknowledgeAtOnce();
   void finishIfDone();
+  bool retryOnFreshConnection(CURLcode result);
   void finish(CURLcode result);
   void failLater(const QString& reason);
   QString describe(CURLcode result) const;
@@ -66,6 +68,7 @@ class CurlHttpClient::Private {
   CurlHttpClient* q;
   CURLM* multi = nullptr;
   CURL* easy = nullptr;
+  curl_slist* headers = nullptr;
   QTimer timer;
   std::map<curl_socket_t, Watch> sockets;
   QByteArray body;
@@ -78,6 +81,9 @@ class CurlHttpClient::Private {
   std::chrono::milliseconds connectTimeout = kConnectTimeout;
   bool timeoutsChanged = false;
   std::chrono::milliseconds appliedTimeout = kQueryTimeout;  // the running query's
+  std::chrono::milliseconds appliedConnectTimeout = kConnectTimeout;
+  std::chrono::steady_clock::time_point started;  // of the running query
+  bool retried = false;                           // the running query went out again
 };
 
 CurlHttpClient::Private::Private(CurlHttpClient* owner) : q(owner) {
@@ -104,6 +110,13 @@ CurlHttpClient::Private::Private(CurlHttpClient* owner) : q(owner) {
   curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Private::onBody);
   curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
   curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorText);
+  // A body in any content encoding curl was built with (gzip, deflate, ...)
+  // is decoded, as a browser does. The request still offers none: an
+  // "Accept-Encoding:" without a value keeps curl from sending the header,
+  // so the adapter gets the bytes it always got.
+  curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
+  headers = curl_slist_append(headers, "Accept-Encoding:");
+  curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
   applyTimeouts();
 
   timer.setSingleShot(true);
@@ -117,6 +130,7 @@ CurlHttpClient::Private::~Private() {
   if (busy) curl_multi_remove_handle(multi, easy);
   curl_easy_cleanup(easy);
   curl_multi_cleanup(multi);
+  curl_slist_free_all(headers);
   for (auto& [fd, w] : sockets) {
     delete w.read;
     delete w.write;
@@ -124,16 +138,19 @@ CurlHttpClient::Private::~Private() {
 }
 
 void CurlHttpClient::Private::applyTimeouts() {
-  curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, toCurlMs(queryTimeout));
-  curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS,
-                   toCurlMs(std::min(connectTimeout, queryTimeout)));
   appliedTimeout = queryTimeout;
+  appliedConnectTimeout = std::min(connectTimeout, queryTimeout);
+  curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, toCurlMs(appliedTimeout));
+  curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, toCurlMs(appliedConnectTimeout));
   timeoutsChanged = false;
 }
 
 void CurlHttpClient::Private::start(const QByteArray& url) {
   cancel();
-  if (timeoutsChanged) applyTimeouts();
+  if (timeoutsChanged || retried) applyTimeouts();
+  if (retried) curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, 0L);
+  retried = false;
+  started = std::chrono::steady_clock::now();
   body.clear();
   overCap = false;
   errorText[0] = '\0';
@@ -272,7 +289,43 @@ void CurlHttpClient::Private::finishIfDone() {
   }
 }
 
+bool CurlHttpClient::Private::retryOnFreshConnection(CURLcode result) {
+  // A kept-alive connection that the adapter closed without saying so dies
+  // under the next request, before any byte of the answer. curl sends such a
+  // request again itself, but counts these resends over the whole life of
+  // the handle and gives up on every sixth. As a browser does, the GET then
+  // goes out once more on a fresh connection, within what is left of the
+  // query time-out; a failure on a connection made for this query stays no
+  // answer.
+  if (retried || overCap) return false;
+  if (result != CURLE_SEND_ERROR && result != CURLE_RECV_ERROR && result != CURLE_GOT_NOTHING)
+    return false;
+  long connects = 0;
+  long headerBytes = 0;
+  curl_off_t bodyBytes = 0;
+  curl_easy_getinfo(easy, CURLINFO_NUM_CONNECTS, &connects);
+  curl_easy_getinfo(easy, CURLINFO_HEADER_SIZE, &headerBytes);
+  curl_easy_getinfo(easy, CURLINFO_SIZE_DOWNLOAD_T, &bodyBytes);
+  if (connects != 0 || headerBytes != 0 || bodyBytes != 0 || !body.isEmpty()) return false;
+  const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(
+      std::chrono::steady_clock::now() - started);
+  const std::chrono::milliseconds left = appliedTimeout - spent;
+  if (left.count() <= 0) return false;
+
+  curl_multi_remove_handle(multi, easy);
+  retried = true;
+  errorText[0] = '\0';
+  curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, 1L);
+  curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, toCurlMs(left));
+  curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS,
+                   toCurlMs(std::min(appliedConnectTimeout, left)));
+  const CURLMcode added = curl_multi_add_handle(multi, easy);
+  if (added != CURLM_OK) failLater(QString::fromUtf8(curl_multi_strerror(added)));
+  return true;
+}
+
 void CurlHttpClient::Private::finish(CURLcode result) {
+  if (retryOnFreshConnection(result)) return;
   HttpAnswer answer;
   if (result == CURLE_OK) {
     long status = 0;

@@ -18,6 +18,10 @@ namespace bw {
 //
 // Any HTTP status is an answer. No answer is: refused, reset, nothing within
 // the query time-out, a body over kMaxBodyBytes, any other transport error.
+// A query whose kept-alive connection dies before any byte of the answer
+// goes out once more on a fresh connection, within the same time-out. A body
+// in a content encoding that curl decodes comes decoded; one that does not
+// decode is no answer.
 class CurlHttpClient : public HttpClient {
   Q_OBJECT
 
