@@ -31,8 +31,18 @@ void PollingLoop::run(const std::array<QString, kSlotCount>& urls) {
     // The last index is fixed for the cycle; a count changed meanwhile only
     // shows in this cycle's record.
     const int lastSlot = sensorCount_ - 1;
+    bool queried = false;
     for (int slot = 0; slot <= lastSlot; ++slot) {
-      pollSlot(slot);
+      queried = pollSlot(slot) || queried;
+      if (stopping_) return;
+    }
+    // A cycle with nothing to query (a site whose sensors all sit in the slots
+    // not polled) takes a conversion time as a query would, so it never spins,
+    // and the window shows without a page, so Sixteen Sensors can be ticked.
+    if (!queried) {
+      display_.showWindow();
+      lastQueryBegan_ = pace_.now();
+      waitForConversion();
       if (stopping_) return;
     }
     if (log_.loggingOn()) endCycle();
@@ -40,20 +50,21 @@ void PollingLoop::run(const std::array<QString, kSlotCount>& urls) {
   }
 }
 
-void PollingLoop::pollSlot(int slot) {
+bool PollingLoop::pollSlot(int slot) {
   const QString& url = urls_[static_cast<size_t>(slot)];
-  if (url.isEmpty()) return;
+  if (url.isEmpty()) return false;
   waitForConversion();
-  if (stopping_) return;
+  if (stopping_) return false;
   display_.showAddress(url);
   lastQueryBegan_ = pace_.now();
   browser_.navigate(url);
-  if (!waitForPage()) return;
+  if (!waitForPage()) return true;
   display_.showWindow();
   readTemperature(browser_.document(), workingReading_);
   readings_[static_cast<size_t>(slot)] = workingReading_;
   display_.showReading(slot + 1, workingReading_);
   emit slotPolled(slot);
+  return true;
 }
 
 void PollingLoop::waitForConversion() {

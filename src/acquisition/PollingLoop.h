@@ -58,7 +58,8 @@ class PollingLoop : public QObject {
   void cycleEnded();
 
  private:
-  void pollSlot(int slot);
+  // False for an empty slot, which is no query.
+  bool pollSlot(int slot);
   bool waitForPage();
   // Waits in the event loop until kConversionTime has passed since the last
   // query began, or stop() is asked for.

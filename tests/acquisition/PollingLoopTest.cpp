@@ -74,6 +74,17 @@ TEST(PollingLoop, EmptySlotIsSkippedWithoutTouchingItsReadingOrTheDisplay) {
   EXPECT_EQ(h.loop.readings()[3], 2.5f);
 }
 
+// Twelve sensors polled, and the only one named sits in slot 14: no query
+// to make, yet each cycle takes a conversion time.
+TEST(PollingLoop, ACycleWithNothingToQueryTakesAConversionTime) {
+  LoopHarness h;
+  h.runCycles(3, onlySlots({13}));
+  EXPECT_TRUE(h.http->urls.isEmpty());
+  EXPECT_EQ(h.log.counts, (QList<int>{12, 12, 12}));
+  EXPECT_EQ(h.pace.time, 3 * PollingLoop::kConversionTime);
+  EXPECT_GE(h.display.shows, 1);
+}
+
 TEST(PollingLoop, RecordNumberCountsWrittenRecordsAndStaysAt32767) {
   LoopHarness h;
   h.runCycles(32769, onlySlots({0}));
