@@ -19,8 +19,8 @@ namespace bw::bench {
 struct BenchWindow {
   explicit BenchWindow(const QString& adapterHost) {
     form = std::make_unique<FrmMain>(
-        FrmMainServices{std::make_unique<CurlHttpClient>(), adapterHost, clock, s.pace, s.messages,
-                        s.dialog, s.settings, s.help, s.sysInfo, QString()});
+        FrmMainServices{std::make_unique<CurlHttpClient>(), builtInSite(adapterHost), clock, s.pace,
+                        s.messages, s.dialog, s.settings, s.help, s.sysInfo, QString()});
   }
 
   SystemClock clock;

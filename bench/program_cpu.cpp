@@ -97,8 +97,8 @@ Requests requestCount(const QString& log) {
   QFile file(log);
   if (!file.open(QIODevice::ReadOnly)) return {};
   const QByteArray text = file.readAll();
-  const QByteArray firstSensor(bw::kRomCodes[0].data(),
-                               static_cast<qsizetype>(bw::kRomCodes[0].size()));
+  const QByteArray firstSensor(bw::kBuiltInRomCodes[0].data(),
+                               static_cast<qsizetype>(bw::kBuiltInRomCodes[0].size()));
   return {bw::bench::countRequestLines(text), static_cast<int>(text.count(firstSensor))};
 }
 

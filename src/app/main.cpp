@@ -1,10 +1,78 @@
 #include <QApplication>
+#include <cstdio>
 
 #include "BrinewatchConfig.h"
 #include "acquisition/ui/Module1.h"
 #include "platform/pageview/PageViewSetup.h"
+#include "site/SiteCommandLine.h"
+#include "site/SiteFile.h"
+#include "site/SiteLookup.h"
+
+namespace {
+
+constexpr int kUsageError = 2;
+
+void print(std::FILE* stream, const QString& text) {
+  std::fputs(text.toLocal8Bit().constData(), stream);
+}
+
+QString usage() {
+  return QStringLiteral(
+             "Usage: brinewatch [--site FILE]\n"
+             "       brinewatch --check-site [FILE]\n"
+             "       brinewatch --help\n"
+             "\n"
+             "Reads DS18B20 temperature sensors through a network 1-Wire adapter, shows\n"
+             "each reading and, while logging is on, logs one line per polling cycle.\n"
+             "\n"
+             "  --site FILE          poll the adapter and the sensors of this site file\n"
+             "  --check-site [FILE]  print the sensors the program would poll, from FILE\n"
+             "                       or the site file it would read, and end (status 2\n"
+             "                       when the file has errors); needs no display\n"
+             "  --help               this text\n"
+             "\n"
+             "Without --site the site file is $XDG_CONFIG_HOME/brinewatch/site.toml\n"
+             "(~/.config/brinewatch/site.toml), then /etc/brinewatch/site.toml; without\n"
+             "one, the sensors built in, on the adapter %1.\n")
+      .arg(QString::fromLatin1(bw::config::kAdapterHost));
+}
+
+// The --check-site report on standard output, or the file's errors on
+// standard error.
+int checkSite(const bw::SiteCommandLine& line) {
+  const bw::SiteLookup lookup =
+      bw::SiteLookup::fromEnvironment(line.checkFile.isEmpty() ? line.siteFile : line.checkFile);
+  const QString file = lookup.find();
+  if (file.isEmpty()) {
+    print(stdout, bw::siteTable(bw::builtInSite(QString::fromLatin1(bw::config::kAdapterHost))));
+    return 0;
+  }
+  const bw::SiteReading reading = bw::readSiteFile(file);
+  if (!reading.site) {
+    print(stderr, reading.errors.join(u'\n') + u'\n');
+    return kUsageError;
+  }
+  print(stdout, bw::siteTable(*reading.site));
+  return 0;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
+  // Read before the application exists: --help and --check-site need no display.
+  QStringList arguments;
+  for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+  const bw::SiteCommandLine line = bw::parseSiteCommandLine(arguments);
+  if (!line.error.isEmpty()) {
+    print(stderr, QStringLiteral("brinewatch: %1\nTry brinewatch --help.\n").arg(line.error));
+    return kUsageError;
+  }
+  if (line.help) {
+    print(stdout, usage());
+    return 0;
+  }
+  if (line.check) return checkSite(line);
+
   bw::preparePageViewBeforeApplication();
   QApplication app(argc, argv);
   QApplication::setApplicationName(QString::fromLatin1(bw::config::kApplicationTitle));
@@ -15,5 +83,5 @@ int main(int argc, char** argv) {
                                           .arg(bw::config::kVersionMajor)
                                           .arg(bw::config::kVersionMinor)
                                           .arg(bw::config::kVersionRevision));
-  return bw::Module1();
+  return bw::Module1(line.siteFile);
 }

@@ -51,8 +51,14 @@ Site builtInSite(const QString& adapter);
 // The part of a query URL after the host, for one ROM code. The braces stay
 // percent-encoded in lower case; the adapter gets the text exactly as built.
 QString queryPath(QStringView romCode);
+inline QString queryPath(std::string_view romCode) {
+  return queryPath(QString::fromLatin1(romCode.data(), static_cast<qsizetype>(romCode.size())));
+}
 // "http://" + adapter + queryPath(romCode).
 QString queryUrl(const QString& adapter, QStringView romCode);
+inline QString queryUrl(const QString& adapter, std::string_view romCode) {
+  return QStringLiteral("http://") + adapter + queryPath(romCode);
+}
 
 // Why a ROM code is not a DS18B20's, or nothing when it is: 16 hex digits,
 // family code 28 last, and first the Dallas/Maxim CRC-8 of the seven bytes

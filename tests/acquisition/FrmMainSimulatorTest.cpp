@@ -12,7 +12,7 @@ namespace bw {
 namespace {
 
 QByteArray requestLine(int slot) {
-  return "GET " + queryPath(kRomCodes[static_cast<size_t>(slot)]).toLatin1() + " HTTP/1.1";
+  return "GET " + queryPath(kBuiltInRomCodes[static_cast<size_t>(slot)]).toLatin1() + " HTTP/1.1";
 }
 
 // The main window polling the simulated adapter over real HTTP.

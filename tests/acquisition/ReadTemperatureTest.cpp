@@ -22,7 +22,7 @@ class ReadTemperature : public ::testing::Test {
 
   // The value left in `working` after reading slot 0's page.
   float readSlot0(float working) {
-    browser.navigate(queryUrl(adapter.host(), kRomCodes[0]));
+    browser.navigate(queryUrl(adapter.host(), kBuiltInRomCodes[0]));
     QEventLoop wait;
     QObject::connect(&browser, &WebBrowser::documentComplete, &wait, &QEventLoop::quit);
     QTimer::singleShot(20s, &wait, &QEventLoop::quit);  // only when something is broken

@@ -16,7 +16,7 @@ namespace bw::test {
 struct WindowHarness {
   explicit WindowHarness(std::unique_ptr<HttpClient> http,
                          QString host = QStringLiteral("adapter.test")) {
-    form = std::make_unique<FrmMain>(FrmMainServices{std::move(http), std::move(host), s.clock,
+    form = std::make_unique<FrmMain>(FrmMainServices{std::move(http), builtInSite(host), s.clock,
                                                      s.pace, s.messages, s.dialog, s.settings,
                                                      s.help, s.sysInfo, QString()});
   }

@@ -89,7 +89,7 @@ TEST(AdapterSimExecutable, ServesOnAChosenPortLogsRequestsAndStopsCleanlyOnSigte
   ASSERT_NE(port, 0);
 
   test::RawHttpClient client(port);
-  const QByteArray target = bw::queryPath(bw::kRomCodes[1]).toLatin1();
+  const QByteArray target = bw::queryPath(bw::kBuiltInRomCodes[1]).toLatin1();
   const test::RawResponse response = client.get(target);
   EXPECT_EQ(response.status, 200);
   EXPECT_TRUE(response.body.contains("VALUE=\"n/a\""));

@@ -16,7 +16,7 @@ using test::RawHttpClient;
 using test::RawResponse;
 
 QByteArray target(int slot) {
-  return bw::queryPath(bw::kRomCodes[slot]).toLatin1();
+  return bw::queryPath(bw::kBuiltInRomCodes[slot]).toLatin1();
 }
 
 QByteArray requestLine(int slot) {
@@ -68,7 +68,7 @@ TEST_F(AdapterSimulatorTest, EverySensorPageCarriesATemperatureOnTheTwelveBitGri
     EXPECT_GE(celsius, -5.0);
     EXPECT_LE(celsius, 15.0);
     // Read-only inputs with the ROM code and resolution come before the temperature.
-    const qsizetype rom = response.body.indexOf(QByteArray(bw::kRomCodes[slot].data()));
+    const qsizetype rom = response.body.indexOf(QByteArray(bw::kBuiltInRomCodes[slot].data()));
     const qsizetype resolution = response.body.indexOf("VALUE=\"12\"");
     const qsizetype temperature = response.body.indexOf("ID=\"Temperature_0\"");
     EXPECT_GE(rom, 0);

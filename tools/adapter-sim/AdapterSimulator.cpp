@@ -91,7 +91,7 @@ QString AdapterSimulator::host() const {
 
 int AdapterSimulator::slotOf(std::string_view romCode) {
   for (int slot = 0; slot < kSimulatedSensors; ++slot) {
-    const std::string_view known = kRomCodes[slot];
+    const std::string_view known = kBuiltInRomCodes[slot];
     if (known.size() == romCode.size() &&
         std::equal(known.begin(), known.end(), romCode.begin(), [](char a, char b) {
           return a == (b >= 'a' && b <= 'z' ? static_cast<char>(b - 'a' + 'A') : b);

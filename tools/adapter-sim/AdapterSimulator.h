@@ -20,7 +20,7 @@ class SimServer;
 class SimulatorState;
 
 // Sensors behind the simulated adapter: slots 0-15, ROM codes as in
-// bw::kRomCodes (acquisition/SensorTable.h).
+// bw::kBuiltInRomCodes (acquisition/SensorTable.h).
 inline constexpr int kSimulatedSensors = 16;
 
 // A simulated network 1-Wire adapter: an HTTP/1.1 server that answers

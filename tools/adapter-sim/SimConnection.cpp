@@ -192,7 +192,7 @@ bool SimConnection::handleRequest(qsizetype headerEnd, qsizetype terminatorLengt
     return true;
   }
 
-  const std::string_view rom = kRomCodes[query.slot];
+  const std::string_view rom = kBuiltInRomCodes[query.slot];
   const SlotSettings& settings = decision.settings;
   int status = 200;
   QByteArray body;

@@ -57,7 +57,7 @@ QPushButton* commandButton(QWidget* parent, const char* name, const QString& cap
 
 FrmMain::FrmMain(FrmMainServices services, QWidget* parent)
     : QMainWindow(parent),
-      adapterHost_(services.adapterHost),
+      site_(std::move(services.site)),
       messages_(services.messages),
       dialog_(services.dialog),
       sysInfo_(services.sysInfo),
@@ -161,7 +161,7 @@ bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
 void FrmMain::Form_Load() {
   logFile_.close();
   UpdateSensorCount();
-  loop_->run(sensorUrls(adapterHost_));
+  loop_->run(sensorUrls(site_));
 }
 
 void FrmMain::UpdateSensorCount() {

@@ -2,11 +2,14 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <functional>
 #include <memory>
 
 #include "acquisition/AcquisitionDisplay.h"
 #include "acquisition/LogFile.h"
 #include "acquisition/PollingLoop.h"
+#include "platform/web/HttpClient.h"
+#include "site/Site.h"
 
 class QCheckBox;
 class QComboBox;
@@ -22,7 +25,6 @@ class Clock;
 class CommonDialog;
 class FrmAbout;
 class HelpViewer;
-class HttpClient;
 class MainFrame;
 class MessageBox;
 class PageView;
@@ -32,18 +34,18 @@ class SysInfoLauncher;
 class WebBrowser;
 
 // What the main window works with; the start routine makes each one once,
-// tests give their own.
+// tests give their own, and may swap any one of the start routine's.
 struct FrmMainServices {
   std::unique_ptr<HttpClient> http;
-  QString adapterHost;  // "address[:port]" put after "http://"
-  const Clock& clock;
-  SteadyClock& pace;  // what the polling loop spaces its queries by
-  MessageBox& messages;
-  CommonDialog& dialog;  // the window's one common dialog
-  SettingsStore& settings;
-  HelpViewer& helpViewer;
-  SysInfoLauncher& sysInfo;  // for the About window's button
-  QString helpFile;          // empty: the program has no help file
+  Site site;  // the adapter and the sensors polled
+  std::reference_wrapper<const Clock> clock;
+  std::reference_wrapper<SteadyClock> pace;  // what the polling loop spaces its queries by
+  std::reference_wrapper<MessageBox> messages;
+  std::reference_wrapper<CommonDialog> dialog;  // the window's one common dialog
+  std::reference_wrapper<SettingsStore> settings;
+  std::reference_wrapper<HelpViewer> helpViewer;
+  std::reference_wrapper<SysInfoLauncher> sysInfo;  // for the About window's button
+  QString helpFile;                                 // empty: the program has no help file
 };
 
 // The main window and its acquisition panel. It holds the controls and
@@ -118,7 +120,7 @@ class FrmMain : public QMainWindow, private AcquisitionDisplay {
   void showRecordNumber(int recordNumber) override;
   void showLoggingFailure(const QString& reason) override;
 
-  const QString adapterHost_;
+  const Site site_;
   MessageBox& messages_;
   CommonDialog& dialog_;
   SysInfoLauncher& sysInfo_;

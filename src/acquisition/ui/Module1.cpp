@@ -11,24 +11,20 @@
 #include "frame/ui/MainFrame.h"
 #include "platform/Clock.h"
 #include "platform/ProcessSignals.h"
-#include "platform/TerminationNotifier.h"
 #include "platform/SteadyClock.h"
+#include "platform/TerminationNotifier.h"
 #include "platform/desktop/DesktopHelpViewer.h"
 #include "platform/desktop/QtSettingsStore.h"
 #include "platform/registry/SystemRegistry.h"
 #include "platform/ui/CommonDialog.h"
 #include "platform/ui/QtMessageBox.h"
 #include "platform/web/CurlHttpClient.h"
+#include "site/SiteFile.h"
+#include "site/SiteLookup.h"
 
 namespace bw {
 
-namespace {
-// The program-wide reference to the main window; nothing else holds one.
-std::unique_ptr<FrmMain> frmMain;
-}  // namespace
-
-int Module1() {
-  ignoreBrokenPipes();
+struct SystemServices::Parts {
   SystemClock clock;
   SystemSteadyClock pace;
   QtMessageBox messageBox;
@@ -37,17 +33,65 @@ int Module1() {
   DesktopHelpViewer helpViewer;
   const std::unique_ptr<Registry> registry = makeSystemRegistry();
   DetachedProgramStarter programStarter;
-  SysInfoLauncher sysInfo(*registry, programStarter, messageBox);
+  SysInfoLauncher sysInfo{*registry, programStarter, messageBox};
   TerminationNotifier termination;
+};
 
-  frmMain = std::make_unique<FrmMain>(
-      FrmMainServices{std::make_unique<CurlHttpClient>(), QString::fromLatin1(config::kAdapterHost),
-                      clock, pace, messageBox, commonDialog, settings, helpViewer, sysInfo,
-                      QString::fromUtf8(config::kHelpFile)});
-  endOnSystemRequests(*frmMain, termination);
-  const int status = runUntilEnded(*frmMain);
-  frmMain.reset();
-  return status;
+SystemServices::SystemServices() : parts_(std::make_unique<Parts>()) {}
+
+SystemServices::~SystemServices() = default;
+
+FrmMainServices SystemServices::mainWindow() {
+  Parts& p = *parts_;
+  return FrmMainServices{std::make_unique<CurlHttpClient>(),
+                         {},
+                         p.clock,
+                         p.pace,
+                         p.messageBox,
+                         p.commonDialog,
+                         p.settings,
+                         p.helpViewer,
+                         p.sysInfo,
+                         QString::fromUtf8(config::kHelpFile)};
+}
+
+MessageBox& SystemServices::messages() {
+  return parts_->messageBox;
+}
+
+TerminationNotifier& SystemServices::termination() {
+  return parts_->termination;
+}
+
+std::optional<Site> chooseSite(const SiteLookup& lookup, MessageBox& messages) {
+  const QString file = lookup.find();
+  if (file.isEmpty()) return builtInSite(QString::fromLatin1(config::kAdapterHost));
+  SiteReading reading = readSiteFile(file);
+  if (reading.site) return std::move(reading.site);
+  // Polling the wrong sensors would log wrong data under the right names.
+  messages.show(nullptr,
+                QStringLiteral("The site file cannot be used, so nothing is polled:\n\n%1")
+                    .arg(reading.errors.join(u'\n')),
+                MessageStyle::Ok);
+  return std::nullopt;
+}
+
+int runProgram(FrmMainServices services, Site site, TerminationNotifier& termination,
+               const std::function<void(FrmMain&)>& prepare) {
+  services.site = std::move(site);
+  // The one program-wide reference to the main window, for the program's life.
+  FrmMain frmMain(std::move(services));
+  endOnSystemRequests(frmMain, termination);
+  if (prepare) prepare(frmMain);
+  return runUntilEnded(frmMain);
+}
+
+int Module1(const QString& siteFile) {
+  ignoreBrokenPipes();
+  SystemServices system;
+  std::optional<Site> site = chooseSite(SiteLookup::fromEnvironment(siteFile), system.messages());
+  if (!site) return kSiteUnusable;
+  return runProgram(system.mainWindow(), std::move(*site), system.termination());
 }
 
 int runUntilEnded(FrmMain& form) {

@@ -1,17 +1,57 @@
 #pragma once
 
+#include <QString>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "acquisition/ui/FrmMain.h"
+
 namespace bw {
 
-class FrmMain;
+class MessageBox;
 class TerminationNotifier;
+struct SiteLookup;
 
-// The start routine and the program's one composition root: makes every
-// service once (HTTP client and adapter host, clock, steady clock, message
-// box, common dialog, settings store, help viewer, registry, program
-// starter, termination notifier), creates the main window over them, runs
-// its load event (the polling loop) until the program is ended, and returns
-// the process exit code.
-int Module1();
+// The services of the program on this system, each made once: the clock and
+// the clock the polling is paced by, the message box, the common dialog, the
+// settings store, the help viewer, the registry, the program starter and the
+// system information launcher, and the termination notifier.
+class SystemServices {
+ public:
+  SystemServices();
+  ~SystemServices();
+  SystemServices(const SystemServices&) = delete;
+  SystemServices& operator=(const SystemServices&) = delete;
+
+  // What the main window is given: these services and a new HTTP client. A
+  // caller may swap any of them before handing them on.
+  FrmMainServices mainWindow();
+  MessageBox& messages();
+  TerminationNotifier& termination();
+
+ private:
+  struct Parts;
+  std::unique_ptr<Parts> parts_;
+};
+
+// The site the program polls: the site file `lookup` finds, or the sensors
+// built in on the build-time adapter host. A site file that cannot be used
+// is never half-used: its errors are shown in one box and there is none.
+std::optional<Site> chooseSite(const SiteLookup& lookup, MessageBox& messages);
+
+// Runs the program over `services` polling `site`: creates the main window,
+// lets `prepare` see it, runs its load event inside the application's event
+// loop until the program is ended (by the user or by the system's requests,
+// which `termination` hears) and returns the process exit code.
+int runProgram(FrmMainServices services, Site site, TerminationNotifier& termination,
+               const std::function<void(FrmMain&)>& prepare = {});
+
+// The start routine: the system's services, the site (`siteFile` from the
+// command line, else the lookup's), then the program. Ends with
+// kSiteUnusable, without a query, when the site file cannot be used.
+int Module1(const QString& siteFile = {});
+inline constexpr int kSiteUnusable = 2;
 
 // Runs `form`'s load event from inside the application's event loop, so
 // that a quit request reaches the program, and returns once the program has

@@ -26,6 +26,8 @@ void WrappingCheckBox::paintEvent(QPaintEvent*) {
   }
 }
 
-bool WrappingCheckBox::hitButton(const QPoint& pos) const { return rect().contains(pos); }
+bool WrappingCheckBox::hitButton(const QPoint& pos) const {
+  return rect().contains(pos);
+}
 
 }  // namespace bw

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include "site/Site.h"
+
+namespace bw {
+
+// The options the programs that poll share: --site FILE, --check-site
+// [FILE] and --help. Arguments of one dash are left for Qt.
+struct SiteCommandLine {
+  QString siteFile;    // --site FILE
+  bool check = false;  // --check-site
+  QString checkFile;   // its FILE, when given
+  bool help = false;
+  QString error;  // a usage error, naming the argument
+};
+
+// `arguments` without the program's name.
+SiteCommandLine parseSiteCommandLine(const QStringList& arguments);
+
+// What --check-site prints: where the site comes from, the adapter, and per
+// sensor its slot, ROM code, name, band and query URL.
+QString siteTable(const Site& site);
+
+}  // namespace bw
