@@ -2,11 +2,8 @@
 
 #include <QPointer>
 
-#include "platform/web/CurlHttpClient.h"
 
 namespace bw {
-
-WebBrowser::WebBrowser(QObject* parent) : WebBrowser(std::make_unique<CurlHttpClient>(), parent) {}
 
 WebBrowser::WebBrowser(std::unique_ptr<HttpClient> client, QObject* parent)
     : QObject(parent), client_(std::move(client)) {

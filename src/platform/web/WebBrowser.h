@@ -21,8 +21,6 @@ class WebBrowser : public QObject {
   static constexpr int kReadyStateLoading = 1;
   static constexpr int kReadyStateComplete = 4;  // answered, or known to get no answer
 
-  // Fetches with a CurlHttpClient.
-  explicit WebBrowser(QObject* parent = nullptr);
   explicit WebBrowser(std::unique_ptr<HttpClient> client, QObject* parent = nullptr);
   ~WebBrowser() override;
 
