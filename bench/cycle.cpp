@@ -6,11 +6,10 @@
 //
 //   bench_cycle [--cycles N] [--conversion-ms N]
 
+#include "AcquisitionFakes.h"
 #include "AdapterSimulator.h"
 #include "BenchSupport.h"
-#include "acquisition/AcquisitionDisplay.h"
 #include "acquisition/PollingLoop.h"
-#include "acquisition/RecordLog.h"
 #include "acquisition/SensorTable.h"
 #include "platform/SteadyClock.h"
 #include "platform/web/CurlHttpClient.h"
@@ -33,20 +32,6 @@ struct Options {
   int conversionMs = 750;
 };
 
-struct NoDisplay final : bw::AcquisitionDisplay {
-  void showAddress(const QString&) override {}
-  void showWindow() override {}
-  void showReading(int, float) override {}
-  void showRecordNumber(int) override {}
-  void showLoggingFailure(const QString&) override {}
-};
-
-struct NoLog final : bw::RecordLog {
-  bool loggingOn() const override { return false; }
-  bool writeRecord(const bw::Readings&, int) override { return true; }
-  QString lastError() const override { return {}; }
-};
-
 // Median cycle in ms over `cycles` cycles after one to warm up.
 double medianCycleMs(bool twoWrites, const Options& options) {
   bw::sim::AdapterSimulator::Options simOptions;
@@ -55,8 +40,9 @@ double medianCycleMs(bool twoWrites, const Options& options) {
   bw::sim::AdapterSimulator adapter(simOptions);
   if (!adapter.start()) return -1;
   bw::WebBrowser browser(std::make_unique<bw::CurlHttpClient>());
-  NoDisplay display;
-  NoLog log;
+  bw::test::RecordingDisplay display;
+  bw::test::RecordingLog log;
+  log.on = false;
   bw::SystemSteadyClock pace;
   bw::PollingLoop loop(browser, display, log, pace);
   loop.setSensorCount(kSensors);

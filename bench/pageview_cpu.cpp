@@ -14,7 +14,7 @@
 #include "platform/pageview/WebEnginePageView.h"
 #endif
 
-#include "pageview/SamplePage.h"
+#include "SamplePage.h"
 
 #include <QApplication>
 #include <QCoreApplication>

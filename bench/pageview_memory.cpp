@@ -68,8 +68,8 @@ bool parseOptions(int argc, char** argv, Options& options) {
 
 // Random printable text with a tag or an entity every so often.
 QByteArray variedBody(QRandomGenerator& random, int number, int maxBytes) {
-  static const char* const kPieces[] = {"<b>", "</b>", "<p>", "<i>x</i>", "&amp;", "<br>",
-                                        "<span class=v>", "</span>", "{\"t\":", "}"};
+  static const char* const kPieces[] = {"<b>",  "</b>",           "<p>",     "<i>x</i>", "&amp;",
+                                        "<br>", "<span class=v>", "</span>", "{\"t\":",  "}"};
   QByteArray body = QByteArray::number(number) + ' ';
   const int length = 20 + static_cast<int>(random.bounded(std::max(1, maxBytes - 20)));
   while (body.size() < length) {
@@ -156,10 +156,11 @@ int main(int argc, char** argv) {
   printCounts();
   const qint64 rssAtEnd = bw::bench::selfRssKiB();
   if (rssAtMinute >= 0) {
-    std::printf("summary: pageview_memory view=%s pages=%d after_first_minute_pages=%d "
-                "growth_after_first_minute_kib=%lld\n",
-                options.view.c_str(), shown, shown - pagesAtMinute,
-                static_cast<long long>(rssAtEnd - rssAtMinute));
+    std::printf(
+        "summary: pageview_memory view=%s pages=%d after_first_minute_pages=%d "
+        "growth_after_first_minute_kib=%lld\n",
+        options.view.c_str(), shown, shown - pagesAtMinute,
+        static_cast<long long>(rssAtEnd - rssAtMinute));
   } else {
     std::printf("summary: pageview_memory view=%s pages=%d (ran less than a minute)\n",
                 options.view.c_str(), shown);

@@ -18,24 +18,6 @@ const QString kValue = QStringLiteral("Reading");
 const QString kSysInfoKeyText = QString::fromLatin1(kSysInfoKey);
 const QString kLocationKeyText = QString::fromLatin1(kSysInfoLocationKey);
 
-// Keeps the keys asked for on top of a memory registry.
-class RecordingRegistry final : public Registry {
- public:
-  RegStatus openKey(RegKey root, const char* subKey, RegDword options, RegDword access,
-                    RegKey* result) override {
-    opened.append(QString::fromLatin1(subKey));
-    return memory.openKey(root, subKey, options, access, result);
-  }
-  RegStatus queryValue(RegKey key, const char* name, RegDword* reserved, RegDword* type,
-                       std::uint8_t* data, RegDword* size) override {
-    return memory.queryValue(key, name, reserved, type, data, size);
-  }
-  RegStatus closeKey(RegKey key) override { return memory.closeKey(key); }
-
-  MemoryRegistry memory;
-  QStringList opened;
-};
-
 QByteArray dword(std::uint32_t value) {
   QByteArray bytes(4, '\0');
   for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>(value >> (8 * i) & 0xFF);
@@ -61,7 +43,7 @@ class SysInfoLauncherTest : public ::testing::Test {
     EXPECT_EQ(messages.titles[0], QStringLiteral("<application title>"));
   }
 
-  RecordingRegistry registry;
+  test::RecordingRegistry registry;
   test::RecordingStarter starter;
   test::RecordingMessageBox messages;
   SysInfoLauncher launcher{registry, starter, messages};

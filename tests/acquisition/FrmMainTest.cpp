@@ -32,7 +32,8 @@ std::unique_ptr<test::FakeHttpClient> answering(const QByteArray& value) {
 }
 
 QByteArray slotUrl(int slot) {
-  return queryUrl(QStringLiteral("adapter.test"), kBuiltInRomCodes[static_cast<size_t>(slot)]).toLatin1();
+  return queryUrl(QStringLiteral("adapter.test"), kBuiltInRomCodes[static_cast<size_t>(slot)])
+      .toLatin1();
 }
 
 QByteArray contents(const QString& path) {

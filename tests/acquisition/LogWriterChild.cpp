@@ -5,32 +5,14 @@
 #include <QCoreApplication>
 #include <cstdio>
 
+#include "AcquisitionFakes.h"
 #include "Fakes.h"
-#include "acquisition/AcquisitionDisplay.h"
 #include "acquisition/LogFile.h"
 #include "acquisition/PollingLoop.h"
 #include "platform/Clock.h"
 #include "platform/ProcessSignals.h"
 #include "platform/web/CurlHttpClient.h"
 #include "platform/web/WebBrowser.h"
-
-namespace {
-
-struct PrintingDisplay final : bw::AcquisitionDisplay {
-  void showAddress(const QString&) override {}
-  void showWindow() override {}
-  void showReading(int, float) override {}
-  void showRecordNumber(int number) override {
-    std::printf("record %d\n", number);
-    std::fflush(stdout);
-  }
-  void showLoggingFailure(const QString& reason) override {
-    std::printf("failed %s\n", qPrintable(reason));
-    std::fflush(stdout);
-  }
-};
-
-}  // namespace
 
 int main(int argc, char** argv) {
   bw::ignoreBrokenPipes();
@@ -40,7 +22,15 @@ int main(int argc, char** argv) {
   bw::LogFile log(clock);
   if (log.open(QString::fromLocal8Bit(argv[2]))) return 3;
   bw::WebBrowser browser(std::make_unique<bw::CurlHttpClient>());
-  PrintingDisplay display;
+  bw::test::RecordingDisplay display;
+  display.onRecord = [](int number) {
+    std::printf("record %d\n", number);
+    std::fflush(stdout);
+  };
+  display.onFailure = [](const QString& reason) {
+    std::printf("failed %s\n", qPrintable(reason));
+    std::fflush(stdout);
+  };
   bw::test::InstantSteadyClock pace;
   bw::PollingLoop loop(browser, display, log, pace);
   loop.setSensorCount(bw::PollingLoop::kSixteenSensors);

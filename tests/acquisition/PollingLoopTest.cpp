@@ -1,40 +1,13 @@
 #include <gtest/gtest.h>
 #include <QTimer>
 
-#include "FakeHttpClient.h"
+#include "AcquisitionFakes.h"
 #include "Fakes.h"
-#include "acquisition/AcquisitionDisplay.h"
 #include "acquisition/PollingLoop.h"
-#include "acquisition/RecordLog.h"
 #include "platform/web/WebBrowser.h"
 
 namespace bw {
 namespace {
-
-struct RecordingDisplay final : AcquisitionDisplay {
-  void showAddress(const QString& url) override { addresses.append(url); }
-  void showWindow() override { ++shows; }
-  void showReading(int number, float value) override { readings.append({number, value}); }
-  void showRecordNumber(int number) override { recordNumbers.append(number); }
-  void showLoggingFailure(const QString& reason) override { failures.append(reason); }
-  QStringList addresses;
-  int shows = 0;
-  QList<std::pair<int, float>> readings;
-  QList<int> recordNumbers;
-  QStringList failures;
-};
-
-struct CountingLog final : RecordLog {
-  bool loggingOn() const override { return on; }
-  bool writeRecord(const Readings&, int count) override {
-    counts.append(count);
-    return succeed;
-  }
-  QString lastError() const override { return QStringLiteral("disk full"); }
-  bool on = true;
-  bool succeed = true;
-  QList<int> counts;
-};
 
 struct LoopHarness {
   explicit LoopHarness(test::FakeHttpClient::Answerer answerer =
@@ -52,8 +25,8 @@ struct LoopHarness {
   test::InstantSteadyClock pace;
   test::FakeHttpClient* http;
   WebBrowser browser;
-  RecordingDisplay display;
-  CountingLog log;
+  test::RecordingDisplay display;
+  test::RecordingLog log;
   PollingLoop loop;
 };
 

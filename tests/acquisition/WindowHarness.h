@@ -4,7 +4,7 @@
 #include <QList>
 #include <memory>
 
-#include "FakeHttpClient.h"
+#include "AcquisitionFakes.h"
 #include "Fakes.h"
 #include "acquisition/ui/FrmMain.h"
 #include "platform/Twips.h"

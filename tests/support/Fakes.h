@@ -1,7 +1,8 @@
 #pragma once
 
 // One stand-in of each kind for the seams the program's services sit
-// behind, shared by every test folder and the benchmarks.
+// behind, shared by every test folder and the benchmarks (the polling
+// loop's own are in AcquisitionFakes.h).
 
 #include <QDateTime>
 #include <QList>
@@ -167,6 +168,24 @@ class RecordingStarter final : public ProgramStarter {
   }
   QStringList started;
   bool startWorks = true;
+};
+
+// Keeps the keys asked for on top of a memory registry.
+class RecordingRegistry final : public Registry {
+ public:
+  RegStatus openKey(RegKey root, const char* subKey, RegDword options, RegDword access,
+                    RegKey* result) override {
+    opened.append(QString::fromLatin1(subKey));
+    return memory.openKey(root, subKey, options, access, result);
+  }
+  RegStatus queryValue(RegKey key, const char* name, RegDword* reserved, RegDword* type,
+                       std::uint8_t* data, RegDword* size) override {
+    return memory.queryValue(key, name, reserved, type, data, size);
+  }
+  RegStatus closeKey(RegKey key) override { return memory.closeKey(key); }
+
+  MemoryRegistry memory;
+  QStringList opened;
 };
 
 // Every service the main windows work with but the HTTP client, over the

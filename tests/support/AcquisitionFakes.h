@@ -1,0 +1,92 @@
+#pragma once
+
+#include <QList>
+#include <QStringList>
+#include <QTimer>
+#include <functional>
+#include <utility>
+
+#include "acquisition/AcquisitionDisplay.h"
+#include "acquisition/RecordLog.h"
+#include "platform/web/HttpClient.h"
+
+// Stand-ins for what the polling loop works with: the HTTP client, the
+// display and the log.
+
+namespace bw::test {
+
+// Answers each GET from a function on the next turn of the event loop, and
+// keeps the URLs asked for.
+class FakeHttpClient final : public HttpClient {
+ public:
+  using Answerer = std::function<HttpAnswer(const QByteArray& url)>;
+  explicit FakeHttpClient(Answerer answerer) : answerer_(std::move(answerer)) {}
+
+  void get(const QByteArray& url) override {
+    urls.append(url);
+    busy_ = true;
+    const int generation = ++generation_;
+    QTimer::singleShot(0, this, [this, url, generation] {
+      if (generation != generation_ || !busy_) return;
+      busy_ = false;
+      emit finished(answerer_(url));
+    });
+  }
+  void abort() override { busy_ = false; }
+  bool busy() const override { return busy_; }
+
+  QList<QByteArray> urls;
+
+ private:
+  Answerer answerer_;
+  bool busy_ = false;
+  int generation_ = 0;
+};
+
+inline HttpAnswer page(const QByteArray& value) {
+  HttpAnswer answer;
+  answer.answered = true;
+  answer.status = 200;
+  answer.body =
+      "<html><body><form><input id=Temperature_0 value=\"" + value + "\"></form></body></html>";
+  return answer;
+}
+
+// Keeps what the loop showed; `onRecord` and `onFailure` hear of each record
+// and failed write as it comes.
+struct RecordingDisplay final : AcquisitionDisplay {
+  void showAddress(const QString& url) override { addresses.append(url); }
+  void showWindow() override { ++shows; }
+  void showReading(int number, float value) override { readings.append({number, value}); }
+  void showRecordNumber(int number) override {
+    recordNumbers.append(number);
+    if (onRecord) onRecord(number);
+  }
+  void showLoggingFailure(const QString& reason) override {
+    failures.append(reason);
+    if (onFailure) onFailure(reason);
+  }
+  QStringList addresses;
+  int shows = 0;
+  QList<std::pair<int, float>> readings;
+  QList<int> recordNumbers;
+  QStringList failures;
+  std::function<void(int)> onRecord;
+  std::function<void(const QString&)> onFailure;
+};
+
+// Takes every record as written, or as refused while `succeed` is false, and
+// keeps the count of readings of each.
+struct RecordingLog final : RecordLog {
+  bool loggingOn() const override { return on; }
+  bool writeRecord(const Readings&, int count) override {
+    counts.append(count);
+    return succeed;
+  }
+  QString lastError() const override { return QStringLiteral("disk full"); }
+  bool on = true;
+  bool succeed = true;
+  QList<int> counts;
+};
+
+}  // namespace bw::test
