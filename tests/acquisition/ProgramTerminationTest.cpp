@@ -27,14 +27,6 @@ QStringList childPlacement(const QString& configHome) {
   return values;
 }
 
-QProcessEnvironment childEnvironment(const QString& configHome) {
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-  env.insert(QStringLiteral("QTWEBENGINE_DISABLE_SANDBOX"), QStringLiteral("1"));
-  env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
-  return env;
-}
-
 bool allWhole(const QStringList& placement) {
   for (const QString& value : placement) {
     bool whole = false;
@@ -51,7 +43,7 @@ TEST(ProgramTermination, SigtermWhileLoggingClosesTheLogOnWholeRecordsAndWritesT
   const QString log = dir.filePath(QStringLiteral("terminated.log"));
   const QString config = dir.filePath(QStringLiteral("config"));
   QProcess child;
-  child.setProcessEnvironment(childEnvironment(config));
+  child.setProcessEnvironment(test::programEnvironment(config));
   child.start(QStringLiteral(LOGGING_PROGRAM_CHILD), {adapter.host(), log});
   ASSERT_TRUE(child.waitForStarted());
   int reported = 0;
@@ -85,7 +77,7 @@ TEST(ProgramTermination, AQuitRequestEndsTheProgramThroughItsEndSequence) {
   const QString log = dir.filePath(QStringLiteral("quit.log"));
   const QString config = dir.filePath(QStringLiteral("config"));
   QProcess child;
-  child.setProcessEnvironment(childEnvironment(config));
+  child.setProcessEnvironment(test::programEnvironment(config));
   child.start(QStringLiteral(LOGGING_PROGRAM_CHILD), {adapter.host(), log, QStringLiteral("quit")});
   ASSERT_TRUE(child.waitForFinished(30000)) << "the quit request was not heard";
   EXPECT_EQ(child.exitCode(), 0);
@@ -123,7 +115,7 @@ TEST(ProgramTermination, SigtermEndsTheProgramItselfWithThePlacementWritten) {
       "for i in $(seq 200); do grep -q listening \"$4\" && break; sleep 0.05; done\n"
       "exec \"$6\"\n");
   QProcess child;
-  child.setProcessEnvironment(childEnvironment(config));
+  child.setProcessEnvironment(test::programEnvironment(config));
   child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
   child.start(QStringLiteral("unshare"),
               unshare + QStringList{QStringLiteral("sh"), QStringLiteral("-c"), script,

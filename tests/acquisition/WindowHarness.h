@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QList>
+#include <QProcessEnvironment>
 #include <memory>
 
 #include "AcquisitionFakes.h"
@@ -79,6 +80,16 @@ inline QList<QByteArray> wholeRecordLines(const QString& path, int sensors) {
     if (line.count(',') != sensors) return {};
   }
   return lines;
+}
+
+// The environment of a program run as a child: no display, the browser
+// engine unsandboxed, its settings and site file looked for in `configHome`.
+inline QProcessEnvironment programEnvironment(const QString& configHome) {
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  env.insert(QStringLiteral("QTWEBENGINE_DISABLE_SANDBOX"), QStringLiteral("1"));
+  env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
+  return env;
 }
 
 }  // namespace bw::test

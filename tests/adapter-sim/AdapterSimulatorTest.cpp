@@ -45,6 +45,28 @@ class AdapterSimulatorTest : public ::testing::Test {
   AdapterSimulator sim;
 };
 
+// The sensors of a site: a ROM code of the site answers with its reading, in
+// the slot the site gives it; any other gets a page without the temperature.
+TEST(AdapterSimulatorSite, AnswersExactlyTheSitesRomCodes) {
+  AdapterSimulator::Options options;
+  options.romCodes = {};
+  options.romCodes[4] = "61302518CA4DA528";
+  options.othersWithoutTemperature = true;
+  AdapterSimulator sim(options);
+  ASSERT_TRUE(sim.start());
+  sim.setFixedTemperature(4, -1.5f);
+  RawHttpClient client(sim.port());
+  const RawResponse site =
+      client.get(bw::queryPath(std::string_view("61302518ca4da528")).toLatin1());
+  ASSERT_EQ(site.outcome, Outcome::Answered);
+  EXPECT_EQ(temperatureValue(site.body), QStringLiteral("-1.5"));
+  const RawResponse other = client.get(target(0));
+  ASSERT_EQ(other.outcome, Outcome::Answered);
+  EXPECT_EQ(other.status, 200);
+  EXPECT_FALSE(temperatureValue(other.body));
+  EXPECT_TRUE(other.body.contains(QByteArray(bw::kBuiltInRomCodes[0].data())));
+}
+
 TEST_F(AdapterSimulatorTest, ReportsLoopbackHostWithTheChosenPort) {
   EXPECT_TRUE(sim.isListening());
   EXPECT_NE(sim.port(), 0);

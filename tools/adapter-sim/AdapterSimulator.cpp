@@ -3,6 +3,7 @@
 #include "SimServer.h"
 #include "SimulatorState.h"
 #include "acquisition/SensorTable.h"
+#include "site/Site.h"
 
 #include <QMetaObject>
 #include <QThread>
@@ -23,12 +24,31 @@ bool validSlot(int slot) {
 
 }  // namespace
 
+RomCodes builtInRomCodes() {
+  RomCodes roms;
+  for (int slot = 0; slot < kSimulatedSensors; ++slot) {
+    const std::string_view rom = kBuiltInRomCodes[static_cast<std::size_t>(slot)];
+    roms[static_cast<std::size_t>(slot)] =
+        QByteArray(rom.data(), static_cast<qsizetype>(rom.size()));
+  }
+  return roms;
+}
+
+int slotOf(const RomCodes& roms, QByteArrayView romCode) {
+  for (int slot = 0; slot < kSimulatedSensors; ++slot) {
+    const QByteArray& known = roms[static_cast<std::size_t>(slot)];
+    if (!known.isEmpty() && known.compare(romCode, Qt::CaseInsensitive) == 0) return slot;
+  }
+  return -1;
+}
+
 AdapterSimulator::AdapterSimulator() : AdapterSimulator(Options{}) {}
 
 AdapterSimulator::AdapterSimulator(Options options)
     : options_(std::move(options)),
-      state_(
-          std::make_unique<SimulatorState>(options_.conversionTime, options_.requestLogCapacity)),
+      state_(std::make_unique<SimulatorState>(options_.conversionTime, options_.requestLogCapacity,
+                                              options_.romCodes,
+                                              options_.othersWithoutTemperature)),
       thread_(std::make_unique<QThread>()) {
   state_->setTwoWrites(options_.twoWrites);
   thread_->setObjectName(QStringLiteral("adapter-sim"));
@@ -90,15 +110,8 @@ QString AdapterSimulator::host() const {
 }
 
 int AdapterSimulator::slotOf(std::string_view romCode) {
-  for (int slot = 0; slot < kSimulatedSensors; ++slot) {
-    const std::string_view known = kBuiltInRomCodes[slot];
-    if (known.size() == romCode.size() &&
-        std::equal(known.begin(), known.end(), romCode.begin(), [](char a, char b) {
-          return a == (b >= 'a' && b <= 'z' ? static_cast<char>(b - 'a' + 'A') : b);
-        }))
-      return slot;
-  }
-  return -1;
+  return sim::slotOf(builtInRomCodes(),
+                     QByteArrayView(romCode.data(), static_cast<qsizetype>(romCode.size())));
 }
 
 void AdapterSimulator::setConversionTime(std::chrono::milliseconds conversionTime) {

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "Fault.h"
+#include "RomCodes.h"
 
 #include <QByteArray>
 #include <QHostAddress>
 #include <QList>
 #include <QString>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -18,10 +20,6 @@ namespace bw::sim {
 
 class SimServer;
 class SimulatorState;
-
-// Sensors behind the simulated adapter: slots 0-15, ROM codes as in
-// bw::kBuiltInRomCodes (acquisition/SensorTable.h).
-inline constexpr int kSimulatedSensors = 16;
 
 // A simulated network 1-Wire adapter: an HTTP/1.1 server that answers
 //   GET /1Wire/ReadDS18B20.html?DS18B20Request=%7b<ROM>,12%7d
@@ -47,7 +45,9 @@ inline constexpr int kSimulatedSensors = 16;
 //   4. the reading page with the model temperature: slow drift plus noise per
 //      sensor, on the 0.0625 degree grid, four decimals, within -5..+15 degrees,
 //      the same sequence for the same seed.
-// Unknown paths or ROM codes get 404, other methods than GET 405, both at once.
+// Unknown paths or ROM codes get 404 (a ROM code not among Options::romCodes
+// gets a page without the element instead when othersWithoutTemperature),
+// other methods than GET 405, all at once.
 // Answers to sensor queries are sent after the conversion time (a timer, other
 // connections are served meanwhile); Fault::Reset resets at once.
 class AdapterSimulator {
@@ -59,6 +59,9 @@ class AdapterSimulator {
     // Headers and body in two writes (see setTwoWrites).
     bool twoWrites = false;
     quint32 seed = 1;
+    // The sensors on the bus, and what a query for any other ROM code gets.
+    RomCodes romCodes = builtInRomCodes();
+    bool othersWithoutTemperature = false;
     // Newest request lines kept for requestLines(); older ones are dropped.
     int requestLogCapacity = 100'000;
     // Called in the server thread with each raw request line, before answering.
@@ -79,7 +82,7 @@ class AdapterSimulator {
   // "127.0.0.1:PORT": what goes after "http://" in a query URL.
   QString host() const;
 
-  // Slot of a ROM code (any letter case), -1 when unknown.
+  // Slot of a ROM code of the table built in (any letter case), -1 when unknown.
   static int slotOf(std::string_view romCode);
 
   void setConversionTime(std::chrono::milliseconds conversionTime);

@@ -48,7 +48,8 @@ QStringList faultNames() {
   return names;
 }
 
-std::optional<FaultAssignment> parseFaultAssignment(QStringView text, QString* error) {
+std::optional<FaultAssignment> parseFaultAssignment(QStringView text, QString* error,
+                                                    const RomCodes& roms) {
   const qsizetype equals = text.indexOf(u'=');
   if (equals < 0) {
     setError(error, QStringLiteral("'%1' is not SLOT=KIND or ROM=KIND").arg(text));
@@ -68,9 +69,7 @@ std::optional<FaultAssignment> parseFaultAssignment(QStringView text, QString* e
     }
     assignment.slot = slot;
   } else {
-    const QByteArray rom = who.toLatin1();
-    assignment.slot = AdapterSimulator::slotOf(
-        std::string_view(rom.constData(), static_cast<std::size_t>(rom.size())));
+    assignment.slot = slotOf(roms, who.toLatin1());
     if (assignment.slot < 0) {
       setError(error, QStringLiteral("'%1' is neither a slot 0-%2 nor a known ROM code")
                           .arg(who)

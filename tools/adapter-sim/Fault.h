@@ -1,5 +1,7 @@
 #pragma once
 
+#include "RomCodes.h"
+
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -29,7 +31,9 @@ struct FaultAssignment {
   Fault fault = Fault::None;
 };
 
-// Parses "SLOT=KIND" or "ROMCODE=KIND" (slot 0-15, ROM code in any case).
-std::optional<FaultAssignment> parseFaultAssignment(QStringView text, QString* error = nullptr);
+// Parses "SLOT=KIND" or "ROMCODE=KIND" (slot 0-15, a ROM code of `roms` in
+// any case).
+std::optional<FaultAssignment> parseFaultAssignment(QStringView text, QString* error = nullptr,
+                                                    const RomCodes& roms = builtInRomCodes());
 
 }  // namespace bw::sim

@@ -19,7 +19,7 @@ bool equalsIgnoringCase(QByteArrayView a, QByteArrayView b) {
 
 }  // namespace
 
-std::optional<SensorQuery> parseSensorQuery(QByteArrayView target) {
+std::optional<SensorQuery> parseSensorQuery(QByteArrayView target, const RomCodes& roms) {
   const qsizetype question = target.indexOf('?');
   if (question < 0 || !equalsIgnoringCase(target.first(question), kPath)) return std::nullopt;
 
@@ -46,9 +46,9 @@ std::optional<SensorQuery> parseSensorQuery(QByteArrayView target) {
       query.resolution = value.sliced(comma + 1).trimmed().toInt(&ok);
       if (!ok || query.resolution < 9 || query.resolution > 12) return std::nullopt;
     }
-    query.slot = AdapterSimulator::slotOf(
-        std::string_view(rom.constData(), static_cast<size_t>(rom.size())));
-    if (query.slot < 0) return std::nullopt;
+    if (rom.isEmpty()) return std::nullopt;
+    query.romCode = rom.toUpper();
+    query.slot = slotOf(roms, rom);
     return query;
   }
   return std::nullopt;

@@ -165,10 +165,9 @@ bool SimConnection::handleRequest(qsizetype headerEnd, qsizetype terminatorLengt
   input_.remove(0, total);
 
   const bool isGet = head.wellFormed && head.method == "GET";
-  SensorQuery query;
-  if (isGet) {
-    if (const std::optional<SensorQuery> parsed = parseSensorQuery(head.target)) query = *parsed;
-  }
+  std::optional<SensorQuery> parsed;
+  if (isGet) parsed = parseSensorQuery(head.target, server_->state().romCodes());
+  const SensorQuery query = parsed.value_or(SensorQuery{});
   const SimulatorState::Decision decision = server_->state().record(head.requestLine, query.slot);
   server_->notifyRequest(head.requestLine);
   if (decision.twoWrites != twoWrites_) {
@@ -187,12 +186,18 @@ bool SimConnection::handleRequest(qsizetype headerEnd, qsizetype terminatorLengt
     answer(405, errorPage(405));
     return true;
   }
-  if (query.slot < 0) {
+  if (!parsed || (query.slot < 0 && !server_->state().othersWithoutTemperature())) {
     answer(404, errorPage(404));
     return true;
   }
+  const std::string_view rom(query.romCode.constData(),
+                             static_cast<std::size_t>(query.romCode.size()));
+  if (query.slot < 0) {
+    // A sensor this bus does not have: the adapter answers, without a temperature.
+    answerAfter(200, pageWithoutElement(rom, query.resolution), decision.conversionTime);
+    return true;
+  }
 
-  const std::string_view rom = kBuiltInRomCodes[query.slot];
   const SlotSettings& settings = decision.settings;
   int status = 200;
   QByteArray body;
@@ -229,11 +234,16 @@ bool SimConnection::handleRequest(qsizetype headerEnd, qsizetype terminatorLengt
       }
       break;
   }
-  if (decision.conversionTime > std::chrono::milliseconds::zero())
-    answerLater(status, std::move(body), decision.conversionTime);
+  answerAfter(status, std::move(body), decision.conversionTime);
+  return true;
+}
+
+void SimConnection::answerAfter(int status, QByteArray body,
+                                std::chrono::milliseconds conversionTime) {
+  if (conversionTime > std::chrono::milliseconds::zero())
+    answerLater(status, std::move(body), conversionTime);
   else
     answer(status, body);
-  return true;
 }
 
 void SimConnection::answer(int status, const QByteArray& body) {

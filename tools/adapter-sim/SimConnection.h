@@ -27,6 +27,8 @@ class SimConnection : public QObject {
   bool handleRequest(qsizetype headerEnd, qsizetype terminatorLength);
   void answer(int status, const QByteArray& body);
   void answerLater(int status, QByteArray body, std::chrono::milliseconds delay);
+  // After the conversion time, or at once when there is none.
+  void answerAfter(int status, QByteArray body, std::chrono::milliseconds conversionTime);
   void sendPending();
   void resetConnection();
 
@@ -37,11 +39,11 @@ class SimConnection : public QObject {
   QByteArray output_;
   int pendingStatus_ = 0;
   QByteArray pendingBody_;
-  bool waiting_ = false;   // an answer is due from the timer
-  bool keepAlive_ = true;  // of the request being answered
-  bool mute_ = false;      // a no-answer fault: read, never reply
-  bool twoWrites_ = false; // headers and body in separate writes
-  bool finished_ = false;  // closing; ignore further input
+  bool waiting_ = false;    // an answer is due from the timer
+  bool keepAlive_ = true;   // of the request being answered
+  bool mute_ = false;       // a no-answer fault: read, never reply
+  bool twoWrites_ = false;  // headers and body in separate writes
+  bool finished_ = false;   // closing; ignore further input
 };
 
 }  // namespace bw::sim

@@ -4,8 +4,11 @@
 
 namespace bw::sim {
 
-SimulatorState::SimulatorState(std::chrono::milliseconds conversionTime, int logCapacity)
-    : conversionTime_(conversionTime),
+SimulatorState::SimulatorState(std::chrono::milliseconds conversionTime, int logCapacity,
+                               RomCodes romCodes, bool othersWithoutTemperature)
+    : romCodes_(std::move(romCodes)),
+      othersWithoutTemperature_(othersWithoutTemperature),
+      conversionTime_(conversionTime),
       logCapacity_(static_cast<std::size_t>(std::max(0, logCapacity))) {}
 
 SimulatorState::Decision SimulatorState::record(const QByteArray& requestLine, int slot) {

@@ -30,7 +30,12 @@ struct SlotSettings {
 // thread, guarded by one mutex.
 class SimulatorState {
  public:
-  SimulatorState(std::chrono::milliseconds conversionTime, int logCapacity);
+  SimulatorState(std::chrono::milliseconds conversionTime, int logCapacity, RomCodes romCodes,
+                 bool othersWithoutTemperature);
+
+  // Set once at construction, read without the lock.
+  const RomCodes& romCodes() const { return romCodes_; }
+  bool othersWithoutTemperature() const { return othersWithoutTemperature_; }
 
   struct Decision {
     SlotSettings settings;
@@ -58,6 +63,8 @@ class SimulatorState {
   bool waitForRequests(qint64 count, std::chrono::milliseconds timeout) const;
 
  private:
+  const RomCodes romCodes_;
+  const bool othersWithoutTemperature_;
   mutable std::mutex mutex_;
   mutable std::condition_variable requestArrived_;
   std::chrono::milliseconds conversionTime_;

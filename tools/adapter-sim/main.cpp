@@ -3,6 +3,7 @@
 #include "AdapterSimulator.h"
 #include "Fault.h"
 #include "platform/TerminationNotifier.h"
+#include "site/SiteFile.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -65,8 +66,13 @@ int main(int argc, char** argv) {
       QStringLiteral("two-writes"),
       QStringLiteral("Send each answer's headers and body in two writes, as many small HTTP "
                      "servers do."));
+  const QCommandLineOption siteOption(
+      QStringLiteral("site"),
+      QStringLiteral("Answer exactly the sensors of this site file, by their slots; a query for "
+                     "any other ROM code gets a page without the temperature."),
+      QStringLiteral("FILE"));
   parser.addOptions({listenOption, portOption, conversionOption, seedOption, faultOption, logOption,
-                     twoWritesOption});
+                     twoWritesOption, siteOption});
 
   if (!parser.parse(QCoreApplication::arguments())) return usageError(parser.errorText());
   if (parser.isSet(QStringLiteral("help"))) parser.showHelp(0);
@@ -103,11 +109,23 @@ int main(int argc, char** argv) {
     };
   }
 
+  if (parser.isSet(siteOption)) {
+    const bw::SiteReading reading = bw::readSiteFile(parser.value(siteOption));
+    if (!reading.site) {
+      for (const QString& line : reading.errors) printLine(stderr, line);
+      return kUsageError;
+    }
+    options.romCodes = {};
+    for (const bw::SiteSensor& sensor : reading.site->sensors)
+      options.romCodes[static_cast<std::size_t>(sensor.slot - 1)] = sensor.rom.toLatin1();
+    options.othersWithoutTemperature = true;
+  }
+
   QList<bw::sim::FaultAssignment> faults;
   for (const QString& text : parser.values(faultOption)) {
     QString error;
     const std::optional<bw::sim::FaultAssignment> fault =
-        bw::sim::parseFaultAssignment(text, &error);
+        bw::sim::parseFaultAssignment(text, &error, options.romCodes);
     if (!fault) return usageError(QStringLiteral("--fault: ") + error);
     faults.append(*fault);
   }
