@@ -49,10 +49,20 @@ int widestLine(std::vector<LogInput>& inputs, const StampFilter& filter,
   return sink.width;
 }
 
+// A header cell: quoted, with its quotes doubled, where it holds a comma or a
+// quote.
+std::string csvCell(const QString& text) {
+  std::string cell = text.toStdString();
+  if (cell.find_first_of(",\"") == std::string::npos) return cell;
+  std::string quoted = "\"";
+  for (char c : cell) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return quoted + '"';
+}
+
 }  // namespace
 
 CsvResult writeCsv(const QStringList& logs, const QString& out, const StampFilter& filter,
-                   const std::atomic_bool* cancel) {
+                   const std::atomic_bool* cancel, const QStringList& columnNames) {
   CsvResult result;
   std::vector<LogInput> inputs;
   result.report.errors = LogReading::open(logs, inputs);
@@ -71,7 +81,9 @@ CsvResult writeCsv(const QStringList& logs, const QString& out, const StampFilte
   std::string text;
   text.reserve(kFlushBytes + 4096);
   text += "time";
-  for (int s = 1; s <= width; ++s) text += ",sensor" + std::to_string(s);
+  for (int s = 1; s <= width; ++s)
+    text += ',' +
+            (s <= columnNames.size() ? csvCell(columnNames[s - 1]) : "sensor" + std::to_string(s));
   text += '\n';
   bool failed = false;
   const auto flush = [&] {

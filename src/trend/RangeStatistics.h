@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "trend/SensorKeys.h"
 #include "trend/TrendSeries.h"
 
 namespace bw {
@@ -12,11 +13,14 @@ struct SensorStatistics {
   double max = 0;
   double mean = 0;
   std::int64_t count = 0;
+  std::int64_t outsideBand = 0;  // readings outside the sensor's alarm band
 };
 
 // Per sensor, over the lines stamped within [from, to]. Flagged readings are
-// left out unless they count as ordinary.
+// left out unless they count as ordinary. `keys` give the bands to count
+// readings outside of, by column.
 std::vector<SensorStatistics> rangeStatistics(const TrendSeries& series, StampSeconds from,
-                                              StampSeconds to, bool flaggedAsOrdinary);
+                                              StampSeconds to, bool flaggedAsOrdinary,
+                                              const SensorKeys& keys = {});
 
 }  // namespace bw

@@ -16,24 +16,29 @@ std::optional<StampSeconds> optionStamp(const QString& text) {
 
 QString trendUsage() {
   return QStringLiteral(
-      "Usage: brinewatch-trend [LOG...]\n"
-      "       brinewatch-trend --csv OUT [--from T] [--to T] LOG...\n"
+      "Usage: brinewatch-trend [--site FILE] [LOG...]\n"
+      "       brinewatch-trend --csv OUT [--names] [--from T] [--to T] LOG...\n"
       "       brinewatch-trend --png OUT [--size WxH] [--from T] [--to T] [--flagged-ordinary] "
       "LOG...\n"
       "       brinewatch-trend --svg OUT [--size WxH] [--from T] [--to T] [--flagged-ordinary] "
       "LOG...\n"
+      "       (each of them takes --site FILE too)\n"
       "\n"
       "Shows Brinewatch log files as a chart of temperature against local time, or\n"
       "turns them into CSV, PNG or SVG without a window. OUT may be - for standard\n"
       "output; an OUT that is one of the logs is refused.\n"
       "\n"
       "  --csv OUT           write CSV: time,sensor1,...,sensorN, one row per log line\n"
+      "  --names             the CSV header names the sensors by the site's names\n"
       "  --png OUT           draw the chart of the whole range as a PNG picture\n"
       "  --svg OUT           draw it as an SVG picture\n"
       "  --size WxH          picture size in pixels (default 1200x600)\n"
       "  --from T, --to T    only lines stamped from/to T, inclusive; T is\n"
       "                      yyyy-MM-ddTHH:mm:ss or yyyy-MM-dd (midnight)\n"
       "  --flagged-ordinary  draw readings of -1, -2 and 85 as ordinary readings\n"
+      "  --site FILE         the site file whose names and bands are shown (without\n"
+      "                      it, the one brinewatch reads: $XDG_CONFIG_HOME or\n"
+      "                      ~/.config/brinewatch/site.toml, /etc/brinewatch/site.toml)\n"
       "  --help              this text\n"
       "\n"
       "Exit status: 0 at least one log line read, 1 usage error (OUT is a log),\n"
@@ -69,8 +74,12 @@ TrendOptions parseTrendOptions(const QStringList& arguments) {
       o.flaggedAsOrdinary = true;
       continue;
     }
+    if (a == u"--names") {
+      o.names = true;
+      continue;
+    }
     const bool takesValue = a == u"--csv" || a == u"--png" || a == u"--svg" || a == u"--size" ||
-                            a == u"--from" || a == u"--to";
+                            a == u"--from" || a == u"--to" || a == u"--site";
     if (!takesValue) return fail(QStringLiteral("unknown option %1").arg(a));
     if (i + 1 >= arguments.size()) return fail(QStringLiteral("%1 needs a value").arg(a));
     const QString value = arguments[++i];
@@ -81,6 +90,8 @@ TrendOptions parseTrendOptions(const QStringList& arguments) {
                : a == u"--png" ? TrendOptions::Mode::kPng
                                : TrendOptions::Mode::kSvg;
       o.out = value;
+    } else if (a == u"--site") {
+      o.siteFile = value;
     } else if (a == u"--size") {
       static const QRegularExpression form(QStringLiteral("^([0-9]{1,5})x([0-9]{1,5})$"));
       const auto m = form.match(value);
@@ -98,6 +109,8 @@ TrendOptions parseTrendOptions(const QStringList& arguments) {
   }
   const bool picture = o.mode == TrendOptions::Mode::kPng || o.mode == TrendOptions::Mode::kSvg;
   if (!picture && sizeGiven) return fail(QStringLiteral("--size goes with --png or --svg"));
+  if (o.names && o.mode != TrendOptions::Mode::kCsv)
+    return fail(QStringLiteral("--names goes with --csv"));
   if (o.mode != TrendOptions::Mode::kWindow && o.logs.isEmpty())
     return fail(QStringLiteral("no log file given"));
   if (o.filter.from && o.filter.to && *o.filter.from > *o.filter.to)

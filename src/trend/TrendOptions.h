@@ -25,6 +25,8 @@ struct TrendOptions {
   QSize size{1200, 600};
   StampFilter filter;
   bool flaggedAsOrdinary = false;
+  QString siteFile;    // --site FILE
+  bool names = false;  // the CSV header names the sensors
   QStringList logs;
   QString error;  // a usage error; the mode is then meaningless
 };

@@ -29,7 +29,8 @@ trap 'kill "${sim:-}" "${app:-}" 2>/dev/null || true; rm -rf "$work"' EXIT
 sim=$!
 for _ in $(seq 100); do grep -q . "$work/requests" 2>/dev/null && break; sleep 0.05; done
 
-QT_QPA_PLATFORM=offscreen QTWEBENGINE_DISABLE_SANDBOX=1 "$program" >"$work/program.out" 2>&1 &
+# The sensors built in: no site file of the user's is looked at.
+XDG_CONFIG_HOME="$work/config" QT_QPA_PLATFORM=offscreen QTWEBENGINE_DISABLE_SANDBOX=1 "$program" >"$work/program.out" 2>&1 &
 app=$!
 # Queries begin 750 ms apart, however fast the simulator answers: 24 take 17 s.
 for _ in $(seq 1200); do

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFileInfo>
 #include <QImage>
 #include <QProcess>
@@ -34,6 +35,8 @@ Outcome trend(const QStringList& arguments, const QString& appendOutputTo = {},
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
     env.remove(QString::fromLatin1(name));
+  // No site file but the ones a test names.
+  env.insert(QStringLiteral("XDG_CONFIG_HOME"), QDir::temp().filePath(QStringLiteral("no-such-config")));
   process.setProcessEnvironment(env);
   if (!appendOutputTo.isEmpty()) process.setStandardOutputFile(appendOutputTo, QIODevice::Append);
   process.start(program, arguments);
@@ -83,6 +86,29 @@ TEST_F(TrendCli, Csv_OneRowPerLineInFileOrderWithTheReadingsAsTheyStand) {
              QStringLiteral("--to"), QStringLiteral("2026-12-08T23:59:59"), log()});
   EXPECT_EQ(ranged.status, 0);
   EXPECT_EQ(folder.read(QStringLiteral("b.csv")), "time,sensor1\n2026-12-08T23:59:55,4.375\n");
+}
+
+// --names heads the columns with the site's names, quoted where they need
+// it; without it the header stays as scripts know it. A site file named on
+// the command line that cannot be used ends the run.
+TEST_F(TrendCli, Csv_NamesFromTheSiteOnlyWhenAsked) {
+  const QString site =
+      folder.write(QStringLiteral("site.toml"),
+                   "adapter = \"10.0.0.2\"\n[[sensor]]\nslot = 2\nrom = \"06000000A4EC7428\"\n"
+                   "name = \"South, \\\"deep\\\"\"\n");
+  const Outcome named = trend({QStringLiteral("--csv"), QStringLiteral("-"),
+                               QStringLiteral("--names"), QStringLiteral("--site"), site, log()});
+  EXPECT_EQ(named.status, 0) << named.err.constData();
+  EXPECT_TRUE(named.out.startsWith("time,sensor1,\"South, \"\"deep\"\"\",sensor3,sensor4\n"))
+      << named.out.constData();
+  const Outcome plain =
+      trend({QStringLiteral("--csv"), QStringLiteral("-"), QStringLiteral("--site"), site, log()});
+  EXPECT_TRUE(plain.out.startsWith("time,sensor1,sensor2,sensor3,sensor4\n"));
+  const QString bad = folder.write(QStringLiteral("bad.toml"), "adapter = 1\n");
+  EXPECT_EQ(
+      trend({QStringLiteral("--csv"), QStringLiteral("-"), QStringLiteral("--site"), bad, log()})
+          .status,
+      2);
 }
 
 TEST_F(TrendCli, PngAndSvg_DrawnWithoutADisplayAtTheSizeAsked) {

@@ -11,6 +11,7 @@
 
 #include "LogLines.h"
 #include "TrendWindowFakes.h"
+#include "site/Site.h"
 #include "trend/ui/CsvExportJob.h"
 #include "trend/ui/StatisticsTable.h"
 
@@ -177,6 +178,24 @@ TEST_F(TrendWindowTest, TheLegendEntry_TogglesItsSensor) {
   EXPECT_TRUE(plot->sensorVisible(0));
   EXPECT_EQ(table->rowCount(), 2);
   EXPECT_TRUE(readOut().contains(QStringLiteral("·  1: ")));
+}
+
+// A site's names label the legend and the statistics; its band is drawn as
+// two lines, and the readings outside it are counted.
+TEST_F(TrendWindowTest, ASitesNamesAndBandsAreShown) {
+  Site site;
+  site.sensors.push_back({1, QStringLiteral("9C000000B4A89828"), QStringLiteral("North tank"), 5.0,
+                          7.0});  // readings 4.5 5.5 6.5 7.5: two outside
+  window.setSensorKeys(sensorKeys(&site));
+  open({twoSensorLog()});
+  const auto* table = window.findChild<StatisticsTable*>();
+  ASSERT_EQ(table->columnCount(), 6);
+  EXPECT_EQ(table->item(0, 0)->text(), QStringLiteral("1 North tank"));
+  EXPECT_EQ(table->item(0, 5)->text(), QStringLiteral("2"));
+  EXPECT_EQ(table->item(1, 0)->text(), QStringLiteral("Sensor 2"));
+  EXPECT_EQ(table->item(1, 5)->text(), QStringLiteral("–"));
+  EXPECT_EQ(window.plot()->bandLines(0), (std::vector<double>{5.0, 7.0}));
+  EXPECT_TRUE(window.plot()->bandLines(1).empty());
 }
 
 // Closing the window while a year's CSV is written cancels it: the thread

@@ -1,6 +1,7 @@
 #include "trend/ui/StatisticsTable.h"
 
 #include <QHeaderView>
+#include <algorithm>
 
 namespace bw {
 
@@ -16,8 +17,12 @@ StatisticsTable::StatisticsTable(QWidget* parent) : QTableWidget(parent) {
 }
 
 void StatisticsTable::showStatistics(const std::vector<SensorStatistics>& statistics,
-                                     const std::vector<bool>& visible) {
+                                     const std::vector<bool>& visible, const SensorKeys& keys) {
   setRowCount(0);
+  const bool bands =
+      std::any_of(keys.begin(), keys.end(), [](const SensorKey& key) { return key.hasBand(); });
+  setColumnCount(bands ? 6 : 5);
+  if (bands) setHorizontalHeaderItem(5, new QTableWidgetItem(QStringLiteral("Outside Band")));
   for (std::size_t s = 0; s < statistics.size(); ++s) {
     if (s < visible.size() && !visible[s]) continue;
     const SensorStatistics& st = statistics[s];
@@ -30,11 +35,14 @@ void StatisticsTable::showStatistics(const std::vector<SensorStatistics>& statis
       setItem(row, column, item);
     };
     const bool any = st.count > 0;
-    cell(0, QStringLiteral("Sensor %1").arg(s + 1));
+    cell(0, s < keys.size() ? keys[s].label : QStringLiteral("Sensor %1").arg(s + 1));
     cell(1, any ? QString::number(st.min, 'f', 4) : QStringLiteral("–"));
     cell(2, any ? QString::number(st.max, 'f', 4) : QStringLiteral("–"));
     cell(3, any ? QString::number(st.mean, 'f', 4) : QStringLiteral("–"));
     cell(4, QString::number(st.count));
+    if (bands)
+      cell(5, s < keys.size() && keys[s].hasBand() ? QString::number(st.outsideBand)
+                                                   : QStringLiteral("–"));
   }
 }
 

@@ -37,7 +37,8 @@ struct TrendPlot::Chart {
   QCustomPlot* plot = nullptr;  // a child widget of the TrendPlot
   std::vector<QCPCurve*> lines;
   std::vector<QCPGraph*> flags;
-  std::vector<QCPGraph*> lone;  // readings with no neighbour to join
+  std::vector<QCPGraph*> lone;                           // readings with no neighbour to join
+  std::vector<std::vector<QCPItemStraightLine*>> bands;  // each sensor's band lines
   std::vector<bool> hidden;
   QCPGraph* flagKey = nullptr;
   QSharedPointer<QCPAxisTickerDateTime> ticker;
@@ -123,7 +124,7 @@ void TrendPlot::ensureSensors() {
     const auto s = c.lines.size();
     const QColor colour = kColours[s % kColours.size()];
     auto* line = new QCPCurve(c.plot->xAxis, c.plot->yAxis);
-    line->setName(QStringLiteral("Sensor %1").arg(s + 1));
+    line->setName(keys_[s].label);
     line->setPen(QPen(colour, 1));
     auto* flags = c.plot->addGraph();
     flags->setLineStyle(QCPGraph::lsNone);
@@ -136,7 +137,9 @@ void TrendPlot::ensureSensors() {
     c.lines.push_back(line);
     c.flags.push_back(flags);
     c.lone.push_back(lone);
+    c.bands.emplace_back();
     c.hidden.push_back(false);
+    drawBand(static_cast<int>(s));
   }
   // Sensors beyond what the data holds (a smaller file opened) leave the legend.
   for (std::size_t s = 0; s < c.lines.size(); ++s) {
@@ -146,6 +149,7 @@ void TrendPlot::ensureSensors() {
     c.lines[s]->setVisible(present && !c.hidden[s]);
     c.flags[s]->setVisible(present && !c.hidden[s]);
     c.lone[s]->setVisible(present && !c.hidden[s]);
+    for (QCPItemStraightLine* band : c.bands[s]) band->setVisible(present && !c.hidden[s]);
   }
   c.flagKey->removeFromLegend();
   c.flagKey->addToLegend();
@@ -164,10 +168,46 @@ void TrendPlot::setSensorVisible(int sensor, bool visible) {
   c.lines[s]->setVisible(visible);
   c.flags[s]->setVisible(visible);
   c.lone[s]->setVisible(visible);
+  for (QCPItemStraightLine* band : c.bands[s]) band->setVisible(visible);
   if (auto* item = c.plot->legend->itemWithPlottable(c.lines[s]))
     item->setTextColor(visible ? Qt::black : Qt::gray);
   c.plot->replot(QCustomPlot::rpQueuedReplot);
   emit viewChanged();
+}
+
+void TrendPlot::setSensorKeys(const SensorKeys& keys) {
+  keys_ = keys;
+  keys_.resize(static_cast<std::size_t>(kMaxReadings));
+  for (std::size_t s = 0; s < chart_->lines.size(); ++s) {
+    chart_->lines[s]->setName(keys_[s].label);
+    drawBand(static_cast<int>(s));
+  }
+  ensureSensors();
+  chart_->plot->replot(QCustomPlot::rpQueuedReplot);
+}
+
+std::vector<double> TrendPlot::bandLines(int sensor) const {
+  std::vector<double> at;
+  const auto s = static_cast<std::size_t>(sensor);
+  if (s < chart_->bands.size())
+    for (const QCPItemStraightLine* band : chart_->bands[s]) at.push_back(band->point1->value());
+  return at;
+}
+
+void TrendPlot::drawBand(int sensor) {
+  Chart& c = *chart_;
+  const auto s = static_cast<std::size_t>(sensor);
+  for (QCPItemStraightLine* band : c.bands[s]) c.plot->removeItem(band);
+  c.bands[s].clear();
+  for (const std::optional<double>& edge : {keys_[s].low, keys_[s].high}) {
+    if (!edge) continue;
+    auto* band = new QCPItemStraightLine(c.plot);
+    band->point1->setCoords(0, *edge);
+    band->point2->setCoords(1, *edge);
+    band->setPen(QPen(kColours[s % kColours.size()], 1, Qt::DashLine));
+    band->setVisible(!c.hidden[s]);
+    c.bands[s].push_back(band);
+  }
 }
 
 bool TrendPlot::sensorVisible(int sensor) const {

@@ -3,6 +3,7 @@
 #include <QWidget>
 #include <memory>
 
+#include "trend/SensorKeys.h"
 #include "trend/TrendSeries.h"
 
 namespace bw {
@@ -25,6 +26,11 @@ class TrendPlot : public QWidget {
   bool flaggedAsOrdinary() const { return ordinary_; }
   void setSensorVisible(int sensor, bool visible);
   bool sensorVisible(int sensor) const;
+  // The legend's labels, and each band drawn as two dashed lines in its
+  // sensor's colour.
+  void setSensorKeys(const SensorKeys& keys);
+  // The temperatures the band lines of `sensor` are drawn at, low first.
+  std::vector<double> bandLines(int sensor) const;
 
   // The whole time range and every reading in view.
   void resetView();
@@ -67,8 +73,10 @@ class TrendPlot : public QWidget {
   void widenValuesToShow();
   void updateTicks();
   void markSetBacks();
+  void drawBand(int sensor);
 
   const TrendSeries* series_ = nullptr;
+  SensorKeys keys_ = sensorKeys(nullptr);
   bool ordinary_ = false;
   bool refreshing_ = false;
   std::unique_ptr<Chart> chart_;

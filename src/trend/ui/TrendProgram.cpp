@@ -7,9 +7,12 @@
 #include "platform/desktop/QtSettingsStore.h"
 #include "platform/ui/QtFileChooser.h"
 #include "platform/ui/QtMessageBox.h"
+#include "site/SiteFile.h"
+#include "site/SiteLookup.h"
 #include "trend/CsvExport.h"
 #include "trend/ExportTarget.h"
 #include "trend/LosslessText.h"
+#include "trend/SensorKeys.h"
 #include "trend/SeriesReading.h"
 #include "trend/TrendOptions.h"
 #include "trend/ui/TrendPlot.h"
@@ -71,7 +74,22 @@ void quietMessages(QtMsgType type, const QMessageLogContext& context, const QStr
   if (standardMessages) standardMessages(type, context, text);
 }
 
-int picture(const TrendOptions& o, int argc, char** argv) {
+// The names and bands of the site: --site FILE, or the site file the
+// logger would read. A file named that cannot be used ends the run; one
+// found that cannot be used is reported and left out.
+std::optional<SensorKeys> siteKeys(const TrendOptions& o, QStringList& problems) {
+  const QString file = SiteLookup::fromEnvironment(o.siteFile).find();
+  if (file.isEmpty()) return sensorKeys(nullptr);
+  const SiteReading reading = readSiteFile(file);
+  if (reading.site) return sensorKeys(&*reading.site);
+  problems = reading.errors;
+  if (!o.siteFile.isEmpty()) return std::nullopt;
+  problems.prepend(
+      QStringLiteral("The site file %1 cannot be used; no names or bands are shown:").arg(file));
+  return sensorKeys(nullptr);
+}
+
+int picture(const TrendOptions& o, const SensorKeys& keys, int argc, char** argv) {
   std::vector<LogInput> inputs;
   if (const QStringList errors = LogReading::open(o.logs, inputs); !errors.isEmpty()) {
     for (const QString& error : errors) printError(error);
@@ -96,6 +114,7 @@ int picture(const TrendOptions& o, int argc, char** argv) {
   if (report.errors.isEmpty() && report.lines > 0) {
     TrendPlot plot;
     plot.setSeries(&series);
+    plot.setSensorKeys(keys);
     plot.setFlaggedAsOrdinary(o.flaggedAsOrdinary);
     plot.resize(o.size);
     plot.resetView();
@@ -110,14 +129,19 @@ int picture(const TrendOptions& o, int argc, char** argv) {
 
 // The window's start routine and the viewer's composition root: every
 // service the window works with is made here, once.
-int showWindow(const TrendOptions& o, int argc, char** argv) {
+int showWindow(const TrendOptions& o, const SensorKeys& keys, const QStringList& siteProblems,
+               int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("brinewatch-trend"));
   QtFileChooser chooser;
   QtSettingsStore settings;
   QtMessageBox messages;
   TrendWindow window(TrendWindowServices{chooser, settings, messages});
+  window.setSensorKeys(keys);
   window.show();
+  if (!siteProblems.isEmpty())
+    messages.show(&window, siteProblems.join(u'\n'), MessageStyle::Ok,
+                  QStringLiteral("Brinewatch Trend"));
   if (!o.logs.isEmpty()) window.openFiles(o.logs);
   return QApplication::exec();
 }
@@ -139,21 +163,28 @@ int runTrend(int argc, char** argv) {
       return static_cast<int>(TrendExit::kUsage);
     }
   }
+  if (o.mode == TrendOptions::Mode::kHelp) {
+    std::fputs(trendUsage().toLocal8Bit().constData(), stdout);
+    return static_cast<int>(TrendExit::kRead);
+  }
+  QStringList siteProblems;
+  const std::optional<SensorKeys> keys = siteKeys(o, siteProblems);
+  if (!keys || o.mode != TrendOptions::Mode::kWindow)
+    for (const QString& problem : siteProblems) printError(problem);
+  if (!keys) return static_cast<int>(TrendExit::kUnreadable);
   switch (o.mode) {
-    case TrendOptions::Mode::kHelp:
-      std::fputs(trendUsage().toLocal8Bit().constData(), stdout);
-      return static_cast<int>(TrendExit::kRead);
     case TrendOptions::Mode::kCsv: {
-      const CsvResult result = writeCsv(o.logs, o.out, o.filter);
+      const CsvResult result = writeCsv(o.logs, o.out, o.filter, nullptr,
+                                        o.names ? csvColumnNames(*keys) : QStringList());
       return finish(result.report, result.writeError, o.filter);
     }
     case TrendOptions::Mode::kPng:
     case TrendOptions::Mode::kSvg:
-      return picture(o, argc, argv);
-    case TrendOptions::Mode::kWindow:
+      return picture(o, *keys, argc, argv);
+    default:
       break;
   }
-  return showWindow(o, argc, argv);
+  return showWindow(o, *keys, siteProblems, argc, argv);
 }
 
 }  // namespace bw

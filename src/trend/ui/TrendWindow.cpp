@@ -293,8 +293,14 @@ void TrendWindow::updateStatistics() {
   std::vector<bool> visible;
   for (int s = 0; s < series_->sensorCount(); ++s) visible.push_back(plot_->sensorVisible(s));
   table_->showStatistics(
-      rangeStatistics(*series_, plot_->viewFrom(), plot_->viewTo(), flagged_->isChecked()),
-      visible);
+      rangeStatistics(*series_, plot_->viewFrom(), plot_->viewTo(), flagged_->isChecked(), keys_),
+      visible, keys_);
+}
+
+void TrendWindow::setSensorKeys(const SensorKeys& keys) {
+  keys_ = keys;
+  plot_->setSensorKeys(keys);
+  updateStatistics();
 }
 
 void TrendWindow::updateStatus() {

@@ -51,6 +51,8 @@ class TrendWindow : public QMainWindow {
   QString cursorText() const { return cursor_->text(); }
   QAction* followAction() const { return follow_; }
   QAction* flaggedAction() const { return flagged_; }
+  // The sensors' labels and bands, from the site.
+  void setSensorKeys(const SensorKeys& keys);
 
  signals:
   void loaded();
@@ -81,6 +83,7 @@ class TrendWindow : public QMainWindow {
   void showProblem(const QString& text);
 
   TrendWindowServices services_;
+  SensorKeys keys_ = sensorKeys(nullptr);
 
   std::unique_ptr<TrendSeries> series_;
   QStringList files_;
