@@ -25,6 +25,7 @@ expected=(
   usr/share/doc/brinewatch/screenshots/main-window.png
   usr/share/doc/brinewatch/copyright usr/share/doc/brinewatch/changelog.gz
   usr/share/doc-base/brinewatch-manual
+  usr/share/doc/brinewatch/examples/site.toml
 )
 sizes=(16 32 48 64 128 256)
 for size in "${sizes[@]}"; do expected+=("usr/share/icons/hicolor/${size}x${size}/apps/$app.png"); done
@@ -56,6 +57,10 @@ check_tree() {
 
   "$root/usr/bin/brinewatch-adapter-sim" --help | grep -q -- '--conversion-ms' ||
     fail "$what: brinewatch-adapter-sim --help"
+  # The example site file is the table built in, and the program reads it.
+  [ "$("$root/usr/bin/brinewatch" --check-site "$root/usr/share/doc/brinewatch/examples/site.toml" |
+      grep -c '/1Wire/ReadDS18B20.html')" = 16 ] ||
+    fail "$what: brinewatch --check-site does not take the example site file"
   if [ "$with_trend" = ON ]; then
     QT_QPA_PLATFORM=offscreen "$root/usr/bin/brinewatch-trend" --help | grep -q -- '--csv' ||
       fail "$what: brinewatch-trend --help"
