@@ -31,6 +31,7 @@ void PollingLoop::run(const std::array<QString, kSlotCount>& urls) {
     // The last index is fixed for the cycle; a count changed meanwhile only
     // shows in this cycle's record.
     const int lastSlot = sensorCount_ - 1;
+    const std::chrono::nanoseconds began = pace_.now();
     bool queried = false;
     for (int slot = 0; slot <= lastSlot; ++slot) {
       queried = pollSlot(slot) || queried;
@@ -46,6 +47,7 @@ void PollingLoop::run(const std::array<QString, kSlotCount>& urls) {
       if (stopping_) return;
     }
     if (log_.loggingOn()) endCycle();
+    lastCycleTook_ = pace_.now() - began;
     emit cycleEnded();
   }
 }
@@ -60,10 +62,12 @@ bool PollingLoop::pollSlot(int slot) {
   browser_.navigate(url);
   if (!waitForPage()) return true;
   display_.showWindow();
-  readTemperature(browser_.document(), workingReading_);
+  const ReadingOutcome outcome = readTemperature(browser_.document(), workingReading_);
   readings_[static_cast<size_t>(slot)] = workingReading_;
   display_.showReading(slot + 1, workingReading_);
   emit slotPolled(slot);
+  const std::chrono::duration<double> took = pace_.now() - *lastQueryBegan_;
+  emit queryEnded(slot, outcome, workingReading_, took.count());
   return true;
 }
 
@@ -94,7 +98,9 @@ bool PollingLoop::waitForPage() {
 void PollingLoop::endCycle() {
   // The count is read now, not at the start of the cycle. A record that did
   // not reach the disk is not counted.
-  if (!log_.writeRecord(readings_, sensorCount_)) {
+  const bool written = log_.writeRecord(readings_, sensorCount_);
+  emit recordLogged(written);
+  if (!written) {
     display_.showLoggingFailure(log_.lastError());
     return;
   }

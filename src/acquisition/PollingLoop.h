@@ -6,6 +6,7 @@
 #include <chrono>
 #include <optional>
 
+#include "acquisition/ReadTemperature.h"
 #include "acquisition/Readings.h"
 #include "acquisition/SensorTable.h"
 
@@ -51,10 +52,18 @@ class PollingLoop : public QObject {
   int sensorCount() const { return sensorCount_; }
   qint16 recordNumber() const { return recordNumber_; }
   const Readings& readings() const { return readings_; }
+  // How long the cycle just ended took, on the pacing clock.
+  std::chrono::nanoseconds lastCycleTook() const { return lastCycleTook_; }
 
  signals:
   void stopRequested();
   void slotPolled(int slot);
+  // A page was read for `slot`: what it gave, the value stored, and the time
+  // from the query's start to its end.
+  void queryEnded(int slot, bw::ReadingOutcome outcome, float stored, double seconds);
+  // A record was handed to the log at the end of a cycle; `written` once it
+  // is on the disk.
+  void recordLogged(bool written);
   void cycleEnded();
 
  private:
@@ -71,6 +80,7 @@ class PollingLoop : public QObject {
   RecordLog& log_;
   SteadyClock& pace_;
   std::optional<std::chrono::nanoseconds> lastQueryBegan_;
+  std::chrono::nanoseconds lastCycleTook_{0};
   std::array<QString, kSlotCount> urls_{};
   Readings readings_ = unreadSlots();
   float workingReading_ = 0.0f;

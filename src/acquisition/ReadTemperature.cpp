@@ -6,22 +6,21 @@
 
 namespace bw {
 
-bool readTemperature(const HtmlDocument* document, float& working) {
+ReadingOutcome readTemperature(const HtmlDocument* document, float& working) {
   if (document == nullptr) {
     working = kNoPage;
-    return false;
+    return ReadingOutcome::kNoPage;
   }
   const auto element = document->getElementById(QStringLiteral("Temperature_0"));
   if (!element) {
     working = kNoTemperature;
-    return false;
+    return ReadingOutcome::kNoTemperature;
   }
   const auto text = element->value();
-  if (!text) return false;
-  const auto value = parseNumber(*text);
-  if (!value) return false;
+  const auto value = text ? parseNumber(*text) : std::nullopt;
+  if (!value) return ReadingOutcome::kUnreadable;
   working = *value;
-  return true;
+  return ReadingOutcome::kRead;
 }
 
 }  // namespace bw

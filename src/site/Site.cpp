@@ -29,6 +29,12 @@ QString SiteSensor::label() const {
                         : QStringLiteral("%1 %2").arg(slot).arg(name);
 }
 
+int Site::sensorCount() const {
+  for (const SiteSensor& sensor : sensors)
+    if (sensor.slot > 12) return 16;
+  return 12;
+}
+
 const SiteSensor* Site::inSlot(int slot) const {
   for (const SiteSensor& sensor : sensors)
     if (sensor.slot == slot) return &sensor;

@@ -41,7 +41,11 @@ struct Site {
   QString file;                     // the site file read; empty for the table built in
   QString adapter;                  // HOST[:PORT], as it goes after "http://"
   std::vector<SiteSensor> sensors;  // in slot order; a slot not named has no sensor
+  QString log;                      // the log the unattended logger writes; empty when not given
+  QString metrics;  // HOST:PORT or :PORT the metrics are served on; empty: not given
 
+  // 16 when a sensor sits in a slot above 12, else 12.
+  int sensorCount() const;
   const SiteSensor* inSlot(int slot) const;
 };
 

@@ -227,6 +227,23 @@ std::optional<QString> adapterProblem(const QString& adapter) {
   return std::nullopt;
 }
 
+std::optional<QString> listenAddressProblem(const QString& address) {
+  const qsizetype colon = address.lastIndexOf(u':');
+  if (colon < 0) return QStringLiteral("the port is missing");
+  const QString host = address.left(colon);
+  static const QRegularExpression digits(QStringLiteral("^[0-9]{1,5}$"));
+  const QString port = address.mid(colon + 1);
+  if (!digits.match(port).hasMatch() || port.toInt() > 65535)
+    return QStringLiteral("the port '%1' is not from 0 to 65535").arg(port);
+  if (host.isEmpty() || host == u"localhost") return std::nullopt;
+  const bool bracketed = host.startsWith(u'[') && host.endsWith(u']');
+  const QHostAddress ip(bracketed ? host.mid(1, host.size() - 2) : host);
+  if (ip.isNull() || (ip.protocol() == QAbstractSocket::IPv6Protocol) != bracketed)
+    return QStringLiteral("%1 is not an IP address to listen on (an IPv6 one in brackets)")
+        .arg(host);
+  return std::nullopt;
+}
+
 SiteReading parseSite(const QByteArray& bytes, const QString& fileName) {
   toml::table root;
   try {
@@ -249,6 +266,22 @@ SiteReading parseSite(const QByteArray& bytes, const QString& fileName) {
     if (name == "adapter") {
       sawAdapter = true;
       check.adapter(node, site);
+    } else if (name == "log" || name == "metrics") {
+      const auto* value = node.as_string();
+      const QString given = value ? text(value->get()) : QString();
+      if (name == "log") {
+        if (given.isEmpty())
+          errors.add(lineOf(node), QStringLiteral("log is the path of a file, such as log = "
+                                                  "\"/var/lib/brinewatch/brine.log\""));
+        site.log = given;
+      } else if (const auto why = value ? listenAddressProblem(given)
+                                        : std::optional<QString>(QStringLiteral("not a text"))) {
+        errors.add(lineOf(node), QStringLiteral("metrics \"%1\": %2 (such as metrics = "
+                                                "\"127.0.0.1:9816\")")
+                                     .arg(given, *why));
+      } else {
+        site.metrics = given;
+      }
     } else if (name == "sensor") {
       const auto* array = node.as_array();
       if (!array || !array->is_array_of_tables()) {
@@ -260,9 +293,9 @@ SiteReading parseSite(const QByteArray& bytes, const QString& fileName) {
         check.sensor(*element.as_table(), site);
       }
     } else {
-      errors.add(
-          lineOf(key),
-          QStringLiteral("unknown key '%1' (adapter and [[sensor]] are known)").arg(text(name)));
+      errors.add(lineOf(key),
+                 QStringLiteral("unknown key '%1' (adapter, log, metrics and [[sensor]] are known)")
+                     .arg(text(name)));
     }
   }
   if (!sawAdapter)

@@ -26,6 +26,11 @@ struct SiteReading {
 //   low = -2.0                       # optional alarm band in °C, low < high
 //   high = 6.5
 //
+// and for the loggers, at the top:
+//
+//   log = "/var/lib/brinewatch/brine.log"   # what brinewatchd logs to
+//   metrics = "127.0.0.1:9816"              # where the metrics are served
+//
 // Checked whole before anything is used: a ROM code that is no DS18B20's or
 // fails its CRC, a slot or ROM code given twice, a slot out of range, an
 // unknown key, a bad address or a band with low >= high is an error.
@@ -34,5 +39,7 @@ SiteReading readSiteFile(const QString& path);
 
 // Why `adapter` is not HOST[:PORT], or nothing when it is.
 std::optional<QString> adapterProblem(const QString& adapter);
+// Why `address` is not HOST:PORT or :PORT (loopback) to serve on, or nothing.
+std::optional<QString> listenAddressProblem(const QString& address);
 
 }  // namespace bw

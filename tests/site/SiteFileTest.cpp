@@ -14,6 +14,8 @@ namespace {
 // built-in table.
 const QByteArray kGood = R"(# the site
 adapter = "192.168.1.50"
+log = "tank.log"
+metrics = ":9816"
 
 [[sensor]]
 slot = 1
@@ -32,6 +34,9 @@ TEST(SiteFile, AGoodFile_GivesItsAdapterAndSensorsInSlotOrder) {
   ASSERT_TRUE(reading.site) << reading.errors.join(u'\n').toStdString();
   const Site& site = *reading.site;
   EXPECT_EQ(site.adapter, QStringLiteral("192.168.1.50"));
+  EXPECT_EQ(site.log, QStringLiteral("tank.log"));
+  EXPECT_EQ(site.metrics, QStringLiteral(":9816"));
+  EXPECT_EQ(site.sensorCount(), 12);
   ASSERT_EQ(site.sensors.size(), 2u);
   EXPECT_EQ(site.sensors[0].label(), QStringLiteral("1 North tank"));
   EXPECT_EQ(site.sensors[0].low, -2.0);
@@ -85,6 +90,9 @@ TEST(SiteFile, EveryKindOfError_IsReportedWithItsLine) {
       {"[[sensor]]\nslot = 1\nrom = \"9C000000B4A89828\"\n",
        QStringLiteral("1: no adapter = \"HOST[:PORT]\"")},
       {"adapter = \"10.0.0.1\"\n", QStringLiteral("1: no [[sensor]] table")},
+      {"adapter = \"10.0.0.1\"\nmetrics = \"9816\"\n[[sensor]]\nslot = 1\nrom = "
+       "\"9C000000B4A89828\"\n",
+       QStringLiteral("2: metrics \"9816\": the port is missing")},
       {"adapter = \"10.0.0.1\"\n[[sensor]]\nslot = 1\nrom = \"9C000000B4A89828\"\nname = \"" +
            QByteArray(65, 'x') + "\"\n",
        QStringLiteral("5: name is a text of up to 64 characters")},

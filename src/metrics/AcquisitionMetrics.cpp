@@ -1,0 +1,207 @@
+#include "metrics/AcquisitionMetrics.h"
+
+#include <QCoreApplication>
+#include <charconv>
+
+#include "BrinewatchConfig.h"
+#include "acquisition/PollingLoop.h"
+#include "acquisition/RecordLog.h"
+#include "platform/Clock.h"
+
+namespace bw {
+
+namespace {
+
+// Seconds: a query is bounded by 5 s and usually takes a conversion, 0.75 s;
+// a cycle of sixteen takes 12 s against a real adapter, up to 80 s against
+// one that answers nothing.
+const std::vector<double> kQueryBounds = {0.01, 0.05, 0.1, 0.25, 0.5, 0.75, 1, 2.5, 5, 10};
+const std::vector<double> kCycleBounds = {1, 2.5, 5, 9, 10, 12, 15, 20, 30, 60, 90, 120};
+
+constexpr std::array<const char*, 3> kFailureKinds = {"no_page", "no_temperature", "unreadable"};
+
+QByteArray number(double value) {
+  char text[32];
+  const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+  return QByteArray(text, static_cast<qsizetype>(end - text));
+}
+
+QByteArray number(std::uint64_t value) {
+  return QByteArray::number(static_cast<qulonglong>(value));
+}
+
+// A label value: backslash, double quote and line feed escaped.
+QByteArray labelValue(const QString& text) {
+  QByteArray out;
+  for (const char c : text.toUtf8()) {
+    if (c == '\\' || c == '"')
+      out += '\\', out += c;
+    else if (c == '\n')
+      out += "\\n";
+    else
+      out += c;
+  }
+  return out;
+}
+
+class Writer {
+ public:
+  void family(const char* name, const char* type, const char* help) {
+    text += QByteArray("# HELP ") + name + ' ' + help + "\n# TYPE " + name + ' ' + type + '\n';
+  }
+  void sample(const QByteArray& name, const QByteArray& labels, const QByteArray& value) {
+    text += name;
+    if (!labels.isEmpty()) text += '{' + labels + '}';
+    text += ' ' + value + '\n';
+  }
+  QByteArray text;
+};
+
+}  // namespace
+
+void AcquisitionMetrics::Histogram::observe(double value) {
+  ++count;
+  sum += value;
+  for (std::size_t i = 0; i < bounds.size(); ++i)
+    if (value <= bounds[i]) {
+      ++counts[i];
+      break;
+    }
+}
+
+AcquisitionMetrics::AcquisitionMetrics(const Site& site, const QString& program, const Clock& clock,
+                                       const RecordLog& log)
+    : site_(site),
+      program_(program),
+      clock_(clock),
+      log_(log),
+      started_(clock.now().toSecsSinceEpoch()),
+      query_(kQueryBounds),
+      cycle_(kCycleBounds) {
+  for (const SiteSensor& sensor : site_.sensors)
+    sensors_[static_cast<std::size_t>(sensor.slot - 1)].site = &sensor;
+}
+
+void AcquisitionMetrics::watch(const PollingLoop& loop) {
+  QObject::connect(&loop, &PollingLoop::queryEnded, &loop,
+                   [this](int slot, ReadingOutcome outcome, float stored, double seconds) {
+                     queryEnded(slot, outcome, stored, seconds);
+                   });
+  QObject::connect(&loop, &PollingLoop::cycleEnded, &loop, [this, &loop] {
+    cycleEnded(std::chrono::duration<double>(loop.lastCycleTook()).count());
+  });
+  QObject::connect(&loop, &PollingLoop::recordLogged, &loop,
+                   [this](bool written) { recordLogged(written); });
+}
+
+void AcquisitionMetrics::queryEnded(int slot, ReadingOutcome outcome, float stored,
+                                    double seconds) {
+  query_.observe(seconds);
+  if (slot < 0 || slot >= kSiteSlots) return;
+  Sensor& sensor = sensors_[static_cast<std::size_t>(slot)];
+  switch (outcome) {
+    case ReadingOutcome::kRead:
+      sensor.read = true;
+      sensor.temperature = stored;
+      sensor.lastGood = clock_.now().toSecsSinceEpoch();
+      break;
+    case ReadingOutcome::kNoPage:
+      ++sensor.failed[0];
+      break;
+    case ReadingOutcome::kNoTemperature:
+      ++sensor.failed[1];
+      break;
+    case ReadingOutcome::kUnreadable:
+      ++sensor.failed[2];
+      break;
+  }
+}
+
+void AcquisitionMetrics::cycleEnded(double seconds) {
+  cycle_.observe(seconds);
+}
+
+void AcquisitionMetrics::recordLogged(bool written) {
+  ++(written ? written_ : writeFailures_);
+  lastWriteFailed_ = !written;
+}
+
+QByteArray AcquisitionMetrics::exposition() const {
+  Writer w;
+  std::vector<std::pair<const Sensor*, QByteArray>> named;
+  for (const Sensor& sensor : sensors_) {
+    if (!sensor.site) continue;
+    named.emplace_back(&sensor, "name=\"" + labelValue(sensor.site->name) + "\",rom=\"" +
+                                    labelValue(sensor.site->rom) + "\",slot=\"" +
+                                    QByteArray::number(sensor.site->slot) + '"');
+  }
+
+  w.family("brinewatch_temperature_celsius", "gauge",
+           "The sensor's last temperature read; none before its first.");
+  for (const auto& [sensor, labels] : named)
+    if (sensor->read)
+      w.sample("brinewatch_temperature_celsius", labels,
+               number(static_cast<double>(sensor->temperature)));
+  w.family("brinewatch_last_good_reading_timestamp_seconds", "gauge",
+           "When the sensor last gave a temperature, in Unix time; 0 before it has.");
+  for (const auto& [sensor, labels] : named)
+    w.sample("brinewatch_last_good_reading_timestamp_seconds", labels,
+             QByteArray::number(static_cast<qlonglong>(sensor->lastGood)));
+  w.family("brinewatch_failed_readings_total", "counter",
+           "Queries that gave no temperature: no page, a page without it, or a value that is "
+           "no number.");
+  for (const auto& [sensor, labels] : named)
+    for (std::size_t kind = 0; kind < kFailureKinds.size(); ++kind)
+      w.sample("brinewatch_failed_readings_total",
+               QByteArray("kind=\"") + kFailureKinds[kind] + "\"," + labels,
+               number(sensor->failed[kind]));
+  w.family("brinewatch_band_low_celsius", "gauge", "The low end of the sensor's alarm band.");
+  for (const auto& [sensor, labels] : named)
+    if (sensor->site->low)
+      w.sample("brinewatch_band_low_celsius", labels, number(*sensor->site->low));
+  w.family("brinewatch_band_high_celsius", "gauge", "The high end of the sensor's alarm band.");
+  for (const auto& [sensor, labels] : named)
+    if (sensor->site->high)
+      w.sample("brinewatch_band_high_celsius", labels, number(*sensor->site->high));
+
+  for (const auto& [name, help, histogram] :
+       {std::tuple{"brinewatch_query_duration_seconds",
+                   "Time from the start of a query to its page read.", &query_},
+        std::tuple{"brinewatch_cycle_duration_seconds",
+                   "Time of a polling cycle, from its first query to its record.", &cycle_}}) {
+    w.family(name, "histogram", help);
+    std::uint64_t cumulative = 0;
+    for (std::size_t i = 0; i < histogram->bounds.size(); ++i) {
+      cumulative += histogram->counts[i];
+      w.sample(QByteArray(name) + "_bucket", "le=\"" + number(histogram->bounds[i]) + '"',
+               number(cumulative));
+    }
+    w.sample(QByteArray(name) + "_bucket", "le=\"+Inf\"", number(histogram->count));
+    w.sample(QByteArray(name) + "_sum", {}, number(histogram->sum));
+    w.sample(QByteArray(name) + "_count", {}, number(histogram->count));
+  }
+
+  w.family("brinewatch_log_records_written_total", "counter",
+           "Records that reached the log's disk.");
+  w.sample("brinewatch_log_records_written_total", {}, number(written_));
+  w.family("brinewatch_log_write_failures_total", "counter",
+           "Records that could not be written to the log.");
+  w.sample("brinewatch_log_write_failures_total", {}, number(writeFailures_));
+  w.family("brinewatch_log_open", "gauge", "1 while a log is open (logging is on), else 0.");
+  w.sample("brinewatch_log_open", {}, log_.loggingOn() ? "1" : "0");
+  w.family("brinewatch_log_writing", "gauge",
+           "1 while a log is open and its last record reached the disk, else 0.");
+  w.sample("brinewatch_log_writing", {}, log_.loggingOn() && !lastWriteFailed_ ? "1" : "0");
+  w.family("brinewatch_build_info", "gauge", "The program serving these metrics and its version.");
+  w.sample("brinewatch_build_info",
+           "program=\"" + labelValue(program_) + "\",version=\"" +
+               QByteArray::number(config::kVersionMajor) + '.' +
+               QByteArray::number(config::kVersionMinor) + '.' +
+               QByteArray::number(config::kVersionRevision) + '"',
+           "1");
+  w.family("process_start_time_seconds", "gauge", "Start time of the process, in Unix time.");
+  w.sample("process_start_time_seconds", {}, QByteArray::number(static_cast<qlonglong>(started_)));
+  return w.text;
+}
+
+}  // namespace bw
