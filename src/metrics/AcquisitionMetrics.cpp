@@ -131,8 +131,11 @@ QByteArray AcquisitionMetrics::exposition() const {
   std::vector<std::pair<const Sensor*, QByteArray>> named;
   for (const Sensor& sensor : sensors_) {
     if (!sensor.site) continue;
-    named.emplace_back(&sensor, "name=\"" + labelValue(sensor.site->name) + "\",rom=\"" +
-                                    labelValue(sensor.site->rom) + "\",slot=\"" +
+    // Prometheus takes an empty label for none: a sensor without a name has none.
+    const QByteArray name = sensor.site->name.isEmpty()
+                                ? QByteArray()
+                                : "name=\"" + labelValue(sensor.site->name) + "\",";
+    named.emplace_back(&sensor, name + "rom=\"" + labelValue(sensor.site->rom) + "\",slot=\"" +
                                     QByteArray::number(sensor.site->slot) + '"');
   }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <chrono>
 
 namespace bw {
 
@@ -17,13 +18,19 @@ class ServiceManager {
 };
 
 // The systemd notification protocol, through libsystemd where the build has
-// it.
+// it. The watchdog is pinged only when the manager asks for it, and at most
+// four times in its interval: a ping is a message the manager must read.
 class SystemdServiceManager final : public ServiceManager {
  public:
+  SystemdServiceManager();
   void ready(const QString& status) override;
   void alive() override;
   void status(const QString& text) override;
   void stopping() override;
+
+ private:
+  std::chrono::microseconds watchdog_{0};  // 0: no watchdog
+  std::chrono::steady_clock::time_point lastPing_;
 };
 
 }  // namespace bw

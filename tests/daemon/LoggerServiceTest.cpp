@@ -1,0 +1,212 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QThread>
+#include <atomic>
+#include <condition_variable>
+#include <csignal>
+#include <cstring>
+#include <mutex>
+#include <thread>
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include "AdapterSimulator.h"
+#include "logformat/RecordLine.h"
+#include "logformat/Sentinels.h"
+#include "logformat/Stamp.h"
+#include "site/Site.h"
+
+namespace bw {
+namespace {
+
+using namespace std::chrono_literals;
+
+// The service manager's end of the notification socket, read as a manager
+// reads it, at once: a message left unread would hold the next one's sender.
+class NotifySocket {
+ public:
+  explicit NotifySocket(const QString& path) {
+    fd_ = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, QFile::encodeName(path).constData(),
+                 sizeof address.sun_path - 1);
+    if (::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return;
+    reader_ = std::thread([this] {
+      while (!done_) {
+        pollfd ready{fd_, POLLIN, 0};
+        if (::poll(&ready, 1, 100) != 1) continue;
+        char message[1024];
+        const auto got = ::recv(fd_, message, sizeof message, 0);
+        if (got <= 0) continue;
+        const std::lock_guard<std::mutex> lock(mutex_);
+        seen_ << QByteArray(message, static_cast<qsizetype>(got));
+        arrived_.notify_all();
+      }
+    });
+  }
+  ~NotifySocket() {
+    done_ = true;
+    if (reader_.joinable()) reader_.join();
+    ::close(fd_);
+  }
+  bool bound() const { return reader_.joinable(); }
+  // Waits for a message that holds `text`.
+  bool waitFor(const QByteArray& text, std::chrono::milliseconds patience = 20s) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return arrived_.wait_for(lock, patience, [&] { return seen_.join('\n').contains(text); });
+  }
+  QList<QByteArray> seen() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return seen_;
+  }
+
+ private:
+  int fd_ = -1;
+  std::thread reader_;
+  std::atomic_bool done_{false};
+  std::mutex mutex_;
+  std::condition_variable arrived_;
+  QList<QByteArray> seen_;
+};
+
+quint16 freePort() {
+  QTcpServer probe;
+  probe.listen(QHostAddress::LocalHost, 0);
+  return probe.serverPort();
+}
+
+QByteArray scrape(quint16 port) {
+  QTcpSocket socket;
+  socket.connectToHost(QHostAddress::LocalHost, port);
+  if (!socket.waitForConnected(5000)) return {};
+  socket.write("GET /metrics HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n\r\n");
+  QByteArray answer;
+  while (socket.waitForReadyRead(5000)) answer += socket.readAll();
+  answer += socket.readAll();
+  return answer.mid(answer.indexOf("\r\n\r\n") + 4);
+}
+
+QList<QByteArray> logLines(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  QList<QByteArray> lines = file.readAll().split('\n');
+  lines.removeLast();  // after the last line end
+  for (QByteArray& line : lines) line += '\n';
+  return lines;
+}
+
+// brinewatchd as systemd runs it, on a site of four sensors: one that reads
+// 4.5625, one whose real reading is -1, one whose adapter resets the
+// connection, one that answers an error page.
+TEST(LoggerService, ReadyThenLogsTheLinesOfTheLoggerServesItsMetricsAndEndsOnSigterm) {
+  sim::AdapterSimulator adapter;
+  ASSERT_TRUE(adapter.start());
+  adapter.setFixedTemperature(0, 4.5625f);
+  adapter.setFixedTemperature(1, -1.0f);
+  adapter.setFault(2, sim::Fault::Reset);
+  adapter.setFault(3, sim::Fault::HttpError);
+  QTemporaryDir dir;
+  const quint16 metricsPort = freePort();
+  const QString log = dir.filePath(QStringLiteral("tank.log"));
+  QFile site(dir.filePath(QStringLiteral("site.toml")));
+  ASSERT_TRUE(site.open(QIODevice::WriteOnly));
+  site.write(QStringLiteral("adapter = \"%1\"\nlog = \"%2\"\nmetrics = \"127.0.0.1:%3\"\n")
+                 .arg(adapter.host(), log)
+                 .arg(metricsPort)
+                 .toUtf8());
+  for (int slot = 1; slot <= 4; ++slot)
+    site.write(QStringLiteral("[[sensor]]\nslot = %1\nrom = \"%2\"\n")
+                   .arg(slot)
+                   .arg(QLatin1String(kBuiltInRomCodes[slot - 1].data(), 16))
+                   .toUtf8());
+  site.write("name = \"Sump \\\"B\\\"\"\n");
+  site.close();
+  NotifySocket notify(dir.filePath(QStringLiteral("notify")));
+  ASSERT_TRUE(notify.bound());
+
+  QProcess service;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(QStringLiteral("NOTIFY_SOCKET"), dir.filePath(QStringLiteral("notify")));
+  env.insert(QStringLiteral("WATCHDOG_USEC"), QStringLiteral("2000000"));
+  service.setProcessEnvironment(env);
+  service.start(QStringLiteral(BRINEWATCHD), {QStringLiteral("--site"), site.fileName()});
+  ASSERT_TRUE(notify.waitFor("READY=1")) << service.readAllStandardError().constData();
+  EXPECT_TRUE(notify.seen().first().startsWith("READY=1"));  // before any ping
+  for (int i = 0; i < 200 && logLines(log).size() < 2; ++i) QThread::msleep(50);
+  EXPECT_TRUE(notify.waitFor("WATCHDOG=1"));
+  const QByteArray metrics = scrape(metricsPort);
+
+  ::kill(static_cast<pid_t>(service.processId()), SIGTERM);
+  ASSERT_TRUE(service.waitForFinished(20000));
+  EXPECT_EQ(service.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(service.exitCode(), 0);
+  EXPECT_TRUE(notify.waitFor("STOPPING=1", 1s));
+
+  // Byte for byte the line the window's logger writes for these readings.
+  const QList<QByteArray> lines = logLines(log);
+  ASSERT_GE(lines.size(), 2);
+  std::array<float, kMaxReadings> readings;
+  readings.fill(kNoPage);
+  readings[0] = 4.5625f;
+  readings[3] = kNoTemperature;
+  for (const QByteArray& line : lines) {
+    const auto stamp = parseStamp(std::string_view(line.constData(), 19), ' ');
+    ASSERT_TRUE(stamp) << line.constData();
+    EXPECT_EQ(line, recordLine(stampDateTime(*stamp), readings.data(), 12));
+  }
+
+  // A real -1 is a temperature; a failed reading is no temperature at all.
+  EXPECT_TRUE(metrics.contains(
+      "brinewatch_temperature_celsius{rom=\"9C000000B4A89828\",slot=\"1\"} 4.5625\n"));
+  EXPECT_TRUE(
+      metrics.contains("brinewatch_temperature_celsius{rom=\"06000000A4EC7428\",slot=\"2\"} -1\n"));
+  EXPECT_FALSE(metrics.contains("brinewatch_temperature_celsius{rom=\"B900000027CA8F28\""));
+  EXPECT_FALSE(metrics.contains("brinewatch_temperature_celsius{name=\"Sump \\\"B\\\"\""));
+  EXPECT_TRUE(
+      QRegularExpression(
+          QStringLiteral(
+              R"re(brinewatch_failed_readings_total\{kind="no_page",rom="B900000027CA8F28",slot="3"\} [1-9])re"))
+          .match(QString::fromUtf8(metrics))
+          .hasMatch())
+      << metrics.constData();
+  EXPECT_TRUE(
+      metrics.contains("brinewatch_failed_readings_total{kind=\"no_temperature\",name=\"Sump "
+                       "\\\"B\\\"\",rom=\"E6000000B4E6AC28\",slot=\"4\"}"));
+  EXPECT_TRUE(metrics.contains("brinewatch_log_writing 1\n"));
+#ifdef PROMTOOL
+  // Prometheus's own reading of the exposition finds nothing to say.
+  QProcess promtool;
+  promtool.start(QStringLiteral(PROMTOOL), {QStringLiteral("check"), QStringLiteral("metrics")});
+  promtool.write(metrics);
+  promtool.closeWriteChannel();
+  ASSERT_TRUE(promtool.waitForFinished(20000));
+  EXPECT_EQ(promtool.exitCode(), 0) << promtool.readAllStandardError().constData();
+  EXPECT_TRUE(promtool.readAll().isEmpty());
+#endif
+}
+
+TEST(LoggerService, ASiteFileWithoutALogIsRefused) {
+  QTemporaryDir dir;
+  QFile site(dir.filePath(QStringLiteral("site.toml")));
+  ASSERT_TRUE(site.open(QIODevice::WriteOnly));
+  site.write("adapter = \"127.0.0.1:1\"\n[[sensor]]\nslot = 1\nrom = \"9C000000B4A89828\"\n");
+  site.close();
+  QProcess service;
+  service.start(QStringLiteral(BRINEWATCHD), {QStringLiteral("--site"), site.fileName()});
+  ASSERT_TRUE(service.waitForFinished(20000));
+  EXPECT_EQ(service.exitCode(), 2);
+  EXPECT_TRUE(service.readAllStandardError().contains("no log = \"PATH\""));
+}
+
+}  // namespace
+}  // namespace bw
