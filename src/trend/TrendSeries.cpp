@@ -64,15 +64,6 @@ void TrendSeries::addSensor() {
 
 void TrendSeries::append(const LogRecord& record) {
   while (sensorCount() < record.count) addSensor();
-  const std::size_t index = stamps_.size();
-  const bool goesBack = !stamps_.empty() && record.stamp < stamps_.back();
-  if (goesBack && !breakNext_) setBacks_.push_back(index);
-  if (breakNext_ || goesBack ||
-      (!stamps_.empty() && record.stamp - stamps_.back() > kLongestJoinedGap.count())) {
-    pieces_.push_back({index, index});
-    breakNext_ = false;
-  }
-  ++pieces_.back().end;
   stamps_.push_back(record.stamp);
   const int sensors = sensorCount();
   for (int s = 0; s < sensors; ++s) {
@@ -80,13 +71,42 @@ void TrendSeries::append(const LogRecord& record) {
                                                        ? record.values[static_cast<std::size_t>(s)]
                                                        : std::numeric_limits<float>::quiet_NaN());
   }
-  if ((index + 1) % kBlockLines == 0) {
-    const std::size_t begin = index + 1 - kBlockLines;
-    for (int s = 0; s < sensors; ++s) {
-      const auto slot = static_cast<std::size_t>(s);
-      blocks_[slot].push_back(summary(values_[slot].data() + begin));
-    }
+  placeLine(stamps_.size() - 1);
+  if (stamps_.size() % kBlockLines == 0) sumUpFullBlocks();
+}
+
+void TrendSeries::append(const LineColumns& lines) {
+  if (lines.size() == 0) return;
+  while (sensorCount() < lines.sensorCount()) addSensor();
+  const std::size_t begin = stamps_.size();
+  stamps_.insert(stamps_.end(), lines.stamps().begin(), lines.stamps().end());
+  for (int s = 0; s < sensorCount(); ++s) {
+    std::vector<float>& column = values_[static_cast<std::size_t>(s)];
+    if (s < lines.sensorCount())
+      column.insert(column.end(), lines.values(s).begin(), lines.values(s).end());
+    else
+      column.resize(stamps_.size(), std::numeric_limits<float>::quiet_NaN());
   }
+  for (std::size_t index = begin; index < stamps_.size(); ++index) placeLine(index);
+  sumUpFullBlocks();
+}
+
+void TrendSeries::placeLine(std::size_t index) {
+  const StampSeconds stamp = stamps_[index];
+  const bool goesBack = index > 0 && stamp < stamps_[index - 1];
+  if (goesBack && !breakNext_) setBacks_.push_back(index);
+  if (breakNext_ || goesBack ||
+      (index > 0 && stamp - stamps_[index - 1] > kLongestJoinedGap.count())) {
+    pieces_.push_back({index, index});
+    breakNext_ = false;
+  }
+  ++pieces_.back().end;
+}
+
+void TrendSeries::sumUpFullBlocks() {
+  for (std::size_t s = 0; s < values_.size(); ++s)
+    for (std::size_t block = blocks_[s].size(); block < stamps_.size() / kBlockLines; ++block)
+      blocks_[s].push_back(summary(values_[s].data() + block * kBlockLines));
 }
 
 void TrendSeries::clear() {
