@@ -88,20 +88,13 @@ bool isDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
-// The common case of readNumber below: up to seven digits and a '.' followed by a
-// blank, all within the eight bytes at `pos`. Returns the end, or npos when
-// the number is of another form (readNumber then reads it byte by byte).
-std::size_t readShortNumber(std::string_view line, std::size_t pos, bool negative, float& value) {
-  if (line.size() - pos < 8) return std::string_view::npos;
-  const std::uint64_t word = eightBytes(line.data() + pos);
-  const std::uint64_t blanks = bytesEqualTo(word, ' ');
-  if (blanks == 0) return std::string_view::npos;
-  const int length = __builtin_ctzll(blanks) / 8;
+// The number in the first `length` bytes of `word`: up to seven digits
+// and a '.'; false when they are of another form.
+bool shortNumber(std::uint64_t word, int length, bool negative, float& value) {
   const std::uint64_t inside = lowBytes(length);
   const std::uint64_t dot = bytesEqualTo(word, '.') & inside;
   const int digits = length - (dot != 0);
-  if ((nonDigits(word) & inside & ~dot) != 0 || (dot & (dot - 1)) != 0 || digits == 0)
-    return std::string_view::npos;
+  if ((nonDigits(word) & inside & ~dot) != 0 || (dot & (dot - 1)) != 0 || digits == 0) return false;
   std::uint64_t packed = word;
   int decimals = 0;
   if (dot != 0) {
@@ -117,7 +110,48 @@ std::size_t readShortNumber(std::string_view line, std::size_t pos, bool negativ
   std::memcpy(&bits, &magnitude, 4);
   bits |= static_cast<std::uint32_t>(negative) << 31;
   std::memcpy(&value, &bits, 4);
+  return true;
+}
+
+// The common case of readNumber below: a short number followed by a blank
+// within the eight bytes at `pos`. Returns the end, or npos when the
+// number is of another form (readNumber then reads it byte by byte).
+std::size_t readShortNumber(std::string_view line, std::size_t pos, bool negative, float& value) {
+  if (line.size() - pos < 8) return std::string_view::npos;
+  const std::uint64_t word = eightBytes(line.data() + pos);
+  const std::uint64_t blanks = bytesEqualTo(word, ' ');
+  if (blanks == 0) return std::string_view::npos;
+  const int length = __builtin_ctzll(blanks) / 8;
+  if (!shortNumber(word, length, negative, value)) return std::string_view::npos;
   return pos + static_cast<std::size_t>(length);
+}
+
+// The bytes a reading after the first ends with when it is short: two of
+// its padding at least, then " , " on the zone boundary.
+constexpr std::uint64_t kZoneEnd = 0x202c202020ull;
+constexpr std::uint64_t kZoneEndBytes = 0xffffffffffull;
+
+// A reading after the first, at `pos`, which then lies 3 bytes into its
+// print zone, as the logger mostly writes it: the sign, a short number and
+// blanks filling the zone, then " , " and more. Its 14 bytes are taken in
+// two words; false when it is of another form (or the last), for the
+// general way to read.
+bool readZonedReading(std::string_view line, std::size_t pos, float& value,
+                      std::string_view& text) {
+  if (line.size() < pos + 17) return false;
+  const char sign = line[pos];
+  if (sign != ' ' && sign != '-') return false;
+  const std::uint64_t number = eightBytes(line.data() + pos + 1);
+  const std::uint64_t blanks = bytesEqualTo(number, ' ');
+  if (blanks == 0 || (eightBytes(line.data() + pos + 9) & kZoneEndBytes) != kZoneEnd) return false;
+  const int length = __builtin_ctzll(blanks) / 8;
+  if (((number ^ kEightBlanks) & ~lowBytes(length)) != 0 ||
+      !shortNumber(number, length, sign == '-', value))
+    return false;
+  const std::size_t textStart = sign == '-' ? pos : pos + 1;
+  text = std::string_view(line.data() + textStart,
+                          pos + 1 + static_cast<std::size_t>(length) - textStart);
+  return true;
 }
 
 // The number at `pos`: digits with an optional '.' fraction and an optional
@@ -187,6 +221,12 @@ bool parseLogLine(std::string_view line, LogRecord& record) {
   const std::size_t n = line.size();
   while (true) {
     if (count == kMaxReadings || pos >= n) return false;
+    if (count > 0 && readZonedReading(line, pos, record.values[static_cast<std::size_t>(count)],
+                                      record.texts[static_cast<std::size_t>(count)])) {
+      ++count;
+      pos += kPrintZone;
+      continue;
+    }
     const char sign = line[pos];
     if (sign != ' ' && sign != '-') return false;
     const std::size_t textStart = sign == '-' ? pos : pos + 1;
