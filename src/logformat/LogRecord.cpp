@@ -89,8 +89,10 @@ bool isDigit(char c) {
 }
 
 // The number in the first `length` bytes of `word`: up to seven digits
-// and a '.'; false when they are of another form.
-bool shortNumber(std::uint64_t word, int length, bool negative, float& value) {
+// and a '.'; false when they are of another form. Inlined in both callers:
+// it runs for every reading.
+[[gnu::always_inline]] inline bool shortNumber(std::uint64_t word, int length, bool negative,
+                                               float& value) {
   const std::uint64_t inside = lowBytes(length);
   const std::uint64_t dot = bytesEqualTo(word, '.') & inside;
   const int digits = length - (dot != 0);
