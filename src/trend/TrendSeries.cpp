@@ -28,31 +28,40 @@ void adviseHugePages(const std::vector<T>& v) {
 #endif
 }
 
-// Summed up once a block is full: only full blocks are ever read. Without
-// a branch per reading, whose kind cannot be foreseen; a reading left out
-// adds nothing, so the sum is the one of the ordinary readings in order.
+// Summed up once a block is full: only full blocks are ever read.
 ReadingBlock summary(const float* values) {
-  constexpr float kInfinity = std::numeric_limits<float>::infinity();
   ReadingBlock block;
-  unsigned count = 0, minusOne = 0, minusTwo = 0, eightyFive = 0;
+  // Most blocks hold ordinary readings only: then without a branch per
+  // reading, whose kind cannot be foreseen.
+  bool ordinary = true;
   for (std::size_t i = 0; i < kBlockLines; ++i) {
     const float value = values[i];
-    const bool noPage = value == kNoPage;
-    const bool noTemperature = value == kNoTemperature;
-    const bool powerOn = value == kPowerOnValue;
-    const bool ordinary = !std::isnan(value) && !(noPage || noTemperature || powerOn);
-    minusOne += noPage;
-    minusTwo += noTemperature;
-    eightyFive += powerOn;
-    count += ordinary;
-    block.min = std::min(block.min, ordinary ? value : kInfinity);
-    block.max = std::max(block.max, ordinary ? value : -kInfinity);
-    block.sum += ordinary ? static_cast<double>(value) : 0.0;
+    ordinary &= (value == value) & (value != kNoPage) & (value != kNoTemperature) &
+                (value != kPowerOnValue);
   }
-  block.count = static_cast<std::uint16_t>(count);
-  block.minusOne = static_cast<std::uint16_t>(minusOne);
-  block.minusTwo = static_cast<std::uint16_t>(minusTwo);
-  block.eightyFive = static_cast<std::uint16_t>(eightyFive);
+  if (ordinary) {
+    for (std::size_t i = 0; i < kBlockLines; ++i) {
+      block.min = std::min(block.min, values[i]);
+      block.max = std::max(block.max, values[i]);
+      block.sum += static_cast<double>(values[i]);
+    }
+    block.count = static_cast<std::uint16_t>(kBlockLines);
+    return block;
+  }
+  for (std::size_t i = 0; i < kBlockLines; ++i) {
+    const float value = values[i];
+    if (std::isnan(value)) continue;
+    if (isFlagged(value)) {
+      block.minusOne += value == kNoPage;
+      block.minusTwo += value == kNoTemperature;
+      block.eightyFive += value == kPowerOnValue;
+      continue;
+    }
+    block.min = std::min(block.min, value);
+    block.max = std::max(block.max, value);
+    block.sum += static_cast<double>(value);
+    ++block.count;
+  }
   return block;
 }
 
