@@ -57,7 +57,7 @@ ReadReport LogReading::read(const Take& take) {
 
 void LogReading::readFile(int index, LogInput& input, const Take& take, ReadReport& report,
                           std::int64_t& done, std::int64_t total) {
-  const QString& path = files_[index];
+  const QString& path = files_.at(index);
   if (fileStart_) fileStart_(index);
   LineSplitter splitter;
   RecordSink sink(path, filter_, take, report);
@@ -89,7 +89,7 @@ void LogReading::readFile(int index, LogInput& input, const Take& take, ReadRepo
 
 void LogReading::endFile(int index, LogInput& input, std::int64_t end, std::int64_t nextLine,
                          std::size_t heldBytes, ReadReport& report) {
-  const QString& path = files_[index];
+  const QString& path = files_.at(index);
   if (heldBytes > 0 && !holdLast_)
     report.bad.add(path, nextLine, QStringLiteral("last line has no line end (cut off?)"));
   const std::int64_t lineEnd = end - static_cast<std::int64_t>(heldBytes);
@@ -132,7 +132,7 @@ ReadReport LogReading::readColumns(const TakeColumns& take) {
 
 bool LogReading::takeChunk(ParsedChunk& chunk, LogInput& input, const TakeColumns& take,
                            ReadReport& report) {
-  const QString& path = files_[chunk.file];
+  const QString& path = files_.at(chunk.file);
   if (!chunk.error.isEmpty()) {
     report.errors << chunk.error;
     return false;

@@ -99,7 +99,7 @@ class LogReading {
   void endFile(int index, LogInput& input, std::int64_t end, std::int64_t nextLine,
                std::size_t heldBytes, ReadReport& report);
 
-  QStringList files_;
+  const QStringList files_;  // const: worker threads read it, and a detach would move it
   StampFilter filter_;
   bool holdLast_ = false;
   const std::atomic_bool* cancel_ = nullptr;
