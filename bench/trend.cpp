@@ -18,6 +18,7 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <thread>
 #include <vector>
 
 #ifdef BRINEWATCH_BENCH_QT_CHARTS
@@ -186,16 +187,18 @@ int main(int argc, char** argv) {
 
   // Reading, warm page cache for both: the file was just written.
   timeWcL(log);
-  std::vector<double> wcTimes, readTimes;
+  std::vector<double> wcTimes, readTimes, readCpu;
   std::unique_ptr<bw::TrendSeries> series;
   bw::ReadReport report;
   for (int run = 0; run < o.runs; ++run) {
     wcTimes.push_back(timeWcL(log));
     auto fresh = std::make_unique<bw::TrendSeries>();
     const qint64 rssBefore = bw::bench::selfRssKiB();
+    const double cpuBefore = bw::bench::processCpuSeconds();
     Stopwatch read;
     report = bw::readSeries({log}, *fresh);
     readTimes.push_back(read.seconds());
+    readCpu.push_back(bw::bench::processCpuSeconds() - cpuBefore);
     if (run == 0)
       std::printf("resident memory grew by %.1f MB while reading\n",
                   static_cast<double>(bw::bench::selfRssKiB() - rssBefore) / 1024.0);
@@ -203,11 +206,14 @@ int main(int argc, char** argv) {
   }
   const double wc = median(wcTimes);
   const double read = median(readTimes);
+  // The CPU time tells a busy machine from a slow reading: on cores of its
+  // own the reading takes about CPU time / threads.
   std::printf(
       "reading: %.2f s (%.0f MB/s), wc -l %.2f s (%.0f MB/s): %.1f times wc -l; "
-      "%lld lines, %lld not log lines\n",
+      "%lld lines, %lld not log lines; %.2f s of CPU on %u threads\n",
       read, mb / read, wc, mb / wc, read / wc, static_cast<long long>(report.lines),
-      static_cast<long long>(report.bad.count()));
+      static_cast<long long>(report.bad.count()), median(readCpu),
+      std::max(1u, std::thread::hardware_concurrency()));
   printAtLeast("trend reading", mb / read, "MB/s", 200);
   printSummary("trend reading against wc -l", read / wc, "times", 5, "<= 5");
   const double perLine =

@@ -1,10 +1,13 @@
 #include "logformat/Stamp.h"
 
+#include <cstring>
+
 namespace bw {
 
 namespace {
 
 constexpr StampSeconds kSecondsPerDay = 86400;
+constexpr std::size_t kDateLength = 10;  // yyyy-MM-dd
 
 // Days from 1970-01-01 to a proleptic Gregorian date.
 std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d) {
@@ -67,16 +70,24 @@ QString stampText(const QDateTime& stamp) {
 std::optional<StampSeconds> parseStamp(std::string_view text, char separator) {
   if (text.size() != 10 && text.size() != 19) return std::nullopt;
   const char* p = text.data();
-  if (p[4] != '-' || p[7] != '-') return std::nullopt;
-  const int year = digits(p, 4);
-  const int month = digits(p + 5, 2);
-  const int day = digits(p + 8, 2);
-  if (year < 0 || month < 1 || month > 12 || day < 1) return std::nullopt;
-  if (static_cast<unsigned>(day) > daysInMonth(year, static_cast<unsigned>(month)))
-    return std::nullopt;
-  StampSeconds seconds =
-      daysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) *
-      kSecondsPerDay;
+  // A log's lines mostly share their date with the line before: the last
+  // date read is kept, per thread, and taken again without working it out.
+  thread_local char lastDate[kDateLength + 1] = "1970-01-01";
+  thread_local StampSeconds lastDay = 0;
+  StampSeconds seconds = lastDay;
+  if (std::memcmp(p, lastDate, kDateLength) != 0) {
+    if (p[4] != '-' || p[7] != '-') return std::nullopt;
+    const int year = digits(p, 4);
+    const int month = digits(p + 5, 2);
+    const int day = digits(p + 8, 2);
+    if (year < 0 || month < 1 || month > 12 || day < 1) return std::nullopt;
+    if (static_cast<unsigned>(day) > daysInMonth(year, static_cast<unsigned>(month)))
+      return std::nullopt;
+    seconds = daysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) *
+              kSecondsPerDay;
+    std::memcpy(lastDate, p, kDateLength);
+    lastDay = seconds;
+  }
   if (text.size() == 19) {
     if (p[10] != separator || p[13] != ':' || p[16] != ':') return std::nullopt;
     const int hour = digits(p + 11, 2);

@@ -1,10 +1,20 @@
 #include "trend/BadLines.h"
 
+#include <algorithm>
+
 namespace bw {
 
 void BadLines::add(const QString& file, std::int64_t line, const QString& reason) {
   ++count_;
   if (listed_.size() < kListed) listed_.push_back({file, line, reason});
+}
+
+void BadLines::add(const BadLines& more, std::int64_t lineOffset, std::int64_t count) {
+  const auto listed = std::min(static_cast<std::int64_t>(more.listed_.size()), count);
+  for (std::size_t i = 0; i < static_cast<std::size_t>(listed); ++i)
+    add(more.listed_[i].file, lineOffset + more.listed_[i].line, more.listed_[i].reason);
+  // More than `listed` only when `more` listed all it could: so has this one now.
+  count_ += count - listed;
 }
 
 QStringList BadLines::report() const {

@@ -14,6 +14,9 @@ class BadLines {
   static constexpr std::size_t kListed = 20;
 
   void add(const QString& file, std::int64_t line, const QString& reason);
+  // The first `count` lines of `more`, a later part of a file whose lines it
+  // numbered from 1, numbered on from `lineOffset`.
+  void add(const BadLines& more, std::int64_t lineOffset, std::int64_t count);
   std::int64_t count() const { return count_; }
   // "FILE:LINE: REASON" for the listed ones, then "N lines in all" when
   // more were left off.

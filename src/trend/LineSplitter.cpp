@@ -13,6 +13,7 @@ void LineSplitter::complete(std::string_view line, Sink& sink) {
     sink.overlong(number_);
   } else {
     overlongRun_ = 0;
+    sawShortLine_ = true;
     sink.line(line, number_);
   }
   ++number_;

@@ -37,6 +37,11 @@ class LineSplitter {
   // True once overlong lines have run on past kMostOverlongBytes with no line
   // of a log's length between them.
   bool endless() const { return overlongRun_ > kMostOverlongBytes; }
+  // Bytes of the overlong lines one after the other up to here, the line
+  // being skipped included, and whether a line of a log's length came
+  // since the start: until one does, a run from before the start goes on.
+  std::size_t overlongRun() const { return overlongRun_; }
+  bool sawShortLine() const { return sawShortLine_; }
 
  private:
   void complete(std::string_view line, Sink& sink);
@@ -45,6 +50,7 @@ class LineSplitter {
   bool skipping_ = false;
   std::size_t skipped_ = 0;
   std::size_t overlongRun_ = 0;
+  bool sawShortLine_ = false;
   std::int64_t number_;
 };
 

@@ -5,6 +5,7 @@
 #include <sys/types.h>
 #include <cerrno>
 #include <cstring>
+#include <mutex>
 #include <utility>
 
 #include "trend/LosslessText.h"
@@ -141,12 +142,21 @@ std::optional<std::int64_t> LogInput::sizeNow() const {
 }
 
 std::int64_t LogInput::readAt(std::int64_t offset, char* data, std::int64_t max) {
+  return readAt(offset, data, max, error_);
+}
+
+std::int64_t LogInput::readAt(std::int64_t offset, char* data, std::int64_t max,
+                              QString& error) const {
   if (fd_ < 0) {
-    error_ = QStringLiteral("%1: not open").arg(path_);
+    error = QStringLiteral("%1: not open").arg(path_);
     return -1;
   }
   while (true) {
 #ifdef _WIN32
+    // A seek and a read: one thread at a time, or one would read where
+    // another sought.
+    static std::mutex seeking;
+    const std::lock_guard<std::mutex> lock(seeking);
     const auto got =
         ::_lseeki64(fd_, offset, SEEK_SET) == offset
             ? ::_read(fd_, data, static_cast<unsigned>(std::min<std::int64_t>(max, 1 << 30)))
@@ -156,7 +166,7 @@ std::int64_t LogInput::readAt(std::int64_t offset, char* data, std::int64_t max)
 #endif
     if (got >= 0) return static_cast<std::int64_t>(got);
     if (errno == EINTR) continue;
-    error_ = reason(path_, errno);
+    error = reason(path_, errno);
     return -1;
   }
 }

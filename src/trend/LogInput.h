@@ -51,6 +51,9 @@ class LogInput {
   // Reads up to `max` bytes at `offset`; the count, 0 at the end, -1 on an
   // error (errorText() says why).
   std::int64_t readAt(std::int64_t offset, char* data, std::int64_t max);
+  // The same, safe from several threads at once; the reason of an error
+  // goes to `error`.
+  std::int64_t readAt(std::int64_t offset, char* data, std::int64_t max, QString& error) const;
   // The bytes [from, to), or fewer at the end of the file.
   QByteArray bytes(std::int64_t from, std::int64_t to);
   QString errorText() const { return error_; }

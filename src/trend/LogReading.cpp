@@ -1,45 +1,11 @@
 #include "trend/LogReading.h"
 
+#include <thread>
+
+#include "trend/ParallelLogParser.h"
+#include "trend/RecordSink.h"
+
 namespace bw {
-
-namespace {
-
-constexpr std::int64_t kChunkBytes = 1 << 20;
-
-class RecordSink : public LineSplitter::Sink {
- public:
-  RecordSink(const QString& file, const StampFilter& filter, const LogReading::Take& take,
-             ReadReport& report)
-      : file_(file), filter_(filter), take_(take), report_(report) {}
-
-  void line(std::string_view line, std::int64_t number) override {
-    if (!parseLogLine(line, record_)) {
-      report_.bad.add(
-          file_, number,
-          line.empty() ? QStringLiteral("empty line") : QStringLiteral("not a log line"));
-      return;
-    }
-    if (!filter_.accepts(record_.stamp)) {
-      ++report_.outOfRange;
-      return;
-    }
-    ++report_.lines;
-    take_(record_);
-  }
-  void overlong(std::int64_t number) override {
-    report_.bad.add(file_, number,
-                    QStringLiteral("longer than %1 bytes, not a log line").arg(kMaxLineBytes));
-  }
-
- private:
-  const QString& file_;
-  const StampFilter& filter_;
-  const LogReading::Take& take_;
-  ReadReport& report_;
-  LogRecord record_;
-};
-
-}  // namespace
 
 QString endlessReason() {
   return QStringLiteral("no line end in %1 bytes, again and again: not a log; the rest is not read")
@@ -56,19 +22,31 @@ QStringList LogReading::open(const QStringList& files, std::vector<LogInput>& in
   return errors;
 }
 
+std::vector<LogInput>* LogReading::openInputs(std::vector<LogInput>& own, ReadReport& report) {
+  if (!inputs_) {
+    report.errors = open(files_, own);
+    return &own;
+  }
+  for (const LogInput& input : *inputs_)
+    if (!input.isOpen()) report.errors << input.errorText();
+  return inputs_;
+}
+
+namespace {
+
+std::int64_t totalSize(const std::vector<LogInput>& inputs) {
+  std::int64_t total = 0;
+  for (const LogInput& input : inputs) total += input.isOpen() ? input.size() : 0;
+  return total;
+}
+
+}  // namespace
+
 ReadReport LogReading::read(const Take& take) {
   ReadReport report;
   std::vector<LogInput> own;
-  std::vector<LogInput>* inputs = inputs_;
-  if (!inputs) {
-    report.errors = open(files_, own);
-    inputs = &own;
-  } else {
-    for (const LogInput& input : *inputs)
-      if (!input.isOpen()) report.errors << input.errorText();
-  }
-  std::int64_t total = 0;
-  for (const LogInput& input : *inputs) total += input.isOpen() ? input.size() : 0;
+  std::vector<LogInput>* inputs = openInputs(own, report);
+  const std::int64_t total = totalSize(*inputs);
   std::int64_t done = 0;
   for (int index = 0; index < files_.size() && !report.cancelled; ++index) {
     LogInput& input = (*inputs)[static_cast<std::size_t>(index)];
@@ -79,11 +57,11 @@ ReadReport LogReading::read(const Take& take) {
 
 void LogReading::readFile(int index, LogInput& input, const Take& take, ReadReport& report,
                           std::int64_t& done, std::int64_t total) {
-  const QString& path = files_[index];
+  const QString& path = files_.at(index);
   if (fileStart_) fileStart_(index);
   LineSplitter splitter;
   RecordSink sink(path, filter_, take, report);
-  QByteArray buffer(kChunkBytes, Qt::Uninitialized);
+  QByteArray buffer(kReadPieceBytes, Qt::Uninitialized);
   std::int64_t offset = 0;
   while (offset < input.size()) {
     if (cancel_ && cancel_->load(std::memory_order_relaxed)) {
@@ -91,7 +69,7 @@ void LogReading::readFile(int index, LogInput& input, const Take& take, ReadRepo
       return;
     }
     const std::int64_t got =
-        input.readAt(offset, buffer.data(), std::min(kChunkBytes, input.size() - offset));
+        input.readAt(offset, buffer.data(), std::min(kReadPieceBytes, input.size() - offset));
     if (got < 0) {
       report.errors << input.errorText();
       return;
@@ -106,12 +84,83 @@ void LogReading::readFile(int index, LogInput& input, const Take& take, ReadRepo
       return;
     }
   }
-  if (splitter.holding() && !holdLast_)
-    report.bad.add(path, splitter.nextLineNumber(),
-                   QStringLiteral("last line has no line end (cut off?)"));
-  const std::int64_t end = offset - static_cast<std::int64_t>(splitter.heldBytes());
-  report.ends.push_back({path, end, splitter.nextLineNumber(),
-                         input.bytes(end - std::min(end, kFingerprintBytes), end)});
+  endFile(index, input, offset, splitter.nextLineNumber(), splitter.heldBytes(), report);
+}
+
+void LogReading::endFile(int index, LogInput& input, std::int64_t end, std::int64_t nextLine,
+                         std::size_t heldBytes, ReadReport& report) {
+  const QString& path = files_.at(index);
+  if (heldBytes > 0 && !holdLast_)
+    report.bad.add(path, nextLine, QStringLiteral("last line has no line end (cut off?)"));
+  const std::int64_t lineEnd = end - static_cast<std::int64_t>(heldBytes);
+  report.ends.push_back({path, lineEnd, nextLine,
+                         input.bytes(lineEnd - std::min(lineEnd, kFingerprintBytes), lineEnd)});
+}
+
+ReadReport LogReading::readColumns(const TakeColumns& take) {
+  ReadReport report;
+  std::vector<LogInput> own;
+  std::vector<LogInput>* inputs = openInputs(own, report);
+  const std::int64_t total = totalSize(*inputs);
+  const int threads =
+      threads_ > 0 ? threads_ : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  ParallelLogParser parser(*inputs, files_, filter_, threads, chunkBytes_, cancel_);
+  int file = -1;
+  std::int64_t before = 0;  // bytes of the files before this one
+  while (ParsedChunk* chunk = parser.next()) {
+    if (cancel_ && cancel_->load(std::memory_order_relaxed)) {
+      report.cancelled = true;
+      break;
+    }
+    LogInput& input = (*inputs)[static_cast<std::size_t>(chunk->file)];
+    if (chunk->file != file) {
+      if (file >= 0) before += (*inputs)[static_cast<std::size_t>(file)].size();
+      file = chunk->file;
+      overlongRun_ = 0;
+      nextLine_ = 1;
+      if (fileStart_) fileStart_(file);
+    }
+    const bool goOn = takeChunk(*chunk, input, take, report);
+    if (progress_ && !chunk->empty && chunk->error.isEmpty()) {
+      const std::int64_t done = before + chunk->end;
+      progress_(done, std::max(done, total));
+    }
+    if (!goOn) parser.dropUpTo(file);
+  }
+  return report;
+}
+
+bool LogReading::takeChunk(ParsedChunk& chunk, LogInput& input, const TakeColumns& take,
+                           ReadReport& report) {
+  const QString& path = files_.at(chunk.file);
+  if (!chunk.error.isEmpty()) {
+    report.errors << chunk.error;
+    return false;
+  }
+  if (chunk.empty) return true;
+  // Where a reading in pieces would have given the file up, what came
+  // before in the chunk is taken and no more.
+  for (const ParsedChunk::Check& check : chunk.checks) {
+    if ((check.sawShortLine ? check.run : overlongRun_ + check.run) <=
+        LineSplitter::kMostOverlongBytes)
+      continue;
+    chunk.lines.truncate(check.taken);
+    if (chunk.lines.size() > 0) take(chunk.lines);
+    report.lines += static_cast<std::int64_t>(check.taken);
+    report.outOfRange += check.outOfRange;
+    report.bad.add(chunk.found.bad, nextLine_ - 1, check.bad);
+    report.bad.add(path, nextLine_ - 1 + check.nextLine, endlessReason());
+    return false;
+  }
+  if (chunk.lines.size() > 0) take(chunk.lines);
+  report.lines += chunk.found.lines;
+  report.outOfRange += chunk.found.outOfRange;
+  report.bad.add(chunk.found.bad, nextLine_ - 1, chunk.found.bad.count());
+  overlongRun_ = chunk.sawShortLine ? chunk.run : overlongRun_ + chunk.run;
+  nextLine_ += chunk.lineCount;
+  if (!chunk.fileEnds) return true;
+  endFile(chunk.file, input, chunk.end, nextLine_, chunk.heldBytes, report);
+  return false;
 }
 
 }  // namespace bw

@@ -11,6 +11,7 @@
 
 #include "logformat/LogRecord.h"
 #include "trend/BadLines.h"
+#include "trend/LineColumns.h"
 #include "trend/LineSplitter.h"
 #include "trend/LogInput.h"
 
@@ -40,6 +41,16 @@ struct StampFilter {
   bool accepts(StampSeconds t) const { return (!from || t >= *from) && (!to || t <= *to); }
 };
 
+// A file is read in pieces of this size; one that holds overlong lines
+// only is given up at the end of a piece.
+inline constexpr std::int64_t kReadPieceBytes = 1 << 20;
+// What a worker thread takes apart at a time: large enough that handing
+// chunks over costs next to nothing, small enough that a few per thread
+// are little memory.
+inline constexpr std::int64_t kDefaultChunkBytes = 4 << 20;
+
+struct ParsedChunk;
+
 // Reads log files from the start, in pieces, and hands every log line in the
 // filter's range to `take`. Files are read one after the other in the order
 // given, each up to the size it had when opened, so a log still being
@@ -51,6 +62,7 @@ struct StampFilter {
 class LogReading {
  public:
   using Take = std::function<void(const LogRecord&)>;
+  using TakeColumns = std::function<void(const LineColumns&)>;
   // Bytes read so far of all the files, and their total size.
   using Progress = std::function<void(std::int64_t done, std::int64_t total)>;
 
@@ -65,21 +77,42 @@ class LogReading {
   void setInputs(std::vector<LogInput>* inputs) { inputs_ = inputs; }
 
   ReadReport read(const Take& take);
+  // The same, with the lines parsed on several threads and handed over a
+  // chunk at a time, in file order, as columns: what is left out of them
+  // (the readings' texts) is never copied.
+  ReadReport readColumns(const TakeColumns& take);
+  // Worker threads for readColumns, one per core unless set; and the bytes
+  // of a chunk, for tests.
+  void setThreads(int threads) { threads_ = threads; }
+  void setChunkBytes(std::int64_t bytes) { chunkBytes_ = bytes; }
 
   // Opens every file; the reasons of those that cannot be read.
   static QStringList open(const QStringList& files, std::vector<LogInput>& inputs);
 
  private:
+  std::vector<LogInput>* openInputs(std::vector<LogInput>& own, ReadReport& report);
   void readFile(int index, LogInput& input, const Take& take, ReadReport& report,
                 std::int64_t& done, std::int64_t total);
+  // Takes one parsed chunk into the report and hands its lines over; false
+  // when the rest of its file is not to be read.
+  bool takeChunk(ParsedChunk& chunk, LogInput& input, const TakeColumns& take, ReadReport& report);
+  void endFile(int index, LogInput& input, std::int64_t end, std::int64_t nextLine,
+               std::size_t heldBytes, ReadReport& report);
 
-  QStringList files_;
+  const QStringList files_;  // const: worker threads read it, and a detach would move it
   StampFilter filter_;
   bool holdLast_ = false;
   const std::atomic_bool* cancel_ = nullptr;
   Progress progress_;
   std::function<void(int)> fileStart_;
   std::vector<LogInput>* inputs_ = nullptr;
+  int threads_ = 0;
+  std::int64_t chunkBytes_ = kDefaultChunkBytes;
+  // Where the file being taken from chunks stands: the bytes of overlong
+  // lines one after the other up to the end of the last chunk taken, and
+  // the number of the next line.
+  std::size_t overlongRun_ = 0;
+  std::int64_t nextLine_ = 1;
 };
 
 // The bad line that ends the reading of a file that never gives a line end.

@@ -18,6 +18,8 @@ ReadReport readSeries(const QStringList& files, TrendSeries& series,
   reading.setHoldLast(options.holdLast);
   reading.setCancel(options.cancel);
   reading.setInputs(options.inputs);
+  reading.setThreads(options.threads);
+  reading.setChunkBytes(options.chunkBytes);
   reading.setFileStart([&series](int) { series.breakLine(); });
   bool reserved = false;
   const std::size_t before = series.size();
@@ -33,7 +35,7 @@ ReadReport readSeries(const QStringList& files, TrendSeries& series,
     }
     if (options.progress) options.progress(done, total);
   });
-  return reading.read([&series](const LogRecord& r) { series.append(r); });
+  return reading.readColumns([&series](const LineColumns& lines) { series.append(lines); });
 }
 
 }  // namespace bw

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "logformat/LogRecord.h"
+#include "trend/LineColumns.h"
 
 namespace bw {
 
@@ -43,6 +44,8 @@ class TrendSeries {
   };
 
   void append(const LogRecord& record);
+  // The same for each line, in order.
+  void append(const LineColumns& lines);
   // The next line starts a new piece whatever its stamp.
   void breakLine() { breakNext_ = true; }
   void clear();
@@ -74,6 +77,9 @@ class TrendSeries {
 
  private:
   void addSensor();
+  // Puts the line at `index`, its stamp stored, into a piece.
+  void placeLine(std::size_t index);
+  void sumUpFullBlocks();
 
   std::vector<StampSeconds> stamps_;
   std::vector<std::vector<float>> values_;

@@ -76,6 +76,11 @@ TEST(LogRecord, LinesTheLoggerDoesNotWrite_AreRefused) {
       "ELF\x02\x01\x01",
   };
   for (const std::string& line : bad) EXPECT_FALSE(parseLogLine(line, record)) << line;
+  // Every byte of a reading after the first counts, up to the separator on
+  // its zone boundary: a stray byte anywhere there is no log line.
+  const std::size_t second = g.find(" , ") + 3;
+  for (std::size_t at = second; at < g.find(" , ", second) + 3; ++at)
+    EXPECT_FALSE(parseLogLine(std::string(g).replace(at, 1, "x"), record)) << at;
 
   std::array<float, kMaxReadings + 1> many{};
   const QByteArray seventeen = recordLine(test::at(8, 1), many.data(), 17);

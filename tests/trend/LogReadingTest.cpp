@@ -5,6 +5,7 @@
 #include "LogLines.h"
 #include "trend/ColumnDecimator.h"
 #include "trend/LineSplitter.h"
+#include "trend/LogReading.h"
 #include "trend/RangeStatistics.h"
 #include "trend/SeriesReading.h"
 
@@ -138,6 +139,96 @@ TEST_F(LogReadingTest, DecimationAndStatistics_AgreeWithEveryReading) {
     EXPECT_LE(d.x.size(), 4 * 300 * series.pieces().size() + 8 * 300);
     EXPECT_EQ(std::count_if(d.y.begin(), d.y.end(), [](double y) { return std::isnan(y); }),
               static_cast<long>(series.pieces().size()));
+  }
+}
+
+// What a reading found and what the series holds, to compare two readings.
+std::string describe(const ReadReport& report, const TrendSeries& series) {
+  std::string out;
+  const auto add = [&out](const auto&... parts) {
+    ((out += QString(QStringLiteral("%1 ")).arg(parts).toStdString()), ...);
+    out += '\n';
+  };
+  add(report.lines, report.outOfRange, report.bad.count(), report.cancelled ? 1 : 0);
+  for (const QString& line : report.bad.report() + report.errors) add(line);
+  for (const ReadReport::FileEnd& end : report.ends)
+    add(end.path, end.offset, end.nextLine, QString::fromLatin1(end.tail.toHex()));
+  for (const TrendSeries::Piece& piece : series.pieces()) add(piece.begin, piece.end);
+  for (std::size_t setBack : series.setBacks()) add(setBack);
+  for (std::size_t i = 0; i < series.size(); ++i) add(series.stamps()[i]);
+  const auto exact = [](double v) { return QString::number(v, 'g', 17); };
+  for (int s = 0; s < series.sensorCount(); ++s) {
+    for (float v : series.values(s)) add(exact(v));
+    for (const ReadingBlock& b : series.blocks(s))
+      add(exact(b.min), exact(b.max), exact(b.sum), b.count, b.minusOne, b.minusTwo, b.eightyFive);
+  }
+  return out;
+}
+
+// Lines cut into chunks anywhere and parsed on several threads give what a
+// reading line after line gives: the same lines in the same order, bad lines
+// numbered and listed alike, a run of overlong lines given up where the
+// reading in pieces gives it up, and the same ends.
+TEST_F(LogReadingTest, ChunksOfAnySizeOnAnyThreads_ReadAsOneThreadLineByLine) {
+  QRandomGenerator random(19);
+  const auto lines = [&](QByteArray& log, int count, int& minute) {
+    for (int i = 0; i < count; ++i, ++minute) {
+      const int readings = i % 97 == 0 ? 16 : 12;
+      std::array<float, kMaxReadings> r{};
+      for (int s = 0; s < readings; ++s)
+        r[static_cast<std::size_t>(s)] = static_cast<float>(random.bounded(-80, 1500)) / 16.0f;
+      if (i % 31 == 0) r[2] = -1.0f;
+      log += recordLine(at(1, 0).addSecs(60 * minute), r.data(), readings);
+    }
+  };
+  const QByteArray overlong(kMaxLineBytes + 900, 'x');
+  int minute = 0;
+  QByteArray a;  // bad lines everywhere, a set-back, a gap, an overlong line, a cut end
+  for (int part = 0; part < 40; ++part) {
+    lines(a, 300, minute);
+    a += part % 2 ? "\r\n" : "no log line\n";
+    if (part == 10) minute -= 500;
+    if (part == 20) minute += 100;
+    if (part == 30) a += overlong + '\n';
+  }
+  a += logLine(at(9, 1), {1.0f}).left(30);
+  QByteArray b;  // a run of overlong lines that a log line breaks off, then one that never ends
+  lines(b, 2000, minute);
+  for (int i = 0; i < 200; ++i) b += overlong + "\r\n";
+  lines(b, 1, minute);
+  while (b.size() < (4 << 20)) b += overlong + '\n';
+  lines(b, 100, minute);
+  const QStringList files = {
+      folder.write(QStringLiteral("a.log"), a), folder.write(QStringLiteral("b.log"), b),
+      folder.write(QStringLiteral("empty.log"), {}), folder.path(QStringLiteral("gone.log")),
+      folder.write(QStringLiteral("c.log"), a.left(5000))};
+
+  for (const bool holdLast : {false, true}) {
+    for (const StampFilter filter : {StampFilter{}, StampFilter{stampOf(at(2, 0)), {}}}) {
+      TrendSeries one;
+      LogReading reading(files, filter);
+      reading.setHoldLast(holdLast);
+      reading.setFileStart([&one](int) { one.breakLine(); });
+      const std::string expected =
+          describe(reading.read([&one](const LogRecord& r) { one.append(r); }), one);
+      for (const auto& [threads, chunk] : std::vector<std::pair<int, std::int64_t>>{
+               {1, kDefaultChunkBytes}, {3, 700}, {2, 65536 + 13}, {4, kReadPieceBytes - 1}}) {
+        TrendSeries parallel;
+        SeriesReadOptions options;
+        options.filter = filter;
+        options.holdLast = holdLast;
+        options.threads = threads;
+        options.chunkBytes = chunk;
+        const ReadReport report = readSeries(files, parallel, options);
+        const std::string got = describe(report, parallel);
+        const auto [wrong, right] =
+            std::mismatch(got.begin(), got.end(), expected.begin(), expected.end());
+        ASSERT_TRUE(got == expected)
+            << threads << " threads, chunks of " << chunk << ": "
+            << std::string(wrong, std::min(wrong + 200, got.end())) << " instead of "
+            << std::string(right, std::min(right + 200, expected.end()));
+      }
+    }
   }
 }
 

@@ -1,0 +1,253 @@
+#include "trend/ParallelLogParser.h"
+
+#include <algorithm>
+#include <cstring>
+#include <system_error>
+
+#include "trend/RecordSink.h"
+
+namespace bw {
+
+namespace {
+
+// Chunks parsed or being parsed ahead of the one the caller takes, per
+// worker: enough that no worker waits for the caller while it appends.
+constexpr int kChunksPerWorker = 2;
+// Read after a chunk's end to find the end of the line running across it.
+constexpr std::int64_t kRestBytes = 16 << 10;
+
+// Reads [offset, offset + size) whole unless the file is shorter now: the
+// count, or -1 on an error.
+std::int64_t readWhole(const LogInput& input, std::int64_t offset, char* data, std::int64_t size,
+                       QString& error) {
+  std::int64_t done = 0;
+  while (done < size) {
+    const std::int64_t got = input.readAt(offset + done, data + done, size - done, error);
+    if (got < 0) return -1;
+    if (got == 0) break;
+    done += got;
+  }
+  return done;
+}
+
+}  // namespace
+
+// One chunk's lines through a splitter of their own, fed in the pieces a
+// reading of the whole file would feed, so that the chunk can tell where
+// that reading would have found the file endless.
+class ParallelLogParser::ChunkParse {
+ public:
+  ChunkParse(const QString& file, const StampFilter& filter, std::int64_t fileSize,
+             ParsedChunk& chunk)
+      : fileSize_(fileSize),
+        chunk_(chunk),
+        sink_(
+            file, filter, [this](const LogRecord& r) { chunk_.lines.add(r); }, chunk.found) {}
+
+  // Feeds the bytes at file offset `offset`; false once the file is endless
+  // whatever came before the chunk.
+  bool feed(const char* data, std::int64_t size, std::int64_t offset) {
+    while (size > 0) {
+      const std::int64_t pieceEnd = (offset / kReadPieceBytes + 1) * kReadPieceBytes;
+      const std::int64_t bytes = std::min(size, pieceEnd - offset);
+      splitter_.feed(data, static_cast<std::size_t>(bytes), sink_);
+      data += bytes;
+      size -= bytes;
+      offset += bytes;
+      if ((offset == pieceEnd || offset == fileSize_) && !check()) return false;
+    }
+    return true;
+  }
+
+  void finish() {
+    chunk_.lineCount = splitter_.nextLineNumber() - 1;
+    chunk_.run = splitter_.overlongRun();
+    chunk_.sawShortLine = splitter_.sawShortLine();
+    chunk_.heldBytes = splitter_.heldBytes();
+  }
+
+ private:
+  bool check() {
+    if (splitter_.sawShortLine() && splitter_.overlongRun() == 0) return true;
+    chunk_.checks.push_back({splitter_.overlongRun(), splitter_.sawShortLine(),
+                             splitter_.nextLineNumber(), chunk_.lines.size(),
+                             chunk_.found.outOfRange, chunk_.found.bad.count()});
+    return !splitter_.endless();
+  }
+
+  const std::int64_t fileSize_;
+  ParsedChunk& chunk_;
+  LineSplitter splitter_;
+  RecordSink sink_;
+};
+
+ParallelLogParser::ParallelLogParser(std::vector<LogInput>& inputs, const QStringList& files,
+                                     const StampFilter& filter, int threads,
+                                     std::int64_t chunkBytes, const std::atomic_bool* cancel)
+    : inputs_(inputs),
+      files_(files),
+      filter_(filter),
+      chunkBytes_(std::max<std::int64_t>(chunkBytes, 1)),
+      cancel_(cancel) {
+  threads = std::max(threads, 1);
+  slots_.resize(static_cast<std::size_t>(threads * kChunksPerWorker));
+  for (auto& slot : slots_) slot = std::make_unique<ParsedChunk>();
+  ready_.assign(slots_.size(), false);
+  while (jobsLeft() && !inputs_[static_cast<std::size_t>(nextJob_.file)].isOpen()) ++nextJob_.file;
+  for (int i = 0; i < threads; ++i) {
+    try {
+      workers_.emplace_back([this] { work(); });
+    } catch (const std::system_error&) {
+      break;  // fewer threads, or none: next() then parses itself
+    }
+  }
+}
+
+ParallelLogParser::~ParallelLogParser() {
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    stop_ = true;
+  }
+  jobWanted_.notify_all();
+  for (std::thread& worker : workers_) worker.join();
+}
+
+bool ParallelLogParser::stopping() const {
+  return stop_.load(std::memory_order_relaxed) ||
+         (cancel_ && cancel_->load(std::memory_order_relaxed));
+}
+
+bool ParallelLogParser::jobsLeft() const {
+  return nextJob_.file < static_cast<int>(inputs_.size());
+}
+
+ParallelLogParser::Job ParallelLogParser::takeJob() {
+  const Job job = nextJob_;
+  const LogInput& input = inputs_[static_cast<std::size_t>(job.file)];
+  // Every file, an empty one too, is at least one chunk.
+  if ((job.index + 1) * chunkBytes_ < input.size()) {
+    ++nextJob_.index;
+  } else {
+    nextJob_ = {job.file + 1, 0};
+    while (jobsLeft() && !inputs_[static_cast<std::size_t>(nextJob_.file)].isOpen())
+      ++nextJob_.file;
+  }
+  ++handedOut_;
+  return job;
+}
+
+void ParallelLogParser::dropUpTo(int file) {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  dropped_ = std::max(dropped_, file);
+  if (jobsLeft() && nextJob_.file <= dropped_) {
+    nextJob_ = {dropped_, 0};
+    while (jobsLeft() && (nextJob_.file <= dropped_ ||
+                          !inputs_[static_cast<std::size_t>(nextJob_.file)].isOpen()))
+      ++nextJob_.file;
+  }
+}
+
+void ParallelLogParser::work() {
+  Buffers buffers;
+  while (true) {
+    Job job;
+    std::size_t slot = 0;
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      jobWanted_.wait(lock, [this] {
+        return stop_ || !jobsLeft() ||
+               handedOut_ < taken_ + static_cast<std::int64_t>(slots_.size());
+      });
+      if (stop_ || !jobsLeft()) return;
+      slot = static_cast<std::size_t>(handedOut_) % slots_.size();
+      job = takeJob();
+    }
+    parse(job, *slots_[slot], buffers);
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      ready_[slot] = true;
+    }
+    chunkDone_.notify_one();
+  }
+}
+
+ParsedChunk* ParallelLogParser::next() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  while (true) {
+    if (holding_) {
+      ready_[static_cast<std::size_t>(taken_) % slots_.size()] = false;
+      ++taken_;
+      holding_ = false;
+      jobWanted_.notify_all();
+    }
+    const std::size_t slot = static_cast<std::size_t>(taken_) % slots_.size();
+    if (workers_.empty() && taken_ == handedOut_ && jobsLeft()) {
+      const Job job = takeJob();
+      lock.unlock();
+      parse(job, *slots_[slot], ownBuffers_);
+      lock.lock();
+      ready_[slot] = true;
+    }
+    chunkDone_.wait(lock, [&] { return ready_[slot] || (taken_ == handedOut_ && !jobsLeft()); });
+    if (!ready_[slot]) return nullptr;
+    holding_ = true;
+    ParsedChunk* chunk = slots_[slot].get();
+    if (chunk->file > dropped_) return chunk;
+  }
+}
+
+void ParallelLogParser::parse(const Job& job, ParsedChunk& chunk, Buffers& buffers) {
+  chunk.file = job.file;
+  chunk.lines.clear();
+  chunk.found = ReadReport();
+  chunk.checks.clear();
+  chunk.lineCount = 0;
+  chunk.run = 0;
+  chunk.sawShortLine = false;
+  chunk.heldBytes = 0;
+  chunk.fileEnds = false;
+  chunk.empty = false;
+  chunk.error.clear();
+  if (stopping()) return;
+
+  const LogInput& input = inputs_[static_cast<std::size_t>(job.file)];
+  const std::int64_t size = input.size();
+  const std::int64_t cut = job.index * chunkBytes_;
+  const std::int64_t nextCut = std::min(size, cut + chunkBytes_);
+  buffers.chunk.resize(static_cast<std::size_t>(nextCut - cut));
+  const std::int64_t got = readWhole(input, cut, buffers.chunk.data(), nextCut - cut, chunk.error);
+  if (got < 0) return;
+  const char* data = buffers.chunk.data();
+  std::int64_t begin = cut;
+  if (job.index > 0) {
+    // The line running across the cut is the chunk's before.
+    const auto* lf =
+        static_cast<const char*>(std::memchr(data, '\n', static_cast<std::size_t>(got)));
+    if (!lf) {
+      chunk.empty = true;
+      return;
+    }
+    begin = cut + (lf - data) + 1;
+  }
+  ChunkParse parse(files_.at(job.file), filter_, size, chunk);
+  bool more = parse.feed(data + (begin - cut), cut + got - begin, begin);
+  chunk.end = cut + got;
+  chunk.fileEnds = got < nextCut - cut || nextCut == size;
+  // On to the end of the line running across the chunk's end.
+  buffers.rest.resize(static_cast<std::size_t>(kRestBytes));
+  while (more && !chunk.fileEnds && !stopping()) {
+    const std::int64_t read = input.readAt(chunk.end, buffers.rest.data(),
+                                           std::min(kRestBytes, size - chunk.end), chunk.error);
+    if (read < 0) return;
+    const auto* lf = static_cast<const char*>(
+        std::memchr(buffers.rest.data(), '\n', static_cast<std::size_t>(read)));
+    const std::int64_t bytes = lf ? lf - buffers.rest.data() + 1 : read;
+    more = parse.feed(buffers.rest.data(), bytes, chunk.end);
+    chunk.end += bytes;
+    chunk.fileEnds = read == 0 || chunk.end == size;
+    if (lf) break;
+  }
+  parse.finish();
+}
+
+}  // namespace bw

@@ -1,0 +1,111 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "trend/LineColumns.h"
+#include "trend/LogInput.h"
+#include "trend/LogReading.h"
+
+namespace bw {
+
+// What a worker found in one chunk of a file: the lines that begin in it,
+// up to the end of the one running across its end. Line numbers count from
+// the chunk's first line as 1; the reading numbers them on.
+struct ParsedChunk {
+  // Where a reading of the file in pieces asks whether it is endless (at
+  // the end of each piece), kept where the answer may depend on the chunks
+  // before: overlong lines run on there, or no line of a log's length has
+  // ended the run coming from before the chunk yet.
+  struct Check {
+    std::size_t run = 0;  // overlong bytes one after the other, in this chunk
+    bool sawShortLine = false;
+    std::int64_t nextLine = 1;
+    std::size_t taken = 0;  // lines in `lines` up to here
+    std::int64_t outOfRange = 0;
+    std::int64_t bad = 0;
+  };
+
+  int file = 0;
+  std::int64_t end = 0;  // the offset after the chunk's last byte
+  LineColumns lines;     // the lines taken
+  ReadReport found;      // lines taken, out of range and bad
+  std::int64_t lineCount = 0;
+  std::vector<Check> checks;
+  std::size_t run = 0;  // overlong bytes at the end, as in a Check
+  bool sawShortLine = false;
+  std::size_t heldBytes = 0;  // of a last line without its line end
+  bool fileEnds = false;      // nothing of the file is read after this chunk
+  bool empty = false;         // no line begins in it: one from before runs through
+  QString error;              // the file could not be read
+};
+
+// Takes log files apart on several threads. Each file is cut into chunks
+// of `chunkBytes`, each moved on to the first line end at or after its
+// cut, and the chunks are parsed by worker threads, a few ahead of the one
+// the caller takes; the caller gets them in file order. Memory stays that
+// of a few chunks per thread, however long the files.
+class ParallelLogParser {
+ public:
+  // Inputs that are not open are passed over. `threads` at least 1; the
+  // files, filter and cancel flag must outlive the parser.
+  ParallelLogParser(std::vector<LogInput>& inputs, const QStringList& files,
+                    const StampFilter& filter, int threads, std::int64_t chunkBytes,
+                    const std::atomic_bool* cancel);
+  ~ParallelLogParser();
+  ParallelLogParser(const ParallelLogParser&) = delete;
+  ParallelLogParser& operator=(const ParallelLogParser&) = delete;
+
+  // The next chunk, waited for; null after the last. It is the caller's
+  // until the next call.
+  ParsedChunk* next();
+  // No more chunks of `file` and the files before it are wanted.
+  void dropUpTo(int file);
+
+ private:
+  struct Job {
+    int file = 0;
+    std::int64_t index = 0;
+  };
+  // What a worker reads into, kept from chunk to chunk.
+  struct Buffers {
+    std::vector<char> chunk;
+    std::vector<char> rest;
+  };
+  class ChunkParse;
+
+  bool jobsLeft() const;  // with mutex_ held
+  Job takeJob();          // with mutex_ held
+  void work();
+  void parse(const Job& job, ParsedChunk& chunk, Buffers& buffers);
+  bool stopping() const;
+
+  std::vector<LogInput>& inputs_;
+  const QStringList& files_;
+  const StampFilter& filter_;
+  const std::int64_t chunkBytes_;
+  const std::atomic_bool* cancel_;
+
+  std::vector<std::unique_ptr<ParsedChunk>> slots_;  // chunk n in slot n % size
+  std::vector<bool> ready_;
+  std::mutex mutex_;
+  std::condition_variable jobWanted_;  // workers wait on it
+  std::condition_variable chunkDone_;  // the caller waits on it
+  Job nextJob_;
+  std::int64_t handedOut_ = 0;  // chunks given to workers
+  std::int64_t taken_ = 0;      // chunks the caller is done with
+  bool holding_ = false;        // the caller has chunk taken_
+  int dropped_ = -1;
+  std::atomic_bool stop_{false};
+  Buffers ownBuffers_;  // when no worker thread could be started
+  std::vector<std::thread> workers_;
+};
+
+}  // namespace bw
