@@ -9,6 +9,8 @@
 #include "about/SysInfoLauncher.h"
 #include "acquisition/ui/FrmMain.h"
 #include "frame/ui/MainFrame.h"
+#include "metrics/AcquisitionMetrics.h"
+#include "metrics/MetricsServer.h"
 #include "platform/Clock.h"
 #include "platform/ProcessSignals.h"
 #include "platform/SteadyClock.h"
@@ -78,10 +80,27 @@ std::optional<Site> chooseSite(const SiteLookup& lookup, MessageBox& messages) {
 
 int runProgram(FrmMainServices services, Site site, TerminationNotifier& termination,
                const std::function<void(FrmMain&)>& prepare) {
-  services.site = std::move(site);
+  const Clock& clock = services.clock;
+  MessageBox& messages = services.messages;
+  services.site = site;
   // The one program-wide reference to the main window, for the program's life.
   FrmMain frmMain(std::move(services));
   endOnSystemRequests(frmMain, termination);
+  // Metrics only when the site asks for them.
+  std::unique_ptr<AcquisitionMetrics> metrics;
+  std::unique_ptr<MetricsServer> server;
+  if (!site.metrics.isEmpty()) {
+    metrics = std::make_unique<AcquisitionMetrics>(site, QStringLiteral("brinewatch"), clock,
+                                                   frmMain.logFile());
+    metrics->watch(frmMain.pollingLoop());
+    server = std::make_unique<MetricsServer>([&metrics] { return metrics->exposition(); });
+    if (const auto reason = server->listen(site.metrics))
+      messages.show(nullptr,
+                    QStringLiteral("The metrics cannot be served: %1.\nBrinewatch polls and logs "
+                                   "without them.")
+                        .arg(*reason),
+                    MessageStyle::Ok);
+  }
   if (prepare) prepare(frmMain);
   return runUntilEnded(frmMain);
 }

@@ -1,0 +1,290 @@
+// A site of many tanks: N brinewatchd loggers, each polling 16 sensors of the
+// simulated adapter at its 750 ms conversion time, scraped every few seconds
+// by a real Prometheus on loopback for the whole run. Prints the scrapes
+// that failed, for each logger the records Prometheus counted against the
+// lines in its log, CPU and resident memory per logger, and Prometheus's own.
+//
+// Counting the records exactly needs a moment when no logger writes: at the
+// end the adapter stops answering, so each logger's cycle takes 16 queries
+// of 5 s; once a log has been still for two scrapes and more, its last
+// record is in Prometheus, and the two counts are read together.
+//
+//   bench_load [--loggers N] [--minutes M] [--scrape-seconds S] [--prometheus PATH]
+
+#include "AdapterSimulator.h"
+#include "BenchSupport.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+#include <QUrlQuery>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "site/Site.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+struct Options {
+  int loggers = 100;
+  int minutes = 10;
+  int scrapeSeconds = 5;
+  QString prometheus = QStandardPaths::findExecutable(QStringLiteral("prometheus"));
+};
+
+quint16 freePort() {
+  QTcpServer probe;
+  probe.listen(QHostAddress::LocalHost, 0);
+  return probe.serverPort();
+}
+
+qint64 rssKiB(qint64 pid) {
+  QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+  if (!status.open(QIODevice::ReadOnly)) return -1;
+  return bw::bench::parseStatusKiB(status.readAll(), "VmRSS").value_or(-1);
+}
+
+int lineCount(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? static_cast<int>(file.readAll().count('\n')) : -1;
+}
+
+// One instant query of Prometheus's HTTP API: the result vector.
+QJsonArray query(QNetworkAccessManager& http, quint16 port, const QString& promql) {
+  QUrl url(QStringLiteral("http://127.0.0.1:%1/api/v1/query").arg(port));
+  QUrlQuery parameters;
+  parameters.addQueryItem(QStringLiteral("query"), promql);
+  url.setQuery(parameters);
+  QNetworkReply* reply = http.get(QNetworkRequest(url));
+  QEventLoop wait;
+  QObject::connect(reply, &QNetworkReply::finished, &wait, &QEventLoop::quit);
+  wait.exec();
+  const QJsonDocument answer = QJsonDocument::fromJson(reply->readAll());
+  reply->deleteLater();
+  return answer.object()
+      .value(QStringLiteral("data"))
+      .toObject()
+      .value(QStringLiteral("result"))
+      .toArray();
+}
+
+double scalarOf(const QJsonArray& result) {
+  if (result.isEmpty()) return -1;
+  return result.first()
+      .toObject()
+      .value(QStringLiteral("value"))
+      .toArray()
+      .at(1)
+      .toString()
+      .toDouble();
+}
+
+struct Logger {
+  QString log;
+  quint16 metricsPort = 0;
+  std::unique_ptr<QProcess> process;
+  double cpuAtStart = 0;
+  double cpuPercent = 0;
+  qint64 rss = 0;
+  int lines = 0;
+  double counted = -1;
+};
+
+void pause(std::chrono::milliseconds time) {
+  QEventLoop wait;
+  QTimer::singleShot(time, &wait, &QEventLoop::quit);
+  wait.exec();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  Options o;
+  const QStringList args = app.arguments();
+  for (int i = 1; i + 1 < args.size(); i += 2) {
+    if (args[i] == u"--loggers")
+      o.loggers = args[i + 1].toInt();
+    else if (args[i] == u"--minutes")
+      o.minutes = args[i + 1].toInt();
+    else if (args[i] == u"--scrape-seconds")
+      o.scrapeSeconds = args[i + 1].toInt();
+    else if (args[i] == u"--prometheus")
+      o.prometheus = args[i + 1];
+  }
+  if (o.prometheus.isEmpty()) {
+    std::printf("bench_load: no prometheus (Debian: prometheus); nothing measured\n");
+    return 0;
+  }
+  QTemporaryDir dir;
+  bw::sim::AdapterSimulator::Options simOptions;
+  simOptions.conversionTime = 750ms;
+  simOptions.requestLogCapacity = 0;
+  bw::sim::AdapterSimulator adapter(simOptions);
+  if (!adapter.start()) return 1;
+
+  std::vector<Logger> loggers(static_cast<std::size_t>(o.loggers));
+  QString targets;
+  for (int i = 0; i < o.loggers; ++i) {
+    Logger& l = loggers[static_cast<std::size_t>(i)];
+    l.log = dir.filePath(QStringLiteral("tank-%1.log").arg(i));
+    l.metricsPort = freePort();
+    QFile site(dir.filePath(QStringLiteral("site-%1.toml").arg(i)));
+    site.open(QIODevice::WriteOnly);
+    site.write(QStringLiteral("adapter = \"%1\"\nlog = \"%2\"\nmetrics = \"127.0.0.1:%3\"\n")
+                   .arg(adapter.host(), l.log)
+                   .arg(l.metricsPort)
+                   .toUtf8());
+    for (int slot = 1; slot <= bw::kSiteSlots; ++slot)
+      site.write(QStringLiteral("[[sensor]]\nslot = %1\nrom = \"%2\"\n")
+                     .arg(slot)
+                     .arg(QLatin1String(
+                         bw::kBuiltInRomCodes[static_cast<std::size_t>(slot - 1)].data(), 16))
+                     .toUtf8());
+    site.close();
+    l.process = std::make_unique<QProcess>();
+    l.process->setStandardOutputFile(QProcess::nullDevice());
+    l.process->setStandardErrorFile(dir.filePath(QStringLiteral("logger-%1.err").arg(i)));
+    l.process->start(QStringLiteral(BRINEWATCHD), {QStringLiteral("--site"), site.fileName()});
+    targets += QStringLiteral("%1\"127.0.0.1:%2\"")
+                   .arg(i ? QStringLiteral(", ") : QString())
+                   .arg(l.metricsPort);
+  }
+
+  const quint16 prometheusPort = freePort();
+  QFile config(dir.filePath(QStringLiteral("prometheus.yml")));
+  config.open(QIODevice::WriteOnly);
+  config.write(QStringLiteral("global:\n  scrape_interval: %1s\n  scrape_timeout: %2s\n"
+                              "scrape_configs:\n  - job_name: brinewatch\n"
+                              "    static_configs:\n      - targets: [%3]\n")
+                   .arg(o.scrapeSeconds)
+                   .arg(std::max(1, o.scrapeSeconds - 1))
+                   .arg(targets)
+                   .toUtf8());
+  config.close();
+  QProcess prometheus;
+  prometheus.setStandardOutputFile(QProcess::nullDevice());
+  prometheus.setStandardErrorFile(dir.filePath(QStringLiteral("prometheus.err")));
+  prometheus.start(o.prometheus,
+                   {QStringLiteral("--config.file=") + config.fileName(),
+                    QStringLiteral("--storage.tsdb.path=") + dir.filePath(QStringLiteral("tsdb")),
+                    QStringLiteral("--web.listen-address=127.0.0.1:%1").arg(prometheusPort),
+                    QStringLiteral("--log.level=warn")});
+  if (!prometheus.waitForStarted()) return 1;
+  QNetworkAccessManager http;
+
+  std::printf(
+      "%d loggers x %d sensors at 750 ms per query, scraped every %d s for %d min "
+      "(%d cores)\n",
+      o.loggers, bw::kSiteSlots, o.scrapeSeconds, o.minutes, QThread::idealThreadCount());
+  pause(30s);  // everyone started and scraped
+  for (Logger& l : loggers) l.cpuAtStart = bw::bench::treeCpuSeconds(l.process->processId());
+  const double prometheusCpuAtStart = bw::bench::treeCpuSeconds(prometheus.processId());
+  QElapsedTimer measured;
+  measured.start();
+  for (int minute = 1; minute <= o.minutes; ++minute) {
+    pause(60s);
+    std::printf("  minute %d of %d\n", minute, o.minutes);
+    std::fflush(stdout);
+  }
+  const double seconds = static_cast<double>(measured.elapsed()) / 1000.0;
+  for (Logger& l : loggers) {
+    l.cpuPercent =
+        100.0 * (bw::bench::treeCpuSeconds(l.process->processId()) - l.cpuAtStart) / seconds;
+    l.rss = rssKiB(l.process->processId());
+  }
+  const double prometheusCpu =
+      100.0 * (bw::bench::treeCpuSeconds(prometheus.processId()) - prometheusCpuAtStart) / seconds;
+  const qint64 prometheusRss = rssKiB(prometheus.processId());
+  const QString window = QStringLiteral("%1s").arg(static_cast<int>(seconds));
+  const double scrapes = scalarOf(
+      query(http, prometheusPort,
+            QStringLiteral("sum(count_over_time(up{job=\"brinewatch\"}[%1]))").arg(window)));
+  const double good =
+      scalarOf(query(http, prometheusPort,
+                     QStringLiteral("sum(sum_over_time(up{job=\"brinewatch\"}[%1]))").arg(window)));
+
+  // The adapter goes quiet; each log is compared once it has been still for
+  // more than two scrapes.
+  for (int slot = 0; slot < bw::kSiteSlots; ++slot)
+    adapter.setFault(slot, bw::sim::Fault::NoAnswer);
+  const auto still = std::chrono::seconds(2 * o.scrapeSeconds + 3);
+  std::vector<int> lastLines(loggers.size(), -1);
+  std::vector<QElapsedTimer> stillFor(loggers.size());
+  std::size_t compared = 0;
+  QElapsedTimer patience;
+  patience.start();
+  while (compared < loggers.size() && patience.elapsed() < 400'000) {
+    pause(1s);
+    for (std::size_t i = 0; i < loggers.size(); ++i) {
+      Logger& l = loggers[i];
+      if (l.counted >= 0) continue;
+      const int lines = lineCount(l.log);
+      if (lines != lastLines[i]) {
+        lastLines[i] = lines;
+        stillFor[i].start();
+        continue;
+      }
+      if (stillFor[i].elapsed() < std::chrono::milliseconds(still).count()) continue;
+      const double counted = scalarOf(
+          query(http, prometheusPort,
+                QStringLiteral("brinewatch_log_records_written_total{instance=\"127.0.0.1:%1\"}")
+                    .arg(l.metricsPort)));
+      if (lineCount(l.log) != lines) continue;  // a record came meanwhile: look again
+      l.lines = lines;
+      l.counted = counted;
+      ++compared;
+    }
+  }
+
+  int equal = 0;
+  std::vector<double> cpu, rss;
+  std::printf("\n%-8s %10s %10s %8s %9s\n", "logger", "counted", "lines", "CPU %", "RSS MiB");
+  for (std::size_t i = 0; i < loggers.size(); ++i) {
+    const Logger& l = loggers[i];
+    equal += l.counted == l.lines;
+    cpu.push_back(l.cpuPercent);
+    rss.push_back(static_cast<double>(l.rss) / 1024.0);
+    std::printf("%-8zu %10.0f %10d %8.2f %9.1f\n", i, l.counted, l.lines, l.cpuPercent,
+                static_cast<double>(l.rss) / 1024.0);
+  }
+  const auto [cpuMin, cpuMax] = std::minmax_element(cpu.begin(), cpu.end());
+  const auto [rssMin, rssMax] = std::minmax_element(rss.begin(), rss.end());
+  std::printf("\nscrapes: %.0f, failed %.0f\n", scrapes, scrapes - good);
+  std::printf("records counted by Prometheus equal to the log's lines: %d of %d loggers\n", equal,
+              o.loggers);
+  std::printf(
+      "logger CPU %%: min %.2f, median %.2f, max %.2f; resident MiB: min %.1f, median %.1f, max "
+      "%.1f\n",
+      *cpuMin, bw::bench::median(cpu), *cpuMax, *rssMin, bw::bench::median(rss), *rssMax);
+  std::printf("Prometheus: CPU %.1f %% of a core, resident %.1f MiB\n", prometheusCpu,
+              static_cast<double>(prometheusRss) / 1024.0);
+  bw::bench::printSummary("load failed_scrapes", scrapes - good, "", 0.5, "0");
+  bw::bench::printSummary("load loggers_whose_count_differs", o.loggers - equal, "", 0.5, "0");
+  bw::bench::printSummary("load logger_cpu_max", *cpuMax, "%", 1.0, "< 1");
+  bw::bench::printSummary("load logger_rss_max", *rssMax, "MiB", 20.0, "< 20");
+
+  for (Logger& l : loggers) l.process->terminate();
+  for (Logger& l : loggers) l.process->waitForFinished(10000);
+  prometheus.terminate();
+  prometheus.waitForFinished(20000);
+  return 0;
+}
