@@ -56,10 +56,20 @@ quint16 freePort() {
   return probe.serverPort();
 }
 
-qint64 rssKiB(qint64 pid) {
-  QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-  if (!status.open(QIODevice::ReadOnly)) return -1;
-  return bw::bench::parseStatusKiB(status.readAll(), "VmRSS").value_or(-1);
+// Resident memory in KiB: all of it, and the proportional share, which
+// splits each page shared with other processes (the libraries every logger
+// maps) between them.
+struct Resident {
+  qint64 rss = -1;
+  qint64 pss = -1;
+};
+
+Resident residentOf(qint64 pid) {
+  QFile rollup(QStringLiteral("/proc/%1/smaps_rollup").arg(pid));
+  if (!rollup.open(QIODevice::ReadOnly)) return {};
+  const QByteArray text = rollup.readAll();
+  return {bw::bench::parseStatusKiB(text, "Rss").value_or(-1),
+          bw::bench::parseStatusKiB(text, "Pss").value_or(-1)};
 }
 
 int lineCount(const QString& path) {
@@ -103,7 +113,7 @@ struct Logger {
   std::unique_ptr<QProcess> process;
   double cpuAtStart = 0;
   double cpuPercent = 0;
-  qint64 rss = 0;
+  Resident memory;
   int lines = 0;
   double counted = -1;
 };
@@ -209,11 +219,11 @@ int main(int argc, char** argv) {
   for (Logger& l : loggers) {
     l.cpuPercent =
         100.0 * (bw::bench::treeCpuSeconds(l.process->processId()) - l.cpuAtStart) / seconds;
-    l.rss = rssKiB(l.process->processId());
+    l.memory = residentOf(l.process->processId());
   }
   const double prometheusCpu =
       100.0 * (bw::bench::treeCpuSeconds(prometheus.processId()) - prometheusCpuAtStart) / seconds;
-  const qint64 prometheusRss = rssKiB(prometheus.processId());
+  const Resident prometheusMemory = residentOf(prometheus.processId());
   const QString window = QStringLiteral("%1s").arg(static_cast<int>(seconds));
   const double scrapes = scalarOf(
       query(http, prometheusPort,
@@ -256,31 +266,37 @@ int main(int argc, char** argv) {
   }
 
   int equal = 0;
-  std::vector<double> cpu, rss;
-  std::printf("\n%-8s %10s %10s %8s %9s\n", "logger", "counted", "lines", "CPU %", "RSS MiB");
+  std::vector<double> cpu, rss, pss;
+  std::printf("\n%-8s %10s %10s %8s %9s %9s\n", "logger", "counted", "lines", "CPU %", "RSS MiB",
+              "PSS MiB");
   for (std::size_t i = 0; i < loggers.size(); ++i) {
     const Logger& l = loggers[i];
     equal += l.counted == l.lines;
     cpu.push_back(l.cpuPercent);
-    rss.push_back(static_cast<double>(l.rss) / 1024.0);
-    std::printf("%-8zu %10.0f %10d %8.2f %9.1f\n", i, l.counted, l.lines, l.cpuPercent,
-                static_cast<double>(l.rss) / 1024.0);
+    rss.push_back(static_cast<double>(l.memory.rss) / 1024.0);
+    pss.push_back(static_cast<double>(l.memory.pss) / 1024.0);
+    std::printf("%-8zu %10.0f %10d %8.2f %9.1f %9.1f\n", i, l.counted, l.lines, l.cpuPercent,
+                rss.back(), pss.back());
   }
   const auto [cpuMin, cpuMax] = std::minmax_element(cpu.begin(), cpu.end());
   const auto [rssMin, rssMax] = std::minmax_element(rss.begin(), rss.end());
+  const auto [pssMin, pssMax] = std::minmax_element(pss.begin(), pss.end());
   std::printf("\nscrapes: %.0f, failed %.0f\n", scrapes, scrapes - good);
   std::printf("records counted by Prometheus equal to the log's lines: %d of %d loggers\n", equal,
               o.loggers);
-  std::printf(
-      "logger CPU %%: min %.2f, median %.2f, max %.2f; resident MiB: min %.1f, median %.1f, max "
-      "%.1f\n",
-      *cpuMin, bw::bench::median(cpu), *cpuMax, *rssMin, bw::bench::median(rss), *rssMax);
-  std::printf("Prometheus: CPU %.1f %% of a core, resident %.1f MiB\n", prometheusCpu,
-              static_cast<double>(prometheusRss) / 1024.0);
+  std::printf("logger CPU %% of a core: min %.2f, median %.2f, max %.2f\n", *cpuMin,
+              bw::bench::median(cpu), *cpuMax);
+  std::printf("logger resident MiB: min %.1f, median %.1f, max %.1f; proportional share: min %.1f, "
+              "median %.1f, max %.1f\n",
+              *rssMin, bw::bench::median(rss), *rssMax, *pssMin, bw::bench::median(pss), *pssMax);
+  std::printf("Prometheus: CPU %.1f %% of a core, resident %.1f MiB (proportional %.1f)\n",
+              prometheusCpu, static_cast<double>(prometheusMemory.rss) / 1024.0,
+              static_cast<double>(prometheusMemory.pss) / 1024.0);
   bw::bench::printSummary("load failed_scrapes", scrapes - good, "", 0.5, "0");
   bw::bench::printSummary("load loggers_whose_count_differs", o.loggers - equal, "", 0.5, "0");
   bw::bench::printSummary("load logger_cpu_max", *cpuMax, "%", 1.0, "< 1");
   bw::bench::printSummary("load logger_rss_max", *rssMax, "MiB", 20.0, "< 20");
+  bw::bench::printSummary("load logger_pss_max", *pssMax, "MiB", 20.0, "< 20");
 
   for (Logger& l : loggers) l.process->terminate();
   for (Logger& l : loggers) l.process->waitForFinished(10000);

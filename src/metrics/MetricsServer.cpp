@@ -2,12 +2,27 @@
 
 #include <QHttpServer>
 #include <QHttpServerResponse>
+#include <QSslSocket>
 #include <QTcpServer>
 
 namespace bw {
 
+namespace {
+
+// The metrics are plain HTTP, yet the server readies a TLS set-up when it is
+// made, which would load and start a whole TLS library in every logger: the
+// backend that only reads certificates is enough.
+std::unique_ptr<QHttpServer> plainHttpServer() {
+#if QT_CONFIG(ssl)
+  QSslSocket::setActiveBackend(QStringLiteral("cert-only"));
+#endif
+  return std::make_unique<QHttpServer>();
+}
+
+}  // namespace
+
 MetricsServer::MetricsServer(Render render, QObject* parent)
-    : QObject(parent), render_(std::move(render)), http_(std::make_unique<QHttpServer>()) {
+    : QObject(parent), render_(std::move(render)), http_(plainHttpServer()) {
   http_->route(QStringLiteral("/metrics"), [this] {
     return QHttpServerResponse(QByteArrayLiteral("text/plain; version=0.0.4; charset=utf-8"),
                                render_());
