@@ -17,6 +17,9 @@ namespace {
 constexpr int kMostNameCharacters = 64;
 constexpr qint64 kMostSiteFileBytes = 1 << 20;
 constexpr int kMostHostNameCharacters = 253;
+// A site nests two or three deep; the TOML parser descends once per level and
+// runs out of stack some ten thousand levels down.
+constexpr int kMostNesting = 32;
 
 QString text(std::string_view bytes) {
   return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
@@ -54,6 +57,107 @@ bool isHostName(const QString& host) {
   const QStringList labels = host.split(u'.');
   return std::all_of(labels.begin(), labels.end(),
                      [](const QString& part) { return label.match(part).hasMatch(); });
+}
+
+// The line where the text nests deeper than kMostNesting, or nothing: a scan
+// of the TOML before it is parsed. A level is a part of a dotted key or of a
+// table header, an inline table or an array; strings and comments are passed
+// over, so the dots of a quoted key or of a number are not counted.
+std::optional<int> tooDeepAt(std::string_view source) {
+  struct Open {
+    char bracket;  // '[' of an array or '{' of an inline table
+    int depth;     // the level of the value it is
+  };
+  std::vector<Open> open;
+  int line = 1;
+  int tableDepth = 0;     // the level of the keys under the last table header
+  bool inKey = true;      // a key is read, else a value
+  bool lineStart = true;  // nothing but blanks yet on a line outside any value
+  bool inHeader = false;  // between the [ or [[ of a table header and its ]
+  int dots = 0;           // of the key or header being read
+  int valueDepth = 0;     // the level of the value being read
+  for (std::size_t i = 0; i < source.size(); ++i) {
+    const char c = source[i];
+    if (c == '\n') {
+      ++line;
+      if (open.empty()) {
+        inKey = lineStart = true;
+        inHeader = false;
+        dots = 0;
+      }
+      continue;
+    }
+    if (c == ' ' || c == '\t' || c == '\r') continue;
+    const bool statementStart = lineStart;
+    lineStart = false;
+    if (c == '#') {
+      while (i + 1 < source.size() && source[i + 1] != '\n') ++i;
+      continue;
+    }
+    if (c == '"' || c == '\'') {
+      // One-line strings end at the line; three quotes open one of many lines.
+      const std::string_view three = c == '"' ? "\"\"\"" : "'''";
+      const std::string_view close = source.substr(i, 3) == three ? three : three.substr(0, 1);
+      for (i += close.size(); i < source.size(); ++i) {
+        if (source.substr(i, close.size()) == close) {
+          i += close.size() - 1;
+          break;
+        }
+        if (source[i] == '\n') {
+          ++line;
+          if (close.size() == 1) break;
+        }
+        if (c == '"' && source[i] == '\\' && i + 1 < source.size() && source[i + 1] != '\n') ++i;
+      }
+      continue;
+    }
+    if (inHeader) {
+      if (c == '.') {
+        ++dots;
+      } else if (c == ']') {
+        // An array of tables adds the level of its array.
+        const bool array = i + 1 < source.size() && source[i + 1] == ']';
+        tableDepth = dots + 1 + (array ? 1 : 0);
+        if (tableDepth > kMostNesting) return line;
+        if (array) ++i;
+        inHeader = inKey = false;  // the rest of the line is no key
+      }
+      continue;
+    }
+    if (inKey) {
+      if (c == '[' && statementStart && open.empty()) {
+        inHeader = true;
+        dots = 0;
+        if (i + 1 < source.size() && source[i + 1] == '[') ++i;
+      } else if (c == '.') {
+        ++dots;
+      } else if (c == '=') {
+        valueDepth = (open.empty() ? tableDepth : open.back().depth) + dots + 1;
+        if (valueDepth > kMostNesting) return line;
+        inKey = false;
+        dots = 0;
+      } else if (c == '}' && !open.empty()) {
+        open.pop_back();  // an empty inline table
+        inKey = false;
+      }
+      continue;
+    }
+    if (c == '[' || c == '{') {
+      if (valueDepth + 1 > kMostNesting) return line;
+      open.push_back({c, valueDepth});
+      inKey = c == '{';
+      dots = 0;
+      ++valueDepth;
+    } else if (c == ',' && !open.empty()) {
+      inKey = open.back().bracket == '{';
+      dots = 0;
+      valueDepth = open.back().depth + 1;
+    } else if ((c == ']' || c == '}') && !open.empty()) {
+      open.pop_back();
+      if (!open.empty()) valueDepth = open.back().depth + 1;
+    }
+  }
+  return std::nullopt;
 }
 
 // The errors of one file, kept with their lines so they can be listed in order.
@@ -245,9 +349,22 @@ std::optional<QString> listenAddressProblem(const QString& address) {
 }
 
 SiteReading parseSite(const QByteArray& bytes, const QString& fileName) {
+  if (bytes.size() > kMostSiteFileBytes)
+    return {std::nullopt,
+            {QStringLiteral("%1: larger than %2 bytes: not a site file")
+                 .arg(fileName)
+                 .arg(kMostSiteFileBytes)}};
+  const std::string_view source(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+  if (const auto line = tooDeepAt(source))
+    return {std::nullopt,
+            {QStringLiteral("%1:%2: keys, tables or values nested more than %3 "
+                            "deep: not a site file (one nests two or three deep)")
+                 .arg(fileName)
+                 .arg(*line)
+                 .arg(kMostNesting)}};
   toml::table root;
   try {
-    root = toml::parse(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    root = toml::parse(source);
   } catch (const toml::parse_error& error) {
     return {std::nullopt,
             {QStringLiteral("%1:%2: %3")

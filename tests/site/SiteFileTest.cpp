@@ -112,6 +112,50 @@ TEST(SiteFile, EveryKindOfError_IsReportedWithItsLine) {
   EXPECT_TRUE(several.errors[2].startsWith(QStringLiteral("f.toml:4:")));
 }
 
+// The TOML parser runs out of stack some ten thousand levels down; such a
+// file is refused, naming its line, before it is parsed.
+TEST(SiteFile, NestingNoSiteReaches_IsRefusedBeforeItIsParsed) {
+  const auto repeat = [](const char* part, int times) {
+    QByteArray out;
+    for (int i = 0; i < times; ++i) out += part;
+    return out;
+  };
+  constexpr int kDeep = 40000;
+  const QByteArray dotted = "a" + repeat(".a", kDeep - 1);
+  const QByteArray adapter = "adapter = \"10.0.0.1\"\n";
+  for (const QByteArray& deep :
+       {dotted + " = 1\n", "[" + dotted + "]\n", "[[" + dotted + "]]\n",
+        "x = {" + dotted + " = 1}\n", "x = " + repeat("{a = ", kDeep) + "1" + repeat("}", kDeep),
+        "x = " + repeat("[", kDeep) + repeat("]", kDeep), "x = [{" + dotted + " = 1}]\n"}) {
+    const SiteReading reading = parseSite(adapter + deep, QStringLiteral("f.toml"));
+    ASSERT_EQ(reading.errors.size(), 1) << deep.left(40).constData();
+    EXPECT_TRUE(reading.errors.first().startsWith(
+        QStringLiteral("f.toml:2: keys, tables or values nested more than 32")))
+        << reading.errors.first().toStdString();
+  }
+  // The ceiling: 32 levels are parsed (an unknown key), 33 are not; dots in
+  // strings, comments and numbers are no levels.
+  const auto errors = [&](const QByteArray& text) {
+    return parseSite(adapter + text, QStringLiteral("f.toml")).errors.join(u'\n').toStdString();
+  };
+  EXPECT_NE(errors("a" + repeat(".a", 31) + " = 1\n").find("unknown key 'a'"), std::string::npos);
+  EXPECT_NE(errors("a" + repeat(".a", 32) + " = 1\n").find("nested more than 32"),
+            std::string::npos);
+  EXPECT_NE(errors("[a]\nb = {c" + repeat(".c", 28) + " = [1.5]}\n").find("unknown key 'a'"),
+            std::string::npos);
+  EXPECT_NE(errors("[a]\nb = {c" + repeat(".c", 29) + " = [1.5]}\n").find("nested more"),
+            std::string::npos);
+  for (const QByteArray& shallow :
+       {"\"" + dotted + "\" = 1\n", "'" + dotted + "' = 1\n", "# " + dotted + "\nx = 1\n",
+        "x = [" + repeat("1.5, ", 1000) + "2.5]\n", "x = \"\"\"\n[[[" + dotted + "\n\"\"\"\n",
+        "x = '''" + repeat("{[", 100) + "'''\n", "x = \"\\\"{[" + repeat("{[", 100) + "\"\n"})
+    EXPECT_NE(errors(shallow).find("unknown key"), std::string::npos) << errors(shallow);
+  EXPECT_NE(parseSite(QByteArray((1 << 20) + 1, '#'), QStringLiteral("f.toml"))
+                .errors.value(0)
+                .indexOf(QStringLiteral("larger than")),
+            -1);
+}
+
 TEST(SiteFile, AddressesThatAreHostPort) {
   for (const char* good : {"192.168.1.50", "127.0.0.1:8080", "[fe80::1]", "[::1]:80", "adapter",
                            "tank-3.plant.example:8000"})
