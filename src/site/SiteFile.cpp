@@ -298,6 +298,13 @@ std::optional<QString> adapterProblem(const QString& adapter) {
   const QString form = QStringLiteral(
       "not HOST[:PORT] (an IPv4 address, an IPv6 address in brackets or a host name, "
       "then optionally : and a port from 1 to 65535)");
+  // A URL's parts would otherwise be taken for an IPv6 address or a port.
+  if (const qsizetype scheme = adapter.indexOf(QStringLiteral("://")); scheme >= 0)
+    return QStringLiteral("write the adapter's address without %1://, as in \"192.168.1.50:80\"")
+        .arg(adapter.left(scheme));
+  if (const qsizetype slash = adapter.indexOf(u'/'); slash >= 0)
+    return QStringLiteral("write the adapter's address without a path (%1): HOST[:PORT] only")
+        .arg(adapter.mid(slash));
   QString host = adapter;
   std::optional<QString> port;
   if (adapter.startsWith(u'[')) {

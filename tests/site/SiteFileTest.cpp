@@ -79,6 +79,12 @@ TEST(SiteFile, EveryKindOfError_IsReportedWithItsLine) {
        QStringLiteral("1: adapter \"10.0.0.256\": 10.0.0.256 is not an IPv4 address")},
       {"adapter = \"fe80::1\"\n[[sensor]]\nslot = 1\nrom = \"9C000000B4A89828\"\n",
        QStringLiteral("1: adapter \"fe80::1\": an IPv6 address goes in brackets")},
+      {"adapter = \"http://127.0.0.1\"\n[[sensor]]\nslot = 1\nrom = \"9C000000B4A89828\"\n",
+       QStringLiteral("1: adapter \"http://127.0.0.1\": write the adapter's address without "
+                      "http://")},
+      {"adapter = \"10.0.0.1:80/1Wire\"\n[[sensor]]\nslot = 1\nrom = \"9C000000B4A89828\"\n",
+       QStringLiteral("1: adapter \"10.0.0.1:80/1Wire\": write the adapter's address without a "
+                      "path (/1Wire)")},
       {"adapter = \"adapter.local:99999\"\n[[sensor]]\nslot = 1\nrom = \"9C000000B4A89828\"\n",
        QStringLiteral(
            "1: adapter \"adapter.local:99999\": the port '99999' is not from 1 to 65535")},
