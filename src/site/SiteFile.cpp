@@ -59,6 +59,38 @@ bool isHostName(const QString& host) {
                      [](const QString& part) { return label.match(part).hasMatch(); });
 }
 
+// Why a name is not one line of plain text, or nothing: a control or format
+// character or a line break would reorder or break the lines it is shown in
+// (a bidi override turns the rest of a table row around). The reason names
+// the code point, not the character, so it shows what it is.
+std::optional<QString> nameProblem(const QString& name) {
+  for (const char32_t c : name.toUcs4()) {
+    const char* kind = nullptr;
+    switch (QChar::category(c)) {
+      case QChar::Other_Control:
+        kind = "a control character";
+        break;
+      case QChar::Other_Format:
+        kind = "a format character";
+        break;
+      case QChar::Separator_Line:
+        kind = "a line separator";
+        break;
+      case QChar::Separator_Paragraph:
+        kind = "a paragraph separator";
+        break;
+      default:
+        continue;
+    }
+    const QString point = QStringLiteral("%1").arg(static_cast<uint>(c), 4, 16, QChar(u'0'));
+    return QStringLiteral(
+               "name has U+%1 (%2): a name is one line of text without control or "
+               "format characters")
+        .arg(point.toUpper(), QLatin1String(kind));
+  }
+  return std::nullopt;
+}
+
 // The line where the text nests deeper than kMostNesting, or nothing: a scan
 // of the TOML before it is parsed. A level is a part of a dotted key or of a
 // table header, an inline table or an array; strings and comments are passed
@@ -233,12 +265,13 @@ class SiteChecker {
       } else if (name == "name") {
         const auto* value = node.as_string();
         const QString shown = value ? text(value->get()) : QString();
-        const bool control = std::any_of(shown.begin(), shown.end(), [](QChar c) {
-          return c.category() == QChar::Other_Control;
-        });
-        if (!value || shown.toUcs4().size() > kMostNameCharacters || control) {
+        const auto why = value ? nameProblem(shown) : std::nullopt;
+        if (!value || shown.toUcs4().size() > kMostNameCharacters) {
           errors_.add(at, QStringLiteral("name is a text of up to %1 characters on one line")
                               .arg(kMostNameCharacters));
+          whole = false;
+        } else if (why) {
+          errors_.add(at, *why);
           whole = false;
         } else {
           sensor.name = shown;

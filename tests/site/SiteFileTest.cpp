@@ -102,6 +102,18 @@ TEST(SiteFile, EveryKindOfError_IsReportedWithItsLine) {
       {"adapter = \"10.0.0.1\"\n[[sensor]]\nslot = 1\nrom = \"9C000000B4A89828\"\nname = \"" +
            QByteArray(65, 'x') + "\"\n",
        QStringLiteral("5: name is a text of up to 64 characters")},
+      {"adapter = \"10.0.0.1\"\n[[sensor]]\nslot = 1\nrom = \"9C000000B4A89828\"\nname = "
+       "\"North\\u2028tank\"\n",
+       QStringLiteral("5: name has U+2028 (a line separator): a name is one line of text")},
+      {"adapter = \"10.0.0.1\"\n[[sensor]]\nslot = 1\nrom = \"9C000000B4A89828\"\nname = "
+       "\"\xE2\x80\xAEknat htroN\"\n",
+       QStringLiteral("5: name has U+202E (a format character)")},
+      {"adapter = \"10.0.0.1\"\n[[sensor]]\nslot = 1\nrom = \"9C000000B4A89828\"\nname = "
+       "\"North\\ttank\"\n",
+       QStringLiteral("5: name has U+0009 (a control character)")},
+      {"adapter = \"10.0.0.1\"\n[[sensor]]\nslot = 1\nrom = \"9C000000B4A89828\"\nname = "
+       "\"North\\u2029\"\n",
+       QStringLiteral("5: name has U+2029 (a paragraph separator)")},
       {"adapter = \"10.0.0.1\"\n\n[[sensor]\n", QStringLiteral("3: ")},  // not TOML
   };
   for (const auto& c : cases) {
