@@ -7,8 +7,11 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <system_error>
 
 #include <toml++/toml.h>
+
+#include "site/NativePath.h"
 
 namespace bw {
 
@@ -471,7 +474,17 @@ SiteReading readSiteFile(const QString& path) {
   };
   // Only a regular file: a named pipe or a device would hold the start.
   const QFileInfo info(path);
-  if (!info.exists()) return refused(QStringLiteral("no such file"));
+  std::error_code error;
+  const auto status = std::filesystem::status(nativePath(path), error);
+  if (error) {
+    const QString why = QString::fromLocal8Bit(error.message().c_str());
+    if (info.isSymLink())
+      return refused(QStringLiteral("a symbolic link to %1, which cannot be followed: %2")
+                         .arg(info.symLinkTarget(), why));
+    if (status.type() == std::filesystem::file_type::not_found)
+      return refused(QStringLiteral("no such file"));
+    return refused(why);
+  }
   if (!info.isFile()) return refused(QStringLiteral("not a regular file"));
   if (info.size() > kMostSiteFileBytes)
     return refused(QStringLiteral("larger than %1 bytes: not a site file").arg(kMostSiteFileBytes));

@@ -208,5 +208,30 @@ TEST(SiteLookup, CommandLineThenUserConfigThenSystemThenBuiltIn) {
   EXPECT_TRUE(readSiteFile(lookup.find()).errors.first().endsWith(QStringLiteral("no such file")));
 }
 
+// A user's site file that is a link to nothing is an error naming it, not a
+// reason to poll the system's sensors instead.
+TEST(SiteLookup, ALinkThatLeadsNowhereIsFoundAndReadingItSaysWhy) {
+  QTemporaryDir dir;
+  SiteLookup lookup;
+  lookup.xdgConfigHome = dir.filePath(QStringLiteral("xdg"));
+  lookup.systemFolder = dir.path();
+  QFile(dir.filePath(QStringLiteral("site.toml"))).open(QIODevice::WriteOnly);
+  const QString user = dir.filePath(QStringLiteral("xdg/brinewatch/site.toml"));
+  ASSERT_TRUE(QDir().mkpath(QFileInfo(user).path()));
+  ASSERT_TRUE(QFile::link(dir.filePath(QStringLiteral("moved.toml")), user));
+  EXPECT_EQ(lookup.find().toStdString(), user.toStdString());
+  const QStringList dangling = readSiteFile(user).errors;
+  ASSERT_EQ(dangling.size(), 1);
+  EXPECT_TRUE(dangling.first().startsWith(user + QStringLiteral(": a symbolic link to ") +
+                                          dir.filePath(QStringLiteral("moved.toml")) +
+                                          QStringLiteral(", which cannot be followed: ")))
+      << dangling.first().toStdString();
+  // A loop of links.
+  QFile::remove(user);
+  ASSERT_TRUE(QFile::link(user, user));
+  EXPECT_EQ(lookup.find().toStdString(), user.toStdString());
+  EXPECT_TRUE(readSiteFile(user).errors.value(0).contains(QStringLiteral("cannot be followed")));
+}
+
 }  // namespace
 }  // namespace bw
