@@ -425,10 +425,12 @@ SiteReading parseSite(const QByteArray& bytes, const QString& fileName) {
     const std::string_view name = key.str();
     if (name == "adapter") {
       sawAdapter = true;
+      site.lines.adapter = lineOf(node);
       check.adapter(node, site);
     } else if (name == "log" || name == "metrics") {
       const auto* value = node.as_string();
       const QString given = value ? text(value->get()) : QString();
+      (name == "log" ? site.lines.log : site.lines.metrics) = lineOf(node);
       if (name == "log") {
         if (given.isEmpty())
           errors.add(lineOf(node), QStringLiteral("log is the path of a file, such as log = "
