@@ -474,7 +474,7 @@ SiteReading readSiteFile(const QString& path) {
   const auto refused = [&path](const QString& why) {
     return SiteReading{std::nullopt, {QStringLiteral("%1: %2").arg(path, why)}};
   };
-  // Only a regular file: a named pipe or a device would hold the start.
+  // A name that cannot be followed or looked at says why, not "no such file".
   const QFileInfo info(path);
   std::error_code error;
   const auto status = std::filesystem::status(nativePath(path), error);
@@ -487,6 +487,7 @@ SiteReading readSiteFile(const QString& path) {
       return refused(QStringLiteral("no such file"));
     return refused(why);
   }
+  // Only a regular file: a named pipe or a device would hold the start.
   if (!info.isFile()) return refused(QStringLiteral("not a regular file"));
   if (info.size() > kMostSiteFileBytes)
     return refused(QStringLiteral("larger than %1 bytes: not a site file").arg(kMostSiteFileBytes));
