@@ -140,7 +140,7 @@ bool measure(const QString& platform, const Options& options, const QString& add
         QStringLiteral("--conversion-ms"),
         QString::number(options.failing || options.instant ? 0 : kConversionTime.count()),
         QStringLiteral("--log-requests")};
-    for (int slot = 0; options.failing && slot < 16; ++slot)
+    for (int slot = 1; options.failing && slot <= 16; ++slot)
       arguments << QStringLiteral("--fault") << QStringLiteral("%1=http-error").arg(slot);
     simulator.start(QStringLiteral(BRINEWATCH_ADAPTER_SIM), arguments);
     while (!fileHas(simLog, "listening on") && clock.elapsed() < kStartTimeout)

@@ -7,6 +7,7 @@
 #include "site/SiteCommandLine.h"
 #include "site/SiteFile.h"
 #include "site/SiteLookup.h"
+#include "site/SiteTable.h"
 
 namespace {
 

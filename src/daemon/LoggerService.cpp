@@ -20,6 +20,8 @@
 #include "site/SiteCommandLine.h"
 #include "site/SiteFile.h"
 #include "site/SiteLookup.h"
+#include "site/SiteTable.h"
+#include "site/SiteTargets.h"
 
 namespace bw {
 
@@ -144,8 +146,14 @@ int runLoggerProgram(int argc, char** argv) {
     return status(LoggerExit::kUsage);
   }
   if (line.check) {
-    std::fputs(siteTable(*reading.site).toLocal8Bit().constData(), stdout);
-    return status(LoggerExit::kStopped);
+    // The log as the service would open it.
+    Site checked = *reading.site;
+    checked.log = logPath(checked.log);
+    std::fputs(siteTable(checked).toLocal8Bit().constData(), stdout);
+    std::fflush(stdout);
+    const QStringList errors = checkSiteTargets(checked);
+    for (const QString& error : errors) printToJournal(JournalDisplay::kError, error);
+    return status(errors.isEmpty() ? LoggerExit::kStopped : LoggerExit::kUsage);
   }
   SystemClock clock;
   SystemSteadyClock pace;

@@ -20,8 +20,4 @@ struct SiteCommandLine {
 // `arguments` without the program's name.
 SiteCommandLine parseSiteCommandLine(const QStringList& arguments);
 
-// What --check-site prints: where the site comes from, the adapter, and per
-// sensor its slot, ROM code, name, band and query URL.
-QString siteTable(const Site& site);
-
 }  // namespace bw

@@ -7,8 +7,11 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <system_error>
 
 #include <toml++/toml.h>
+
+#include "site/NativePath.h"
 
 namespace bw {
 
@@ -17,6 +20,9 @@ namespace {
 constexpr int kMostNameCharacters = 64;
 constexpr qint64 kMostSiteFileBytes = 1 << 20;
 constexpr int kMostHostNameCharacters = 253;
+// A site nests two or three deep; the TOML parser descends once per level and
+// runs out of stack some ten thousand levels down.
+constexpr int kMostNesting = 32;
 
 QString text(std::string_view bytes) {
   return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
@@ -54,6 +60,139 @@ bool isHostName(const QString& host) {
   const QStringList labels = host.split(u'.');
   return std::all_of(labels.begin(), labels.end(),
                      [](const QString& part) { return label.match(part).hasMatch(); });
+}
+
+// Why a name is not one line of plain text, or nothing: a control or format
+// character or a line break would reorder or break the lines it is shown in
+// (a bidi override turns the rest of a table row around). The reason names
+// the code point, not the character, so it shows what it is.
+std::optional<QString> nameProblem(const QString& name) {
+  for (const char32_t c : name.toUcs4()) {
+    const char* kind = nullptr;
+    switch (QChar::category(c)) {
+      case QChar::Other_Control:
+        kind = "a control character";
+        break;
+      case QChar::Other_Format:
+        kind = "a format character";
+        break;
+      case QChar::Separator_Line:
+        kind = "a line separator";
+        break;
+      case QChar::Separator_Paragraph:
+        kind = "a paragraph separator";
+        break;
+      default:
+        continue;
+    }
+    const QString point = QStringLiteral("%1").arg(static_cast<uint>(c), 4, 16, QChar(u'0'));
+    return QStringLiteral(
+               "name has U+%1 (%2): a name is one line of text without control or "
+               "format characters")
+        .arg(point.toUpper(), QLatin1String(kind));
+  }
+  return std::nullopt;
+}
+
+// The line where the text nests deeper than kMostNesting, or nothing: a scan
+// of the TOML before it is parsed. A level is a part of a dotted key or of a
+// table header, an inline table or an array; strings and comments are passed
+// over, so the dots of a quoted key or of a number are not counted.
+std::optional<int> tooDeepAt(std::string_view source) {
+  struct Open {
+    char bracket;  // '[' of an array or '{' of an inline table
+    int depth;     // the level of the value it is
+  };
+  std::vector<Open> open;
+  int line = 1;
+  int tableDepth = 0;     // the level of the keys under the last table header
+  bool inKey = true;      // a key is read, else a value
+  bool lineStart = true;  // nothing but blanks yet on a line outside any value
+  bool inHeader = false;  // between the [ or [[ of a table header and its ]
+  int dots = 0;           // of the key or header being read
+  int valueDepth = 0;     // the level of the value being read
+  for (std::size_t i = 0; i < source.size(); ++i) {
+    const char c = source[i];
+    if (c == '\n') {
+      ++line;
+      if (open.empty()) {
+        inKey = lineStart = true;
+        inHeader = false;
+        dots = 0;
+      }
+      continue;
+    }
+    if (c == ' ' || c == '\t' || c == '\r') continue;
+    const bool statementStart = lineStart;
+    lineStart = false;
+    if (c == '#') {
+      while (i + 1 < source.size() && source[i + 1] != '\n') ++i;
+      continue;
+    }
+    if (c == '"' || c == '\'') {
+      // One-line strings end at the line; three quotes open one of many lines.
+      const std::string_view three = c == '"' ? "\"\"\"" : "'''";
+      const std::string_view close = source.substr(i, 3) == three ? three : three.substr(0, 1);
+      for (i += close.size(); i < source.size(); ++i) {
+        if (source.substr(i, close.size()) == close) {
+          i += close.size() - 1;
+          break;
+        }
+        if (source[i] == '\n') {
+          ++line;
+          if (close.size() == 1) break;
+        }
+        if (c == '"' && source[i] == '\\' && i + 1 < source.size() && source[i + 1] != '\n') ++i;
+      }
+      continue;
+    }
+    if (inHeader) {
+      if (c == '.') {
+        ++dots;
+      } else if (c == ']') {
+        // An array of tables adds the level of its array.
+        const bool array = i + 1 < source.size() && source[i + 1] == ']';
+        tableDepth = dots + 1 + (array ? 1 : 0);
+        if (tableDepth > kMostNesting) return line;
+        if (array) ++i;
+        inHeader = inKey = false;  // the rest of the line is no key
+      }
+      continue;
+    }
+    if (inKey) {
+      if (c == '[' && statementStart && open.empty()) {
+        inHeader = true;
+        dots = 0;
+        if (i + 1 < source.size() && source[i + 1] == '[') ++i;
+      } else if (c == '.') {
+        ++dots;
+      } else if (c == '=') {
+        valueDepth = (open.empty() ? tableDepth : open.back().depth) + dots + 1;
+        if (valueDepth > kMostNesting) return line;
+        inKey = false;
+        dots = 0;
+      } else if (c == '}' && !open.empty()) {
+        open.pop_back();  // an empty inline table
+        inKey = false;
+      }
+      continue;
+    }
+    if (c == '[' || c == '{') {
+      if (valueDepth + 1 > kMostNesting) return line;
+      open.push_back({c, valueDepth});
+      inKey = c == '{';
+      dots = 0;
+      ++valueDepth;
+    } else if (c == ',' && !open.empty()) {
+      inKey = open.back().bracket == '{';
+      dots = 0;
+      valueDepth = open.back().depth + 1;
+    } else if ((c == ']' || c == '}') && !open.empty()) {
+      open.pop_back();
+      if (!open.empty()) valueDepth = open.back().depth + 1;
+    }
+  }
+  return std::nullopt;
 }
 
 // The errors of one file, kept with their lines so they can be listed in order.
@@ -129,12 +268,13 @@ class SiteChecker {
       } else if (name == "name") {
         const auto* value = node.as_string();
         const QString shown = value ? text(value->get()) : QString();
-        const bool control = std::any_of(shown.begin(), shown.end(), [](QChar c) {
-          return c.category() == QChar::Other_Control;
-        });
-        if (!value || shown.toUcs4().size() > kMostNameCharacters || control) {
+        const auto why = value ? nameProblem(shown) : std::nullopt;
+        if (!value || shown.toUcs4().size() > kMostNameCharacters) {
           errors_.add(at, QStringLiteral("name is a text of up to %1 characters on one line")
                               .arg(kMostNameCharacters));
+          whole = false;
+        } else if (why) {
+          errors_.add(at, *why);
           whole = false;
         } else {
           sensor.name = shown;
@@ -194,6 +334,13 @@ std::optional<QString> adapterProblem(const QString& adapter) {
   const QString form = QStringLiteral(
       "not HOST[:PORT] (an IPv4 address, an IPv6 address in brackets or a host name, "
       "then optionally : and a port from 1 to 65535)");
+  // A URL's parts would otherwise be taken for an IPv6 address or a port.
+  if (const qsizetype scheme = adapter.indexOf(QStringLiteral("://")); scheme >= 0)
+    return QStringLiteral("write the adapter's address without %1://, as in \"192.168.1.50:80\"")
+        .arg(adapter.left(scheme));
+  if (const qsizetype slash = adapter.indexOf(u'/'); slash >= 0)
+    return QStringLiteral("write the adapter's address without a path (%1): HOST[:PORT] only")
+        .arg(adapter.mid(slash));
   QString host = adapter;
   std::optional<QString> port;
   if (adapter.startsWith(u'[')) {
@@ -245,9 +392,22 @@ std::optional<QString> listenAddressProblem(const QString& address) {
 }
 
 SiteReading parseSite(const QByteArray& bytes, const QString& fileName) {
+  if (bytes.size() > kMostSiteFileBytes)
+    return {std::nullopt,
+            {QStringLiteral("%1: larger than %2 bytes: not a site file")
+                 .arg(fileName)
+                 .arg(kMostSiteFileBytes)}};
+  const std::string_view source(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+  if (const auto line = tooDeepAt(source))
+    return {std::nullopt,
+            {QStringLiteral("%1:%2: keys, tables or values nested more than %3 "
+                            "deep: not a site file (one nests two or three deep)")
+                 .arg(fileName)
+                 .arg(*line)
+                 .arg(kMostNesting)}};
   toml::table root;
   try {
-    root = toml::parse(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    root = toml::parse(source);
   } catch (const toml::parse_error& error) {
     return {std::nullopt,
             {QStringLiteral("%1:%2: %3")
@@ -265,10 +425,12 @@ SiteReading parseSite(const QByteArray& bytes, const QString& fileName) {
     const std::string_view name = key.str();
     if (name == "adapter") {
       sawAdapter = true;
+      site.lines.adapter = lineOf(node);
       check.adapter(node, site);
     } else if (name == "log" || name == "metrics") {
       const auto* value = node.as_string();
       const QString given = value ? text(value->get()) : QString();
+      (name == "log" ? site.lines.log : site.lines.metrics) = lineOf(node);
       if (name == "log") {
         if (given.isEmpty())
           errors.add(lineOf(node), QStringLiteral("log is the path of a file, such as log = "
@@ -312,9 +474,20 @@ SiteReading readSiteFile(const QString& path) {
   const auto refused = [&path](const QString& why) {
     return SiteReading{std::nullopt, {QStringLiteral("%1: %2").arg(path, why)}};
   };
-  // Only a regular file: a named pipe or a device would hold the start.
+  // A name that cannot be followed or looked at says why, not "no such file".
   const QFileInfo info(path);
-  if (!info.exists()) return refused(QStringLiteral("no such file"));
+  std::error_code error;
+  const auto status = std::filesystem::status(nativePath(path), error);
+  if (error) {
+    const QString why = QString::fromLocal8Bit(error.message().c_str());
+    if (info.isSymLink())
+      return refused(QStringLiteral("a symbolic link to %1, which cannot be followed: %2")
+                         .arg(info.symLinkTarget(), why));
+    if (status.type() == std::filesystem::file_type::not_found)
+      return refused(QStringLiteral("no such file"));
+    return refused(why);
+  }
+  // Only a regular file: a named pipe or a device would hold the start.
   if (!info.isFile()) return refused(QStringLiteral("not a regular file"));
   if (info.size() > kMostSiteFileBytes)
     return refused(QStringLiteral("larger than %1 bytes: not a site file").arg(kMostSiteFileBytes));

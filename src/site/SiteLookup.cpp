@@ -1,13 +1,23 @@
 #include "site/SiteLookup.h"
 
 #include <QDir>
-#include <QFileInfo>
+#include <system_error>
+
+#include "site/NativePath.h"
 
 namespace bw {
 
 namespace {
 
 const QString kSiteFileName = QStringLiteral("brinewatch/site.toml");
+
+// Whether a name is there, whatever it is: a link to nothing, or a name that
+// cannot be looked at for want of permission, is there too.
+bool isThere(const QString& path) {
+  std::error_code error;
+  return std::filesystem::symlink_status(nativePath(path), error).type() !=
+         std::filesystem::file_type::not_found;
+}
 
 }  // namespace
 
@@ -25,8 +35,9 @@ QString SiteLookup::find() const {
       !xdgConfigHome.isEmpty() ? xdgConfigHome : QDir(home).filePath(QStringLiteral(".config"));
   for (const QString& candidate : {QDir(userFolder).filePath(kSiteFileName),
                                    QDir(systemFolder).filePath(QStringLiteral("site.toml"))}) {
-    // A name that exists counts, whatever it is: reading it then says what is wrong.
-    if (QFileInfo::exists(candidate)) return candidate;
+    // A name that is there counts, whatever it is: reading it then says what
+    // is wrong, where skipping it would poll other sensors without a word.
+    if (isThere(candidate)) return candidate;
   }
   return {};
 }

@@ -17,7 +17,8 @@ struct SiteLookup {
   // The process's environment.
   static SiteLookup fromEnvironment(const QString& commandLine);
   // The file to read, or empty for the sensors built in. A file named on the
-  // command line is returned even when it does not exist, so reading it fails.
+  // command line is returned even when it does not exist, and a name in a
+  // folder whatever it is (a link to nothing too), so reading it fails.
   QString find() const;
 };
 

@@ -53,7 +53,8 @@ TEST(AdapterSimExecutable, HelpDescribesTheOptionsAndExitsZero) {
 TEST(AdapterSimExecutable, BadArgumentsExitNonZeroNamingTheProblem) {
   const std::pair<QStringList, const char*> cases[] = {
       {{QStringLiteral("--fault"), QStringLiteral("3=melt")}, "melt"},
-      {{QStringLiteral("--fault"), QStringLiteral("16=reset")}, "16"},
+      {{QStringLiteral("--fault"), QStringLiteral("17=reset")}, "17"},
+      {{QStringLiteral("--fault"), QStringLiteral("0=reset")}, "0"},
       {{QStringLiteral("--port"), QStringLiteral("70000")}, "--port"},
       {{QStringLiteral("--listen"), QStringLiteral("nowhere")}, "nowhere"},
       {{QStringLiteral("--bogus")}, "bogus"},
@@ -79,7 +80,7 @@ TEST(AdapterSimExecutable, ServesOnAChosenPortLogsRequestsAndStopsCleanlyOnSigte
   process.start(executable(),
                 {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--conversion-ms"),
                  QStringLiteral("0"), QStringLiteral("--log-requests"), QStringLiteral("--fault"),
-                 QStringLiteral("1=non-numeric")});
+                 QStringLiteral("2=non-numeric")});
   const QByteArray listening = readLine(process);
   static const QRegularExpression pattern(
       QStringLiteral("^brinewatch-adapter-sim: listening on 127\\.0\\.0\\.1:(\\d+)$"));

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <mutex>
 #include <thread>
+#include <tuple>
 
 #include <poll.h>
 #include <sys/socket.h>
@@ -206,6 +207,40 @@ TEST(LoggerService, ASiteFileWithoutALogIsRefused) {
   ASSERT_TRUE(service.waitForFinished(20000));
   EXPECT_EQ(service.exitCode(), 2);
   EXPECT_TRUE(service.readAllStandardError().contains("no log = \"PATH\""));
+}
+
+// --check-site takes a relative log as the service does, in its state folder,
+// and refuses a log that cannot be made there.
+TEST(LoggerService, CheckSiteShowsTheLogTheServiceWouldOpenAndRefusesOneItCannotMake) {
+  QTemporaryDir dir;
+  QFile site(dir.filePath(QStringLiteral("site.toml")));
+  ASSERT_TRUE(site.open(QIODevice::WriteOnly));
+  site.write(
+      "adapter = \"127.0.0.1:1\"\nlog = \"brine.log\"\nmetrics = \"127.0.0.1:1\"\n"
+      "[[sensor]]\nslot = 1\nrom = \"9C000000B4A89828\"\n");
+  site.close();
+  const auto check = [&](const QString& stateFolder) {
+    QProcess service;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("STATE_DIRECTORY"), stateFolder);
+    service.setProcessEnvironment(env);
+    service.start(QStringLiteral(BRINEWATCHD), {QStringLiteral("--check-site"), site.fileName()});
+    EXPECT_TRUE(service.waitForFinished(20000));
+    return std::make_tuple(service.exitCode(), QString::fromUtf8(service.readAllStandardOutput()),
+                           QString::fromUtf8(service.readAllStandardError()));
+  };
+  const auto [status, table, errors] = check(dir.path());
+  EXPECT_EQ(status, 0) << errors.toStdString();
+  EXPECT_TRUE(table.contains(QStringLiteral("\nLog %1\nMetrics 127.0.0.1:1\n")
+                                 .arg(dir.filePath(QStringLiteral("brine.log")))))
+      << table.toStdString();
+  const QString gone = dir.filePath(QStringLiteral("gone"));
+  const auto [refused, shown, why] = check(gone);
+  EXPECT_EQ(refused, 2);
+  EXPECT_TRUE(
+      why.contains(QStringLiteral("%1:2: log \"%2/brine.log\": its folder %2 does not exist")
+                       .arg(site.fileName(), gone)))
+      << why.toStdString();
 }
 
 }  // namespace

@@ -79,6 +79,12 @@ TEST(SiteFile, EveryKindOfError_IsReportedWithItsLine) {
        QStringLiteral("1: adapter \"10.0.0.256\": 10.0.0.256 is not an IPv4 address")},
       {"adapter = \"fe80::1\"\n[[sensor]]\nslot = 1\nrom = \"9C000000B4A89828\"\n",
        QStringLiteral("1: adapter \"fe80::1\": an IPv6 address goes in brackets")},
+      {"adapter = \"http://127.0.0.1\"\n[[sensor]]\nslot = 1\nrom = \"9C000000B4A89828\"\n",
+       QStringLiteral("1: adapter \"http://127.0.0.1\": write the adapter's address without "
+                      "http://")},
+      {"adapter = \"10.0.0.1:80/1Wire\"\n[[sensor]]\nslot = 1\nrom = \"9C000000B4A89828\"\n",
+       QStringLiteral("1: adapter \"10.0.0.1:80/1Wire\": write the adapter's address without a "
+                      "path (/1Wire)")},
       {"adapter = \"adapter.local:99999\"\n[[sensor]]\nslot = 1\nrom = \"9C000000B4A89828\"\n",
        QStringLiteral(
            "1: adapter \"adapter.local:99999\": the port '99999' is not from 1 to 65535")},
@@ -96,6 +102,18 @@ TEST(SiteFile, EveryKindOfError_IsReportedWithItsLine) {
       {"adapter = \"10.0.0.1\"\n[[sensor]]\nslot = 1\nrom = \"9C000000B4A89828\"\nname = \"" +
            QByteArray(65, 'x') + "\"\n",
        QStringLiteral("5: name is a text of up to 64 characters")},
+      {"adapter = \"10.0.0.1\"\n[[sensor]]\nslot = 1\nrom = \"9C000000B4A89828\"\nname = "
+       "\"North\\u2028tank\"\n",
+       QStringLiteral("5: name has U+2028 (a line separator): a name is one line of text")},
+      {"adapter = \"10.0.0.1\"\n[[sensor]]\nslot = 1\nrom = \"9C000000B4A89828\"\nname = "
+       "\"\xE2\x80\xAEknat htroN\"\n",
+       QStringLiteral("5: name has U+202E (a format character)")},
+      {"adapter = \"10.0.0.1\"\n[[sensor]]\nslot = 1\nrom = \"9C000000B4A89828\"\nname = "
+       "\"North\\ttank\"\n",
+       QStringLiteral("5: name has U+0009 (a control character)")},
+      {"adapter = \"10.0.0.1\"\n[[sensor]]\nslot = 1\nrom = \"9C000000B4A89828\"\nname = "
+       "\"North\\u2029\"\n",
+       QStringLiteral("5: name has U+2029 (a paragraph separator)")},
       {"adapter = \"10.0.0.1\"\n\n[[sensor]\n", QStringLiteral("3: ")},  // not TOML
   };
   for (const auto& c : cases) {
@@ -110,6 +128,50 @@ TEST(SiteFile, EveryKindOfError_IsReportedWithItsLine) {
   ASSERT_EQ(several.errors.size(), 3);
   EXPECT_TRUE(several.errors[0].startsWith(QStringLiteral("f.toml:1:")));
   EXPECT_TRUE(several.errors[2].startsWith(QStringLiteral("f.toml:4:")));
+}
+
+// The TOML parser runs out of stack some ten thousand levels down; such a
+// file is refused, naming its line, before it is parsed.
+TEST(SiteFile, NestingNoSiteReaches_IsRefusedBeforeItIsParsed) {
+  const auto repeat = [](const char* part, int times) {
+    QByteArray out;
+    for (int i = 0; i < times; ++i) out += part;
+    return out;
+  };
+  constexpr int kDeep = 40000;
+  const QByteArray dotted = "a" + repeat(".a", kDeep - 1);
+  const QByteArray adapter = "adapter = \"10.0.0.1\"\n";
+  for (const QByteArray& deep :
+       {dotted + " = 1\n", "[" + dotted + "]\n", "[[" + dotted + "]]\n",
+        "x = {" + dotted + " = 1}\n", "x = " + repeat("{a = ", kDeep) + "1" + repeat("}", kDeep),
+        "x = " + repeat("[", kDeep) + repeat("]", kDeep), "x = [{" + dotted + " = 1}]\n"}) {
+    const SiteReading reading = parseSite(adapter + deep, QStringLiteral("f.toml"));
+    ASSERT_EQ(reading.errors.size(), 1) << deep.left(40).constData();
+    EXPECT_TRUE(reading.errors.first().startsWith(
+        QStringLiteral("f.toml:2: keys, tables or values nested more than 32")))
+        << reading.errors.first().toStdString();
+  }
+  // The ceiling: 32 levels are parsed (an unknown key), 33 are not; dots in
+  // strings, comments and numbers are no levels.
+  const auto errors = [&](const QByteArray& text) {
+    return parseSite(adapter + text, QStringLiteral("f.toml")).errors.join(u'\n').toStdString();
+  };
+  EXPECT_NE(errors("a" + repeat(".a", 31) + " = 1\n").find("unknown key 'a'"), std::string::npos);
+  EXPECT_NE(errors("a" + repeat(".a", 32) + " = 1\n").find("nested more than 32"),
+            std::string::npos);
+  EXPECT_NE(errors("[a]\nb = {c" + repeat(".c", 28) + " = [1.5]}\n").find("unknown key 'a'"),
+            std::string::npos);
+  EXPECT_NE(errors("[a]\nb = {c" + repeat(".c", 29) + " = [1.5]}\n").find("nested more"),
+            std::string::npos);
+  for (const QByteArray& shallow :
+       {"\"" + dotted + "\" = 1\n", "'" + dotted + "' = 1\n", "# " + dotted + "\nx = 1\n",
+        "x = [" + repeat("1.5, ", 1000) + "2.5]\n", "x = \"\"\"\n[[[" + dotted + "\n\"\"\"\n",
+        "x = '''" + repeat("{[", 100) + "'''\n", "x = \"\\\"{[" + repeat("{[", 100) + "\"\n"})
+    EXPECT_NE(errors(shallow).find("unknown key"), std::string::npos) << errors(shallow);
+  EXPECT_NE(parseSite(QByteArray((1 << 20) + 1, '#'), QStringLiteral("f.toml"))
+                .errors.value(0)
+                .indexOf(QStringLiteral("larger than")),
+            -1);
 }
 
 TEST(SiteFile, AddressesThatAreHostPort) {
@@ -144,6 +206,31 @@ TEST(SiteLookup, CommandLineThenUserConfigThenSystemThenBuiltIn) {
   lookup.commandLine = dir.filePath(QStringLiteral("missing.toml"));
   EXPECT_EQ(lookup.find(), lookup.commandLine);
   EXPECT_TRUE(readSiteFile(lookup.find()).errors.first().endsWith(QStringLiteral("no such file")));
+}
+
+// A user's site file that is a link to nothing is an error naming it, not a
+// reason to poll the system's sensors instead.
+TEST(SiteLookup, ALinkThatLeadsNowhereIsFoundAndReadingItSaysWhy) {
+  QTemporaryDir dir;
+  SiteLookup lookup;
+  lookup.xdgConfigHome = dir.filePath(QStringLiteral("xdg"));
+  lookup.systemFolder = dir.path();
+  QFile(dir.filePath(QStringLiteral("site.toml"))).open(QIODevice::WriteOnly);
+  const QString user = dir.filePath(QStringLiteral("xdg/brinewatch/site.toml"));
+  ASSERT_TRUE(QDir().mkpath(QFileInfo(user).path()));
+  ASSERT_TRUE(QFile::link(dir.filePath(QStringLiteral("moved.toml")), user));
+  EXPECT_EQ(lookup.find().toStdString(), user.toStdString());
+  const QStringList dangling = readSiteFile(user).errors;
+  ASSERT_EQ(dangling.size(), 1);
+  EXPECT_TRUE(dangling.first().startsWith(user + QStringLiteral(": a symbolic link to ") +
+                                          dir.filePath(QStringLiteral("moved.toml")) +
+                                          QStringLiteral(", which cannot be followed: ")))
+      << dangling.first().toStdString();
+  // A loop of links.
+  QFile::remove(user);
+  ASSERT_TRUE(QFile::link(user, user));
+  EXPECT_EQ(lookup.find().toStdString(), user.toStdString());
+  EXPECT_TRUE(readSiteFile(user).errors.value(0).contains(QStringLiteral("cannot be followed")));
 }
 
 }  // namespace

@@ -62,18 +62,19 @@ std::optional<FaultAssignment> parseFaultAssignment(QStringView text, QString* e
   bool isNumber = false;
   const int slot = who.toInt(&isNumber);
   if (isNumber && who.size() <= 2) {
-    if (slot < 0 || slot >= kSimulatedSensors) {
+    // Slots are typed as the site and the log count them, from 1.
+    if (slot < 1 || slot > kSimulatedSensors) {
       setError(error,
-               QStringLiteral("slot %1 is out of range 0-%2").arg(slot).arg(kSimulatedSensors - 1));
+               QStringLiteral("slot %1 is out of range 1-%2").arg(slot).arg(kSimulatedSensors));
       return std::nullopt;
     }
-    assignment.slot = slot;
+    assignment.slot = slot - 1;
   } else {
     assignment.slot = slotOf(roms, who.toLatin1());
     if (assignment.slot < 0) {
-      setError(error, QStringLiteral("'%1' is neither a slot 0-%2 nor a known ROM code")
+      setError(error, QStringLiteral("'%1' is neither a slot 1-%2 nor a known ROM code")
                           .arg(who)
-                          .arg(kSimulatedSensors - 1));
+                          .arg(kSimulatedSensors));
       return std::nullopt;
     }
   }

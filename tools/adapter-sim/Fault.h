@@ -27,12 +27,12 @@ std::optional<Fault> faultFromName(QStringView name);
 QStringList faultNames();
 
 struct FaultAssignment {
-  int slot = -1;
+  int slot = -1;  // the simulator's slot, 0-15: the slot the user counts less one
   Fault fault = Fault::None;
 };
 
-// Parses "SLOT=KIND" or "ROMCODE=KIND" (slot 0-15, a ROM code of `roms` in
-// any case).
+// Parses "SLOT=KIND" or "ROMCODE=KIND": a slot as the site counts it, 1-16,
+// or a ROM code of `roms` in any case.
 std::optional<FaultAssignment> parseFaultAssignment(QStringView text, QString* error = nullptr,
                                                     const RomCodes& roms = builtInRomCodes());
 

@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
   const QCommandLineOption faultOption(
       QStringLiteral("fault"),
       QStringLiteral(
-          "Fault of one sensor, by slot 0-15 or ROM code; repeatable. KIND is one of: ") +
+          "Fault of one sensor, by slot 1-16 or ROM code; repeatable. KIND is one of: ") +
           bw::sim::faultNames().join(QStringLiteral(", ")) + QLatin1Char('.'),
       QStringLiteral("SLOT_OR_ROM=KIND"));
   const QCommandLineOption logOption(QStringLiteral("log-requests"),
