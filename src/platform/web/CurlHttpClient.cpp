@@ -259,18 +259,21 @@ void CurlHttpClient::Private::transfer() {
 void CurlHttpClient::Private::lookUp(const Target& target) {
   lookedUp = target;
   lookup = resolver->lookUp(target.host);
+  // Only the lookup of the running query counts, and only its first word.
   QObject::connect(lookup.get(), &HostLookup::finished, q,
-                   [this](const HostAddresses& found) { onAddresses(found); });
+                   [this, asked = lookup.get()](const HostAddresses& found) {
+                     if (lookup.get() == asked) onAddresses(found);
+                   });
   deadline.start(static_cast<int>(std::max<std::chrono::milliseconds::rep>(timeLeft().count(), 0)));
 }
 
 void CurlHttpClient::Private::onAddresses(const HostAddresses& found) {
-  // Only the running query has a lookup, and the signal is on the stack.
-  lookup.release()->deleteLater();
+  lookup.release()->deleteLater();  // its signal is on the stack
   deadline.stop();
   const QString host = QString::fromLatin1(lookedUp.host);
   if (found.addresses.isEmpty()) {
-    failLater(QStringLiteral("could not resolve %1 (%2)").arg(host, found.error));
+    const QString why = found.error.isEmpty() ? QStringLiteral("no address") : found.error;
+    failLater(QStringLiteral("could not resolve %1 (%2)").arg(host, why));
     return;
   }
   const std::chrono::milliseconds left = timeLeft();
