@@ -10,10 +10,15 @@
 #include <thread>
 #include <vector>
 
+#ifdef Q_OS_WIN
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#endif
 
 namespace bw {
 
@@ -69,6 +74,15 @@ class WaitingLookup : public HostLookup {
   std::shared_ptr<State> state_;  // outlives the resolver while this lives
   QByteArray host_;
 };
+
+QString lookupError(int failed) {
+#ifdef Q_OS_WIN
+  return qt_error_string(failed);  // a Windows Sockets error code
+#else
+  return failed == EAI_SYSTEM ? qt_error_string(errno)
+                              : QString::fromLocal8Bit(::gai_strerror(failed));
+#endif
+}
 
 void runLookup(const std::shared_ptr<State>& state, const QByteArray& host) {
   const HostAddresses result = state->lookup(host);  // the part that may take for ever
@@ -140,8 +154,7 @@ HostAddresses ThreadedHostResolver::systemLookup(const QByteArray& host) {
   addrinfo* found = nullptr;
   const int failed = ::getaddrinfo(host.constData(), nullptr, &hints, &found);
   if (failed != 0) {
-    result.error = failed == EAI_SYSTEM ? qt_error_string(errno)
-                                        : QString::fromLocal8Bit(::gai_strerror(failed));
+    result.error = lookupError(failed);
     return result;
   }
   for (const addrinfo* info = found; info; info = info->ai_next) {
