@@ -5,11 +5,13 @@
 #include <QTimer>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <vector>
 
 #include "RawHttpServer.h"
 #include "platform/web/CurlHttpClient.h"
+#include "platform/web/HostResolver.h"
 
 namespace bw {
 namespace {
@@ -51,6 +53,30 @@ quint16 refusingPort() {
   return port;
 }
 
+// Answers a name from its table from the event loop, after `delay`; never
+// answers a name that is not in it, as a name server that does not answer.
+class FakeResolver : public HostResolver {
+ public:
+  std::unique_ptr<HostLookup> lookUp(const QByteArray& host) override {
+    asked << host;
+    auto lookup = std::make_unique<HostLookup>();
+    const auto found = answers.find(host);
+    if (found != answers.end()) {
+      HostLookup* raw = lookup.get();
+      QTimer::singleShot(delay, raw, [raw, result = found->second] { emit raw->finished(result); });
+    }
+    return lookup;
+  }
+
+  std::map<QByteArray, HostAddresses> answers;
+  std::chrono::milliseconds delay{0};
+  QList<QByteArray> asked;
+};
+
+// Ends in ".localhost", which curl's own lookup would take for 127.0.0.1 with
+// no name server, so that none is ever asked.
+const QByteArray kName = "tank-adapter.localhost";
+
 class CurlHttpClientTest : public ::testing::Test {
  protected:
   CurlHttpClientTest() {
@@ -83,8 +109,13 @@ class CurlHttpClientTest : public ::testing::Test {
     return answers.back();
   }
 
+  QByteArray named(const QByteArray& path, const QByteArray& host = kName) const {
+    return "http://" + host + ':' + QByteArray::number(server.port()) + path;
+  }
+
   RawHttpServer server;
-  CurlHttpClient client;
+  std::shared_ptr<FakeResolver> names = std::make_shared<FakeResolver>();
+  CurlHttpClient client{names};
   QObject receiver;
   std::vector<HttpAnswer> answers;
   QEventLoop* waiting = nullptr;
@@ -145,6 +176,60 @@ TEST_F(CurlHttpClientTest, GzipAndDeflateBodiesAreDecodedAndTheRequestStaysAsItW
       "GET /q HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(server.port()) +
       "\r\nUser-Agent: Brinewatch\r\nAccept: */*";
   EXPECT_EQ(server.requestHeads(), QList<QByteArray>(2, head));
+}
+
+TEST_F(CurlHttpClientTest, NameGoesOutAsSpelledToTheAddressItsLookupFound) {
+  names->answers[kName] = {{"127.0.0.1"}, {}};
+  const QByteArray path = "/1Wire/ReadDS18B20.html?DS18B20Request=%7b9C000000B4A89828,12%7d";
+  EXPECT_TRUE(fetch(named(path)).answered);
+  EXPECT_TRUE(fetch(named(path)).answered);
+  const QByteArray head = "GET " + path + " HTTP/1.1\r\nHost: " + kName + ':' +
+                          QByteArray::number(server.port()) +
+                          "\r\nUser-Agent: Brinewatch\r\nAccept: */*";
+  EXPECT_EQ(server.requestHeads(), QList<QByteArray>(2, head));
+  EXPECT_EQ(server.connectionCount(), 1);
+  // Addresses are not looked up.
+  EXPECT_TRUE(fetch(server.url("/address")).answered);
+  EXPECT_FALSE(fetch("http://[::1]:" + QByteArray::number(server.port()) + "/six").answered);
+  EXPECT_EQ(names->asked, QList<QByteArray>(2, kName));
+}
+
+TEST_F(CurlHttpClientTest, OnlyTheAddressFoundIsConnectedTo) {
+  // Nothing listens on these; the server is on 127.0.0.1.
+  for (const QByteArray address : {"127.0.0.2", "::1"}) {
+    names->answers[kName] = {{address}, {}};
+    EXPECT_FALSE(fetch(named("/q")).answered) << address.constData();
+  }
+  EXPECT_TRUE(server.requestLines().isEmpty());
+}
+
+TEST_F(CurlHttpClientTest, NameWithoutAnAddressIsNoAnswerThatNamesIt) {
+  client.setTimeouts(300ms);
+  const QByteArray unknown = "unknown.localhost";
+  names->answers[unknown] = {{}, QStringLiteral("Name or service not known")};
+  const HttpAnswer refused = fetch(named("/q", unknown));
+  EXPECT_FALSE(refused.answered);
+  EXPECT_EQ(refused.error.toStdString(),
+            "could not resolve unknown.localhost (Name or service not known)");
+  const HttpAnswer late = fetch(named("/q"));  // never answered
+  EXPECT_FALSE(late.answered);
+  EXPECT_EQ(late.error.toStdString(),
+            "no answer within 300 ms (could not resolve tank-adapter.localhost in time)");
+  EXPECT_TRUE(server.requestLines().isEmpty());
+}
+
+TEST_F(CurlHttpClientTest, AbandonedLookupDoesNotReachTheNextQuery) {
+  // The address would refuse the abandoned queries, were they to go on.
+  names->answers[kName] = {{"127.0.0.2"}, {}};
+  names->delay = 50ms;
+  client.get(named("/aborted"));
+  client.abort();
+  EXPECT_FALSE(client.busy());
+  client.get(named("/replaced"));
+  EXPECT_EQ(fetch(server.url("/next")).status, 200);
+  QTest::qWait(100);  // past the lookups' answers
+  EXPECT_EQ(answers.size(), 1u);
+  EXPECT_FALSE(client.busy());
 }
 
 TEST_F(CurlHttpClientTest, AnyHttpStatusIsAnAnswer) {
@@ -320,6 +405,10 @@ TEST(CurlHttpClientLifetimeTest, DestroyingTheClientMidQueryOrFromItsOwnSignalIs
   waiting->get(server.url("/silent"));
   ASSERT_TRUE(waitUntil([&] { return server.requestLines().size() == 1; }));
   waiting.reset();
+  // And while it waits for an address that never comes.
+  auto looking = std::make_unique<CurlHttpClient>(std::make_shared<FakeResolver>());
+  looking->get("http://" + kName + "/never");
+  looking.reset();
 
   // The queries that follow run the event loop over whatever a destroyed
   // client left behind.

@@ -7,14 +7,23 @@
 #include <chrono>
 #include <limits>
 #include <map>
+#include <optional>
 
 #include <curl/curl.h>
 
+#ifdef Q_OS_WIN
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
+#include <arpa/inet.h>
+#endif
 #ifdef Q_OS_LINUX
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 #endif
+
+#include "platform/web/HostResolver.h"
 
 namespace bw {
 
@@ -36,16 +45,68 @@ long toCurlMs(std::chrono::milliseconds ms) {
       std::clamp<std::chrono::milliseconds::rep>(ms.count(), 1, std::numeric_limits<long>::max()));
 }
 
+// A host name to look up before curl may have the URL, with the port curl
+// will connect to.
+struct Target {
+  QByteArray host;
+  long port = 0;
+};
+
+bool isAddress(const char* host) {
+  if (host[0] == '[') return true;  // curl takes only an IPv6 address in brackets
+  in_addr four{};
+  return ::inet_pton(AF_INET, host, &four) == 1;
+}
+
+// Nothing when there is no name to look up: an address, or a URL that curl
+// refuses before it would look anything up.
+std::optional<Target> nameIn(const QByteArray& url) {
+  // The flags curl itself parses a URL with, so the host is the one it would look up.
+  constexpr unsigned int kAsCurlParses =
+      CURLU_GUESS_SCHEME | CURLU_NON_SUPPORT_SCHEME | CURLU_PATH_AS_IS;
+  std::optional<Target> target;
+  CURLU* parsed = curl_url();
+  char* scheme = nullptr;
+  char* host = nullptr;
+  char* port = nullptr;
+  if (parsed && curl_url_set(parsed, CURLUPART_URL, url.constData(), kAsCurlParses) == CURLUE_OK &&
+      curl_url_get(parsed, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK &&
+      qstricmp(scheme, "http") == 0 &&
+      curl_url_get(parsed, CURLUPART_HOST, &host, CURLU_PUNYCODE) == CURLUE_OK &&
+      curl_url_get(parsed, CURLUPART_PORT, &port, CURLU_DEFAULT_PORT) == CURLUE_OK &&
+      !isAddress(host))
+    target = Target{QByteArray(host), std::atol(port)};
+  curl_free(scheme);
+  curl_free(host);
+  curl_free(port);
+  curl_url_cleanup(parsed);
+  return target;
+}
+
+// "name:80:192.0.2.7,[2001:db8::7]" for CURLOPT_RESOLVE.
+QByteArray resolveEntry(const Target& target, const QList<QByteArray>& addresses) {
+  QByteArray entry = target.host + ':' + QByteArray::number(target.port) + ':';
+  for (qsizetype i = 0; i < addresses.size(); ++i) {
+    if (i > 0) entry += ',';
+    entry += addresses[i].contains(':') ? '[' + addresses[i] + ']' : addresses[i];
+  }
+  return entry;
+}
+
 }  // namespace
 
 class CurlHttpClient::Private {
  public:
-  explicit Private(CurlHttpClient* q);
+  Private(CurlHttpClient* q, std::shared_ptr<HostResolver> resolver);
   ~Private();
 
   void start(const QByteArray& url);
   void cancel();
   void applyTimeouts();
+  void lookUp(const Target& target);
+  void onAddresses(const HostAddresses& found);
+  void transfer();
+  std::chrono::milliseconds timeLeft() const;
 
   static int onSocketChange(CURL*, curl_socket_t fd, int what, void* userp, void*);
   static int onTimerChange(CURLM*, long timeoutMs, void* userp);
@@ -66,10 +127,16 @@ class CurlHttpClient::Private {
   };
 
   CurlHttpClient* q;
+  std::shared_ptr<HostResolver> resolver;
   CURLM* multi = nullptr;
   CURL* easy = nullptr;
   curl_slist* headers = nullptr;
+  curl_slist* resolved = nullptr;  // the address for the name, for curl
   QTimer timer;
+  // While the running query waits for the address of its host.
+  std::unique_ptr<HostLookup> lookup;
+  Target lookedUp;
+  QTimer deadline;
   std::map<curl_socket_t, Watch> sockets;
   QByteArray body;
   char errorText[CURL_ERROR_SIZE] = {};
@@ -79,14 +146,14 @@ class CurlHttpClient::Private {
   quint64 generation = 0;  // tells a stale deferred failure from the current query
   std::chrono::milliseconds queryTimeout = kQueryTimeout;
   std::chrono::milliseconds connectTimeout = kConnectTimeout;
-  bool timeoutsChanged = false;
   std::chrono::milliseconds appliedTimeout = kQueryTimeout;  // the running query's
   std::chrono::milliseconds appliedConnectTimeout = kConnectTimeout;
   std::chrono::steady_clock::time_point started;  // of the running query
   bool retried = false;                           // the running query went out again
 };
 
-CurlHttpClient::Private::Private(CurlHttpClient* owner) : q(owner) {
+CurlHttpClient::Private::Private(CurlHttpClient* owner, std::shared_ptr<HostResolver> names)
+    : q(owner), resolver(std::move(names)) {
   initCurlOnce();
   multi = curl_multi_init();
   easy = curl_easy_init();
@@ -110,6 +177,8 @@ CurlHttpClient::Private::Private(CurlHttpClient* owner) : q(owner) {
   curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Private::onBody);
   curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
   curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorText);
+  // Should curl ever look a name up itself, ending the query does not wait for it.
+  curl_easy_setopt(easy, CURLOPT_QUICK_EXIT, 1L);
   // A body in any content encoding curl was built with (gzip, deflate, ...)
   // is decoded, as a browser does. The request still offers none: an
   // "Accept-Encoding:" without a value keeps curl from sending the header,
@@ -122,15 +191,26 @@ CurlHttpClient::Private::Private(CurlHttpClient* owner) : q(owner) {
   timer.setSingleShot(true);
   timer.setTimerType(Qt::PreciseTimer);
   QObject::connect(&timer, &QTimer::timeout, q, [this] { drive(CURL_SOCKET_TIMEOUT, 0); });
+  deadline.setSingleShot(true);
+  deadline.setTimerType(Qt::PreciseTimer);  // a coarse one may run 5 % late
+  QObject::connect(&deadline, &QTimer::timeout, q, [this] {
+    lookup.reset();  // its thread runs on for nobody
+    failLater(QStringLiteral("no answer within %1 ms (could not resolve %2 in time)")
+                  .arg(appliedTimeout.count())
+                  .arg(QString::fromLatin1(lookedUp.host)));
+  });
 }
 
 CurlHttpClient::Private::~Private() {
   closing = true;
   timer.stop();
+  deadline.stop();
+  lookup.reset();
   if (busy) curl_multi_remove_handle(multi, easy);
   curl_easy_cleanup(easy);
   curl_multi_cleanup(multi);
   curl_slist_free_all(headers);
+  curl_slist_free_all(resolved);
   for (auto& [fd, w] : sockets) {
     delete w.read;
     delete w.write;
@@ -142,12 +222,17 @@ void CurlHttpClient::Private::applyTimeouts() {
   appliedConnectTimeout = std::min(connectTimeout, queryTimeout);
   curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, toCurlMs(appliedTimeout));
   curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, toCurlMs(appliedConnectTimeout));
-  timeoutsChanged = false;
+}
+
+std::chrono::milliseconds CurlHttpClient::Private::timeLeft() const {
+  return appliedTimeout - std::chrono::duration_cast<std::chrono::milliseconds>(
+                              std::chrono::steady_clock::now() - started);
 }
 
 void CurlHttpClient::Private::start(const QByteArray& url) {
   cancel();
-  if (timeoutsChanged || retried) applyTimeouts();
+  // Also undoes the shorter ones of a query that waited for an address or went out again.
+  applyTimeouts();
   if (retried) curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, 0L);
   retried = false;
   started = std::chrono::steady_clock::now();
@@ -161,16 +246,70 @@ void CurlHttpClient::Private::start(const QByteArray& url) {
     failLater(QStringLiteral("unusable URL"));
     return;
   }
+  if (const std::optional<Target> target = nameIn(url)) {
+    lookUp(*target);
+    return;
+  }
+  curl_easy_setopt(easy, CURLOPT_RESOLVE, nullptr);
+  transfer();
+}
+
+void CurlHttpClient::Private::transfer() {
   // Adding only arms the timer; the transfer starts from the event loop, so
   // `finished` cannot come from inside get().
   const CURLMcode added = curl_multi_add_handle(multi, easy);
   if (added != CURLM_OK) failLater(QString::fromUtf8(curl_multi_strerror(added)));
 }
 
+void CurlHttpClient::Private::lookUp(const Target& target) {
+  lookedUp = target;
+  lookup = resolver->lookUp(target.host);
+  // Only the lookup of the running query counts, and only its first word.
+  QObject::connect(lookup.get(), &HostLookup::finished, q,
+                   [this, asked = lookup.get()](const HostAddresses& found) {
+                     if (lookup.get() == asked) onAddresses(found);
+                   });
+  deadline.start(static_cast<int>(std::max<std::chrono::milliseconds::rep>(timeLeft().count(), 0)));
+}
+
+void CurlHttpClient::Private::onAddresses(const HostAddresses& found) {
+  lookup.release()->deleteLater();  // its signal is on the stack
+  deadline.stop();
+  const QString host = QString::fromLatin1(lookedUp.host);
+  if (found.addresses.isEmpty()) {
+    const QString why = found.error.isEmpty() ? QStringLiteral("no address") : found.error;
+    failLater(QStringLiteral("could not resolve %1 (%2)").arg(host, why));
+    return;
+  }
+  const std::chrono::milliseconds left = timeLeft();
+  if (left.count() <= 0) {
+    failLater(QStringLiteral("no answer within %1 ms (could not resolve %2 in time)")
+                  .arg(appliedTimeout.count())
+                  .arg(host));
+    return;
+  }
+  // curl keeps the URL's host for the request and the connection cache,
+  // and connects to these addresses instead of looking the name up.
+  curl_slist* entry = curl_slist_append(nullptr, resolveEntry(lookedUp, found.addresses));
+  if (!entry) {
+    failLater(QStringLiteral("out of memory"));
+    return;
+  }
+  curl_easy_setopt(easy, CURLOPT_RESOLVE, entry);
+  curl_slist_free_all(resolved);
+  resolved = entry;
+  curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, toCurlMs(left));
+  curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS,
+                   toCurlMs(std::min(appliedConnectTimeout, left)));
+  transfer();
+}
+
 void CurlHttpClient::Private::cancel() {
   if (!busy) return;
   busy = false;
   ++generation;
+  deadline.stop();
+  lookup.reset();
   curl_multi_remove_handle(multi, easy);
 }
 
@@ -307,9 +446,7 @@ bool CurlHttpClient::Private::retryOnFreshConnection(CURLcode result) {
   curl_easy_getinfo(easy, CURLINFO_HEADER_SIZE, &headerBytes);
   curl_easy_getinfo(easy, CURLINFO_SIZE_DOWNLOAD_T, &bodyBytes);
   if (connects != 0 || headerBytes != 0 || bodyBytes != 0 || !body.isEmpty()) return false;
-  const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(
-      std::chrono::steady_clock::now() - started);
-  const std::chrono::milliseconds left = appliedTimeout - spent;
+  const std::chrono::milliseconds left = timeLeft();
   if (left.count() <= 0) return false;
 
   curl_multi_remove_handle(multi, easy);
@@ -356,7 +493,10 @@ QString CurlHttpClient::Private::describe(CURLcode result) const {
 }
 
 CurlHttpClient::CurlHttpClient(QObject* parent)
-    : HttpClient(parent), d_(std::make_unique<Private>(this)) {}
+    : CurlHttpClient(ThreadedHostResolver::shared(), parent) {}
+
+CurlHttpClient::CurlHttpClient(std::shared_ptr<HostResolver> resolver, QObject* parent)
+    : HttpClient(parent), d_(std::make_unique<Private>(this, std::move(resolver))) {}
 
 CurlHttpClient::~CurlHttpClient() = default;
 
@@ -374,12 +514,9 @@ bool CurlHttpClient::busy() const {
 
 void CurlHttpClient::setTimeouts(std::chrono::milliseconds query,
                                  std::chrono::milliseconds connect) {
+  // Applied as the next query starts.
   d_->queryTimeout = query;
   d_->connectTimeout = connect;
-  if (d_->busy)
-    d_->timeoutsChanged = true;
-  else
-    d_->applyTimeouts();
 }
 
 }  // namespace bw

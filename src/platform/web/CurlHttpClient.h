@@ -8,6 +8,8 @@
 
 namespace bw {
 
+class HostResolver;
+
 // HttpClient on libcurl's multi interface, driven by the Qt event loop of the
 // thread it lives in: socket notifiers and one single-shot timer, no thread of
 // its own, nothing that ticks while it waits. One easy handle serves every
@@ -22,6 +24,13 @@ namespace bw {
 // goes out once more on a fresh connection, within the same time-out. A body
 // in a content encoding that curl decodes comes decoded; one that does not
 // decode is no answer.
+//
+// A host name is looked up by a HostResolver, never by curl: curl's own
+// lookup is waited for, blocking, when a query that is still looking up ends
+// or is abandoned. The address found goes to curl beside the URL, so the
+// request line and the Host header stay as the URL spells them; a name not
+// looked up within the query time-out is no answer. An address in the URL is
+// used as it is.
 class CurlHttpClient : public HttpClient {
   Q_OBJECT
 
@@ -34,7 +43,9 @@ class CurlHttpClient : public HttpClient {
   // end must not eat the memory of a logger that runs for days.
   static constexpr qsizetype kMaxBodyBytes = 1024 * 1024;
 
+  // On the resolver the process shares.
   explicit CurlHttpClient(QObject* parent = nullptr);
+  explicit CurlHttpClient(std::shared_ptr<HostResolver> resolver, QObject* parent = nullptr);
   ~CurlHttpClient() override;
 
   void get(const QByteArray& url) override;
