@@ -7,19 +7,12 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QThread>
-#include <atomic>
-#include <condition_variable>
 #include <csignal>
-#include <cstring>
-#include <mutex>
-#include <thread>
 
-#include <poll.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include "AdapterSimulator.h"
+#include "NotifySocket.h"
 #include "logformat/RecordLine.h"
 #include "logformat/Sentinels.h"
 #include "logformat/Stamp.h"
@@ -30,54 +23,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// The service manager's end of the notification socket, read as a manager
-// reads it, at once: a message left unread would hold the next one's sender.
-class NotifySocket {
- public:
-  explicit NotifySocket(const QString& path) {
-    fd_ = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, QFile::encodeName(path).constData(),
-                 sizeof address.sun_path - 1);
-    if (::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return;
-    reader_ = std::thread([this] {
-      while (!done_) {
-        pollfd ready{fd_, POLLIN, 0};
-        if (::poll(&ready, 1, 100) != 1) continue;
-        char message[1024];
-        const auto got = ::recv(fd_, message, sizeof message, 0);
-        if (got <= 0) continue;
-        const std::lock_guard<std::mutex> lock(mutex_);
-        seen_ << QByteArray(message, static_cast<qsizetype>(got));
-        arrived_.notify_all();
-      }
-    });
-  }
-  ~NotifySocket() {
-    done_ = true;
-    if (reader_.joinable()) reader_.join();
-    ::close(fd_);
-  }
-  bool bound() const { return reader_.joinable(); }
-  // Waits for a message that holds `text`.
-  bool waitFor(const QByteArray& text, std::chrono::milliseconds patience = 20s) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    return arrived_.wait_for(lock, patience, [&] { return seen_.join('\n').contains(text); });
-  }
-  QList<QByteArray> seen() {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    return seen_;
-  }
-
- private:
-  int fd_ = -1;
-  std::thread reader_;
-  std::atomic_bool done_{false};
-  std::mutex mutex_;
-  std::condition_variable arrived_;
-  QList<QByteArray> seen_;
-};
+using test::NotifySocket;
 
 quint16 freePort() {
   QTcpServer probe;
