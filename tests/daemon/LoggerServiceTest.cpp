@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -84,6 +86,9 @@ TEST(LoggerService, ReadyThenLogsTheLinesOfTheLoggerServesItsMetricsAndEndsOnSig
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert(QStringLiteral("NOTIFY_SOCKET"), dir.filePath(QStringLiteral("notify")));
   env.insert(QStringLiteral("WATCHDOG_USEC"), QStringLiteral("2000000"));
+  // The journal listens, and Qt has things of its own to say.
+  env.insert(QStringLiteral("JOURNAL_STREAM"), QStringLiteral("8:1"));
+  env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("qt.*.debug=true"));
   service.setProcessEnvironment(env);
   service.start(QStringLiteral(BRINEWATCHD), {QStringLiteral("--site"), site.fileName()});
   ASSERT_TRUE(notify.waitFor("READY=1")) << service.readAllStandardError().constData();
@@ -97,6 +102,14 @@ TEST(LoggerService, ReadyThenLogsTheLinesOfTheLoggerServesItsMetricsAndEndsOnSig
   EXPECT_EQ(service.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(service.exitCode(), 0);
   EXPECT_TRUE(notify.waitFor("STOPPING=1", 1s));
+  // Every line the journal gets is the program's, with its priority.
+  const QList<QByteArray> journal = service.readAllStandardError().split('\n');
+  EXPECT_TRUE(journal.front().startsWith("<7>brinewatchd: qt.")) << journal.front().constData();
+  for (const QByteArray& line : journal.mid(0, journal.size() - 1))
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^<[0-7]>brinewatchd: "))
+                    .match(QString::fromUtf8(line))
+                    .hasMatch())
+        << line.constData();
 
   // Byte for byte the line the window's logger writes for these readings.
   const QList<QByteArray> lines = logLines(log);
@@ -141,17 +154,120 @@ TEST(LoggerService, ReadyThenLogsTheLinesOfTheLoggerServesItsMetricsAndEndsOnSig
 #endif
 }
 
-TEST(LoggerService, ASiteFileWithoutALogIsRefused) {
-  QTemporaryDir dir;
+QString writeSite(const QTemporaryDir& dir, const QString& adapter, const QString& log,
+                  const QString& metrics) {
   QFile site(dir.filePath(QStringLiteral("site.toml")));
-  ASSERT_TRUE(site.open(QIODevice::WriteOnly));
-  site.write("adapter = \"127.0.0.1:1\"\n[[sensor]]\nslot = 1\nrom = \"9C000000B4A89828\"\n");
-  site.close();
+  if (!site.open(QIODevice::WriteOnly)) return {};
+  site.write(QStringLiteral("adapter = \"%1\"\n").arg(adapter).toUtf8());
+  if (!log.isEmpty()) site.write(QStringLiteral("log = \"%1\"\n").arg(log).toUtf8());
+  if (!metrics.isEmpty()) site.write(QStringLiteral("metrics = \"%1\"\n").arg(metrics).toUtf8());
+  site.write("[[sensor]]\nslot = 1\nrom = \"9C000000B4A89828\"\n");
+  return site.fileName();
+}
+
+// The restart settings of the unit as installed.
+QSet<int> unitRestartPrevented() {
+  QFile unit(QStringLiteral(BRINEWATCHD_UNIT));
+  QSet<int> statuses;
+  if (!unit.open(QIODevice::ReadOnly)) return statuses;
+  for (const QByteArray& line : unit.readAll().split('\n'))
+    if (line.startsWith("RestartPreventExitStatus="))
+      for (const QByteArray& word : line.mid(line.indexOf('=') + 1).simplified().split(' '))
+        statuses << word.toInt();
+  return statuses;
+}
+
+// A failure that may pass is restarted by the unit; one that stays until the
+// operator mends it stops the unit, at once.
+TEST(LoggerService, EndsAtTheStartWithAStatusThatTellsAPermanentFailureFromAPassingOne) {
+  QTemporaryDir dir;
+  QTcpServer taken;
+  ASSERT_TRUE(taken.listen(QHostAddress::LocalHost, 0));
+  const QString log = dir.filePath(QStringLiteral("tank.log"));
+  const QString adapter = QStringLiteral("127.0.0.1:1");
+  struct Case {
+    const char* what;
+    QStringList arguments;  // after --site FILE when it starts with a site
+    QString log, metrics;
+    int status;
+    const char* said;
+  };
+  const Case cases[] = {
+      {"a word of one dash",
+       {QStringLiteral("-site"), QStringLiteral("x.toml")},
+       {},
+       {},
+       2,
+       "unknown option -site"},
+      {"a site file without a log", {}, {}, {}, 2, "no log = \"PATH\""},
+      {"a log in a folder that is not there",
+       {},
+       dir.filePath(QStringLiteral("gone/tank.log")),
+       {},
+       4,
+       "cannot be opened"},
+      // A documentation address: bound to no interface here, and never sent to.
+      {"a metrics address not of this host",
+       {},
+       log,
+       QStringLiteral("192.0.2.1:9816"),
+       6,
+       "the metrics"},
+      {"a metrics port taken",
+       {},
+       log,
+       QStringLiteral("127.0.0.1:%1").arg(taken.serverPort()),
+       1,
+       "the metrics"},
+  };
+  const QSet<int> prevented = unitRestartPrevented();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    QStringList arguments = c.arguments;
+    if (arguments.isEmpty())
+      arguments = {QStringLiteral("--site"), writeSite(dir, adapter, c.log, c.metrics)};
+    QProcess service;
+    service.start(QStringLiteral(BRINEWATCHD), arguments);
+    ASSERT_TRUE(service.waitForFinished(20000));
+    EXPECT_EQ(service.exitCode(), c.status);
+    const QByteArray said = service.readAllStandardError();
+    EXPECT_TRUE(said.contains(c.said)) << said.constData();
+    EXPECT_EQ(prevented.contains(c.status), c.status != 1)
+        << "the unit's RestartPreventExitStatus=";
+  }
+}
+
+// As logrotate's postrotate or systemctl reload asks: the log is opened again
+// at its path, said in the journal, and the logger goes on.
+TEST(LoggerService, ASighupOpensTheLogAgainAndPollingGoesOn) {
+  sim::AdapterSimulator adapter;
+  ASSERT_TRUE(adapter.start());
+  QTemporaryDir dir;
+  // A relative log is said by its absolute path.
+  const QString site = writeSite(dir, adapter.host(), QStringLiteral("tank.log"),
+                                 QStringLiteral("127.0.0.1:%1").arg(freePort()));
+  const QString log = QDir(dir.path()).absoluteFilePath(QStringLiteral("tank.log"));
   QProcess service;
-  service.start(QStringLiteral(BRINEWATCHD), {QStringLiteral("--site"), site.fileName()});
+  service.setWorkingDirectory(dir.path());
+  service.start(QStringLiteral(BRINEWATCHD), {QStringLiteral("--site"), site});
+  ASSERT_TRUE(service.waitForStarted());
+  for (int i = 0; i < 200 && logLines(log).isEmpty(); ++i) QThread::msleep(25);
+  ASSERT_FALSE(logLines(log).isEmpty()) << service.readAllStandardError().constData();
+  ASSERT_TRUE(QFile::rename(log, log + QStringLiteral(".1")));
+  ::kill(static_cast<pid_t>(service.processId()), SIGHUP);
+  for (int i = 0; i < 200 && logLines(log).isEmpty() && service.state() == QProcess::Running; ++i)
+    QThread::msleep(25);
+  EXPECT_EQ(service.state(), QProcess::Running);
+  EXPECT_FALSE(logLines(log).isEmpty());
+  ::kill(static_cast<pid_t>(service.processId()), SIGTERM);
   ASSERT_TRUE(service.waitForFinished(20000));
-  EXPECT_EQ(service.exitCode(), 2);
-  EXPECT_TRUE(service.readAllStandardError().contains("no log = \"PATH\""));
+  EXPECT_EQ(service.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(service.exitCode(), 0);
+  const QByteArray said = service.readAllStandardError();
+  EXPECT_TRUE(said.contains(QStringLiteral("logging to %1,").arg(log).toUtf8()))
+      << said.constData();
+  EXPECT_TRUE(said.contains(QStringLiteral("SIGHUP: the log %1 is opened again").arg(log).toUtf8()))
+      << said.constData();
 }
 
 }  // namespace
