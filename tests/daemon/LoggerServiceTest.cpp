@@ -239,7 +239,7 @@ TEST(LoggerService, EndsAtTheStartWithAStatusThatTellsAPermanentFailureFromAPass
 
 // As logrotate's postrotate or systemctl reload asks: the log is opened again
 // at its path, said in the journal, and the logger goes on.
-TEST(LoggerService, ASighupOpensTheLogAgainAndPollingGoesOn) {
+TEST(LoggerService, ASighupOpensTheLogAgainOrLeavesItAsItWasAndPollingGoesOn) {
   sim::AdapterSimulator adapter;
   ASSERT_TRUE(adapter.start());
   QTemporaryDir dir;
@@ -255,19 +255,30 @@ TEST(LoggerService, ASighupOpensTheLogAgainAndPollingGoesOn) {
   ASSERT_FALSE(logLines(log).isEmpty()) << service.readAllStandardError().constData();
   ASSERT_TRUE(QFile::rename(log, log + QStringLiteral(".1")));
   ::kill(static_cast<pid_t>(service.processId()), SIGHUP);
-  for (int i = 0; i < 200 && logLines(log).isEmpty() && service.state() == QProcess::Running; ++i)
-    QThread::msleep(25);
-  EXPECT_EQ(service.state(), QProcess::Running);
-  EXPECT_FALSE(logLines(log).isEmpty());
+  for (int i = 0; i < 200 && logLines(log).isEmpty(); ++i) QThread::msleep(25);
+  EXPECT_FALSE(logLines(log).isEmpty()) << "a new log at the path";
+  // A path that cannot be opened now (a folder took its place) leaves the
+  // log as it was, and the journal says why.
+  ASSERT_TRUE(QFile::rename(log, log + QStringLiteral(".2")));
+  ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("tank.log")));
+  ::kill(static_cast<pid_t>(service.processId()), SIGHUP);
+  QByteArray said;
+  service.setReadChannel(QProcess::StandardError);
+  while (!said.contains("cannot be opened again") && service.waitForReadyRead(5000))
+    said += service.readAllStandardError();
   ::kill(static_cast<pid_t>(service.processId()), SIGTERM);
   ASSERT_TRUE(service.waitForFinished(20000));
   EXPECT_EQ(service.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(service.exitCode(), 0);
-  const QByteArray said = service.readAllStandardError();
+  said += service.readAllStandardError();
   EXPECT_TRUE(said.contains(QStringLiteral("logging to %1,").arg(log).toUtf8()))
       << said.constData();
   EXPECT_TRUE(said.contains(QStringLiteral("SIGHUP: the log %1 is opened again").arg(log).toUtf8()))
       << said.constData();
+  EXPECT_TRUE(
+      said.contains(QStringLiteral("SIGHUP: the log %1 cannot be opened again").arg(log).toUtf8()))
+      << said.constData();
+  EXPECT_TRUE(said.contains("the log is left as it was")) << said.constData();
 }
 
 }  // namespace
