@@ -32,6 +32,9 @@ QString usage() {
              "                       when the file has errors); needs no display\n"
              "  --help               this text\n"
              "\n"
+             "Any other argument is refused with status 2, Qt's own options of one dash\n"
+             "too (QT_QPA_PLATFORM and the like are read from the environment).\n"
+             "\n"
              "Without --site the site file is $XDG_CONFIG_HOME/brinewatch/site.toml\n"
              "(~/.config/brinewatch/site.toml), then /etc/brinewatch/site.toml; without\n"
              "one, the sensors built in, on the adapter %1.\n")
@@ -60,12 +63,14 @@ int checkSite(const bw::SiteCommandLine& line) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Read before the application exists: --help and --check-site need no display.
+  // Read before the application exists: --help and --check-site need no
+  // display, and Qt takes out no option of its own that would hide a usage
+  // error.
   QStringList arguments;
   for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
   const bw::SiteCommandLine line = bw::parseSiteCommandLine(arguments);
   if (!line.error.isEmpty()) {
-    print(stderr, QStringLiteral("brinewatch: %1\nTry brinewatch --help.\n").arg(line.error));
+    print(stderr, QStringLiteral("brinewatch: %1\n\n").arg(line.error) + usage());
     return kUsageError;
   }
   if (line.help) {

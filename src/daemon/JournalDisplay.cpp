@@ -1,6 +1,8 @@
 #include "daemon/JournalDisplay.h"
 
+#include <QStringList>
 #include <cstdio>
+#include <cstring>
 
 #include "platform/ServiceManager.h"
 
@@ -63,6 +65,33 @@ void printToJournal(int priority, const QString& line) {
                           QByteArrayLiteral("brinewatchd: ") + line.toUtf8() + '\n';
   std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), stderr);
   std::fflush(stderr);
+}
+
+}  // namespace bw
+
+namespace bw {
+
+namespace {
+
+void journalMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+  const int priority = type == QtDebugMsg      ? JournalDisplay::kDebug
+                       : type == QtInfoMsg     ? JournalDisplay::kInfo
+                       : type == QtWarningMsg  ? JournalDisplay::kWarning
+                       : type == QtCriticalMsg ? JournalDisplay::kError
+                                               : JournalDisplay::kCritical;
+  const char* category = context.category;
+  const QString prefix = category && std::strcmp(category, "default") != 0
+                             ? QString::fromUtf8(category) + QStringLiteral(": ")
+                             : QString();
+  // The journal reads a priority at each line's start.
+  for (const QString& line : message.split(u'\n', Qt::SkipEmptyParts))
+    printToJournal(priority, prefix + line);
+}
+
+}  // namespace
+
+void sendQtMessagesToJournal() {
+  qInstallMessageHandler(journalMessage);
 }
 
 }  // namespace bw

@@ -21,9 +21,11 @@ class JournalDisplay final : public AcquisitionDisplay {
  public:
   using Print = std::function<void(int priority, const QString& line)>;
   // Syslog priorities, as the journal reads them off a line's start.
+  static constexpr int kCritical = 2;
   static constexpr int kError = 3;
   static constexpr int kWarning = 4;
   static constexpr int kInfo = 6;
+  static constexpr int kDebug = 7;
 
   JournalDisplay(const Site& site, ServiceManager& service, Print print);
 
@@ -50,5 +52,11 @@ class JournalDisplay final : public AcquisitionDisplay {
 // Prints to standard error, with the priority the journal reads where the
 // journal is listening (JOURNAL_STREAM set by systemd), plain otherwise.
 void printToJournal(int priority, const QString& line);
+
+// Qt's own messages (those its logging rules let through) go the same way,
+// each line with the priority of its kind and the program's name, its
+// category before it: the journal then holds only lines of the program's
+// form.
+void sendQtMessagesToJournal();
 
 }  // namespace bw

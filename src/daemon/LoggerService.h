@@ -16,8 +16,18 @@ class TerminationNotifier;
 // Where the metrics are served when the site file says nothing.
 inline constexpr char kDefaultMetricsAddress[] = "127.0.0.1:9816";
 
-// Exit statuses of brinewatchd.
-enum class LoggerExit : int { kStopped = 0, kFailed = 1, kUsage = 2 };
+// Exit statuses of brinewatchd. A failure that may pass (the metrics port is
+// taken) is worth a restart; the others stay until the operator mends the
+// site file or the log's folder, so the unit does not restart on them
+// (RestartPreventExitStatus=2 4 6). Their numbers are the ones systemd names
+// INVALIDARGUMENT, NOPERMISSION and NOTCONFIGURED.
+enum class LoggerExit : int {
+  kStopped = 0,
+  kFailed = 1,           // passing: the metrics port is taken
+  kUsage = 2,            // a usage error, no site file, one with errors or without a log
+  kLogUnusable = 4,      // the log cannot be opened for writing
+  kMetricsUnusable = 6,  // the metrics address is not one of this host's, or not allowed
+};
 
 // What the unattended logger works with; its start routine makes each one
 // once, tests give their own.
@@ -32,8 +42,9 @@ struct LoggerServices {
 
 // Polls `site` and logs as brinewatch does, one line per cycle to the site's
 // log, serves the metrics, and ends on SIGTERM or SIGINT once the log is
-// closed. A log that cannot be opened or metrics that cannot be served end
-// it at the start with kFailed.
+// closed; SIGHUP (the notifier's reloadRequested) opens the log again. A log
+// that cannot be opened or metrics that cannot be served end it at the start
+// with the status that says which.
 int runLogger(const Site& site, LoggerServices services);
 
 // The whole of brinewatchd: the command line, the site file, the services,

@@ -117,7 +117,10 @@ bool ensureHandler() {
 
 }  // namespace
 
-TerminationNotifier::TerminationNotifier(QObject* parent) : QObject(parent) {
+// No hangup signal reaches a Windows process: closing its console is
+// CTRL_CLOSE_EVENT, a termination.
+TerminationNotifier::TerminationNotifier(Hangup hangup, QObject* parent)
+    : QObject(parent), hangup_(hangup) {
   if (listener) {
     qWarning("Another termination notifier is listening already.");
     return;
@@ -151,7 +154,7 @@ TerminationNotifier::~TerminationNotifier() {
 
 namespace {
 
-constexpr std::array<int, 2> kSignals{SIGTERM, SIGINT};
+constexpr std::array<int, 3> kSignals{SIGTERM, SIGINT, SIGHUP};
 
 // The pipe lives as long as the process, so the handler never writes to a
 // closed or reused descriptor.
@@ -203,7 +206,8 @@ void restoreHandlers() {
 
 }  // namespace
 
-TerminationNotifier::TerminationNotifier(QObject* parent) : QObject(parent) {
+TerminationNotifier::TerminationNotifier(Hangup hangup, QObject* parent)
+    : QObject(parent), hangup_(hangup) {
   if (listener) {
     qWarning("Another termination notifier is listening already.");
     return;
@@ -233,7 +237,12 @@ void TerminationNotifier::readPending() {
   // A handler may end the program and destroy this notifier.
   const QPointer<TerminationNotifier> self(this);
   while (self && (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0)
-    for (ssize_t i = 0; i < n && self; ++i) emit terminationRequested(buffer[i]);
+    for (ssize_t i = 0; i < n && self; ++i) {
+      if (buffer[i] == SIGHUP && hangup_ == Hangup::kReloads)
+        emit reloadRequested();
+      else
+        emit terminationRequested(buffer[i]);
+    }
 }
 
 #endif

@@ -13,8 +13,10 @@ namespace bw {
 // earlier handling is back. A second one made meanwhile hears nothing. GUI
 // thread only.
 //
-// On Linux: SIGTERM and SIGINT, reported with their numbers; while the
-// notifier lives they no longer kill the process.
+// On Linux: SIGTERM, SIGINT and SIGHUP, reported with their numbers; while
+// the notifier lives they no longer kill the process. SIGHUP (the terminal
+// went away) ends a program as SIGTERM does, unless the program takes it as
+// a request to open its files again (a service: reloadRequested()).
 //
 // On Windows: the console's control events. Ctrl+C is reported as SIGINT,
 // Ctrl+Break as SIGBREAK, closing the console window, logoff and shutdown as
@@ -35,7 +37,12 @@ class TerminationNotifier : public QObject {
   Q_OBJECT
 
  public:
-  explicit TerminationNotifier(QObject* parent = nullptr);
+  // What SIGHUP asks for.
+  enum class Hangup { kTerminates, kReloads };
+
+  explicit TerminationNotifier(QObject* parent = nullptr)
+      : TerminationNotifier(Hangup::kTerminates, parent) {}
+  explicit TerminationNotifier(Hangup hangup, QObject* parent = nullptr);
   ~TerminationNotifier() override;
 
   // False when another notifier was listening already or the system refused.
@@ -43,6 +50,8 @@ class TerminationNotifier : public QObject {
 
  signals:
   void terminationRequested(int signalNumber);
+  // SIGHUP, where the program asked for Hangup::kReloads.
+  void reloadRequested();
   void quitRequested();
   void sessionSaveRequested();
 
@@ -53,6 +62,7 @@ class TerminationNotifier : public QObject {
   void watchApplication();
 
   bool listening_ = false;
+  Hangup hangup_;
 #ifndef Q_OS_WIN
   void readPending();
   QSocketNotifier* reader_ = nullptr;

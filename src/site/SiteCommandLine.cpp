@@ -1,31 +1,55 @@
 #include "site/SiteCommandLine.h"
 
+#include <optional>
+
 namespace bw {
 
 SiteCommandLine parseSiteCommandLine(const QStringList& arguments) {
   SiteCommandLine line;
+  const auto refuse = [&line](const QString& error) {
+    line.error = error;
+    return line;
+  };
+  bool siteGiven = false;
   for (int i = 0; i < arguments.size(); ++i) {
     const QString& a = arguments[i];
-    const bool hasValue = i + 1 < arguments.size() && !arguments[i + 1].startsWith(u'-');
-    if (a == u"--site") {
-      if (!hasValue) {
-        line.error = QStringLiteral("--site needs a FILE");
-        return line;
-      }
-      line.siteFile = arguments[++i];
-    } else if (a == u"--check-site") {
+    // --site=FILE and --check-site=FILE give a FILE that may start with a dash.
+    const qsizetype equals = a.startsWith(QStringLiteral("--")) ? a.indexOf(u'=') : -1;
+    const QString option = equals < 0 ? a : a.left(equals);
+    const std::optional<QString> attached =
+        equals < 0 ? std::nullopt : std::optional<QString>(a.mid(equals + 1));
+    const bool nextIsWord = i + 1 < arguments.size() && !arguments[i + 1].startsWith(u'-');
+    if (option == u"--site") {
+      if (siteGiven) return refuse(QStringLiteral("--site is given twice"));
+      siteGiven = true;
+      if (attached)
+        line.siteFile = *attached;
+      else if (nextIsWord)
+        line.siteFile = arguments[++i];
+      if (line.siteFile.isEmpty()) return refuse(QStringLiteral("--site needs a FILE"));
+    } else if (option == u"--check-site") {
+      if (line.check) return refuse(QStringLiteral("--check-site is given twice"));
       line.check = true;
-      if (hasValue) line.checkFile = arguments[++i];
-    } else if (a == u"--help" || a == u"-h") {
+      if (attached && attached->isEmpty())
+        return refuse(QStringLiteral("--check-site= needs a FILE"));
+      if (attached)
+        line.checkFile = *attached;
+      else if (nextIsWord)
+        line.checkFile = arguments[++i];
+    } else if (option == u"--help" || a == u"-h") {
+      if (attached) return refuse(QStringLiteral("--help takes no value"));
       line.help = true;
     } else if (a.startsWith(QStringLiteral("--"))) {
-      line.error = QStringLiteral("unknown option %1").arg(a);
-      return line;
-    } else if (!a.startsWith(u'-')) {
-      line.error = QStringLiteral("unexpected argument %1").arg(a);
-      return line;
-    } else if (i + 1 < arguments.size() && !arguments[i + 1].startsWith(u'-')) {
-      ++i;  // a Qt option of one dash and its value, such as -platform offscreen
+      return refuse(QStringLiteral("unknown option %1").arg(option));
+    } else if (a.startsWith(u'-') && a.size() > 1) {
+      // Options have two dashes. A word of one dash is not left for Qt either:
+      // -site FILE taken silently would poll whatever site the lookup finds.
+      const QString word = a.mid(1);
+      return refuse(word == u"site" || word == u"check-site" || word == u"help"
+                        ? QStringLiteral("unknown option %1 (did you mean -%1?)").arg(a)
+                        : QStringLiteral("unknown option %1").arg(a));
+    } else {
+      return refuse(QStringLiteral("unexpected argument %1").arg(a));
     }
   }
   return line;

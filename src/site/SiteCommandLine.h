@@ -8,7 +8,10 @@
 namespace bw {
 
 // The options the programs that poll share: --site FILE, --check-site
-// [FILE] and --help. Arguments of one dash are left for Qt.
+// [FILE] and --help (or -h); FILE may also be given as --site=FILE. Anything
+// else is a usage error, naming the argument: an unknown option, a word of
+// one dash (-site is not --site, and is not left for Qt either), a missing
+// FILE, an option given twice, a word that belongs to no option.
 struct SiteCommandLine {
   QString siteFile;    // --site FILE
   bool check = false;  // --check-site
@@ -17,7 +20,8 @@ struct SiteCommandLine {
   QString error;  // a usage error, naming the argument
 };
 
-// `arguments` without the program's name.
+// `arguments` without the program's name, as the system gave them (before
+// any Qt application takes its own options out).
 SiteCommandLine parseSiteCommandLine(const QStringList& arguments);
 
 }  // namespace bw

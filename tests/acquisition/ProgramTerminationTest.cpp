@@ -36,7 +36,8 @@ bool allWhole(const QStringList& placement) {
   return true;
 }
 
-TEST(ProgramTermination, SigtermWhileLoggingClosesTheLogOnWholeRecordsAndWritesThePlacement) {
+// The program ended by `signalNumber` while it logs: its end sequence runs.
+void endWhileLogging(int signalNumber) {
   sim::AdapterSimulator adapter;
   ASSERT_TRUE(adapter.start());
   QTemporaryDir dir;
@@ -54,7 +55,7 @@ TEST(ProgramTermination, SigtermWhileLoggingClosesTheLogOnWholeRecordsAndWritesT
     }
   }
   ASSERT_GE(reported, 3) << child.readAllStandardError().toStdString();
-  ::kill(static_cast<pid_t>(child.processId()), SIGTERM);
+  ::kill(static_cast<pid_t>(child.processId()), signalNumber);
   ASSERT_TRUE(child.waitForFinished(20000));
   EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(child.exitCode(), 0);
@@ -68,6 +69,15 @@ TEST(ProgramTermination, SigtermWhileLoggingClosesTheLogOnWholeRecordsAndWritesT
   const QStringList placement = childPlacement(config);
   EXPECT_TRUE(allWhole(placement)) << placement.join(u' ').toStdString();
   EXPECT_GT(placement[2].toInt(), 0);
+}
+
+TEST(ProgramTermination, SigtermWhileLoggingClosesTheLogOnWholeRecordsAndWritesThePlacement) {
+  endWhileLogging(SIGTERM);
+}
+
+// The terminal the program was started from went away.
+TEST(ProgramTermination, SighupWhileLoggingEndsTheProgramAsSigtermDoes) {
+  endWhileLogging(SIGHUP);
 }
 
 TEST(ProgramTermination, AQuitRequestEndsTheProgramThroughItsEndSequence) {

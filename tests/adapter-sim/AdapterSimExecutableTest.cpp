@@ -43,11 +43,13 @@ QByteArray readLine(QProcess& process) {
 }
 
 TEST(AdapterSimExecutable, HelpDescribesTheOptionsAndExitsZero) {
-  const ProcessResult run = runToEnd({QStringLiteral("--help")});
-  EXPECT_EQ(run.exitCode, 0);
-  for (const char* option : {"--listen", "--port", "--conversion-ms", "--seed", "--fault",
-                             "--log-requests", "no-answer"})
-    EXPECT_TRUE(run.out.contains(QLatin1String(option))) << option;
+  for (const QString& help : {QStringLiteral("--help"), QStringLiteral("--help-all")}) {
+    const ProcessResult run = runToEnd({help});
+    EXPECT_EQ(run.exitCode, 0) << help.toStdString();
+    for (const char* option : {"--listen", "--port", "--conversion-ms", "--seed", "--fault",
+                               "--log-requests", "no-answer"})
+      EXPECT_TRUE(run.out.contains(QLatin1String(option))) << option;
+  }
 }
 
 TEST(AdapterSimExecutable, BadArgumentsExitNonZeroNamingTheProblem) {
@@ -58,12 +60,16 @@ TEST(AdapterSimExecutable, BadArgumentsExitNonZeroNamingTheProblem) {
       {{QStringLiteral("--port"), QStringLiteral("70000")}, "--port"},
       {{QStringLiteral("--listen"), QStringLiteral("nowhere")}, "nowhere"},
       {{QStringLiteral("--bogus")}, "bogus"},
+      {{QStringLiteral("-site"), QStringLiteral("other.toml")}, "Unknown options"},
+      // One that the application would take out of argv unseen.
+      {{QStringLiteral("-qmljsdebugger=port:1")}, "Unknown options"},
   };
   for (const auto& [arguments, mention] : cases) {
     SCOPED_TRACE(arguments.join(QLatin1Char(' ')).toStdString());
     const ProcessResult run = runToEnd(arguments);
-    EXPECT_GT(run.exitCode, 0);
+    EXPECT_EQ(run.exitCode, 2);
     EXPECT_TRUE(run.err.contains(QLatin1String(mention))) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(QLatin1String("--conversion-ms"))) << "with the options";
   }
 }
 

@@ -1,26 +1,21 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QThread>
-#include <atomic>
-#include <condition_variable>
 #include <csignal>
-#include <cstring>
-#include <mutex>
-#include <thread>
 #include <tuple>
 
-#include <poll.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include "AdapterSimulator.h"
+#include "NotifySocket.h"
 #include "logformat/RecordLine.h"
 #include "logformat/Sentinels.h"
 #include "logformat/Stamp.h"
@@ -31,54 +26,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// The service manager's end of the notification socket, read as a manager
-// reads it, at once: a message left unread would hold the next one's sender.
-class NotifySocket {
- public:
-  explicit NotifySocket(const QString& path) {
-    fd_ = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, QFile::encodeName(path).constData(),
-                 sizeof address.sun_path - 1);
-    if (::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return;
-    reader_ = std::thread([this] {
-      while (!done_) {
-        pollfd ready{fd_, POLLIN, 0};
-        if (::poll(&ready, 1, 100) != 1) continue;
-        char message[1024];
-        const auto got = ::recv(fd_, message, sizeof message, 0);
-        if (got <= 0) continue;
-        const std::lock_guard<std::mutex> lock(mutex_);
-        seen_ << QByteArray(message, static_cast<qsizetype>(got));
-        arrived_.notify_all();
-      }
-    });
-  }
-  ~NotifySocket() {
-    done_ = true;
-    if (reader_.joinable()) reader_.join();
-    ::close(fd_);
-  }
-  bool bound() const { return reader_.joinable(); }
-  // Waits for a message that holds `text`.
-  bool waitFor(const QByteArray& text, std::chrono::milliseconds patience = 20s) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    return arrived_.wait_for(lock, patience, [&] { return seen_.join('\n').contains(text); });
-  }
-  QList<QByteArray> seen() {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    return seen_;
-  }
-
- private:
-  int fd_ = -1;
-  std::thread reader_;
-  std::atomic_bool done_{false};
-  std::mutex mutex_;
-  std::condition_variable arrived_;
-  QList<QByteArray> seen_;
-};
+using test::NotifySocket;
 
 quint16 freePort() {
   QTcpServer probe;
@@ -139,6 +87,9 @@ TEST(LoggerService, ReadyThenLogsTheLinesOfTheLoggerServesItsMetricsAndEndsOnSig
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert(QStringLiteral("NOTIFY_SOCKET"), dir.filePath(QStringLiteral("notify")));
   env.insert(QStringLiteral("WATCHDOG_USEC"), QStringLiteral("2000000"));
+  // The journal listens, and Qt has things of its own to say.
+  env.insert(QStringLiteral("JOURNAL_STREAM"), QStringLiteral("8:1"));
+  env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("qt.*.debug=true"));
   service.setProcessEnvironment(env);
   service.start(QStringLiteral(BRINEWATCHD), {QStringLiteral("--site"), site.fileName()});
   ASSERT_TRUE(notify.waitFor("READY=1")) << service.readAllStandardError().constData();
@@ -152,6 +103,14 @@ TEST(LoggerService, ReadyThenLogsTheLinesOfTheLoggerServesItsMetricsAndEndsOnSig
   EXPECT_EQ(service.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(service.exitCode(), 0);
   EXPECT_TRUE(notify.waitFor("STOPPING=1", 1s));
+  // Every line the journal gets is the program's, with its priority.
+  const QList<QByteArray> journal = service.readAllStandardError().split('\n');
+  EXPECT_TRUE(journal.front().startsWith("<7>brinewatchd: qt.")) << journal.front().constData();
+  for (const QByteArray& line : journal.mid(0, journal.size() - 1))
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^<[0-7]>brinewatchd: "))
+                    .match(QString::fromUtf8(line))
+                    .hasMatch())
+        << line.constData();
 
   // Byte for byte the line the window's logger writes for these readings.
   const QList<QByteArray> lines = logLines(log);
@@ -196,17 +155,131 @@ TEST(LoggerService, ReadyThenLogsTheLinesOfTheLoggerServesItsMetricsAndEndsOnSig
 #endif
 }
 
-TEST(LoggerService, ASiteFileWithoutALogIsRefused) {
-  QTemporaryDir dir;
+QString writeSite(const QTemporaryDir& dir, const QString& adapter, const QString& log,
+                  const QString& metrics) {
   QFile site(dir.filePath(QStringLiteral("site.toml")));
-  ASSERT_TRUE(site.open(QIODevice::WriteOnly));
-  site.write("adapter = \"127.0.0.1:1\"\n[[sensor]]\nslot = 1\nrom = \"9C000000B4A89828\"\n");
-  site.close();
+  if (!site.open(QIODevice::WriteOnly)) return {};
+  site.write(QStringLiteral("adapter = \"%1\"\n").arg(adapter).toUtf8());
+  if (!log.isEmpty()) site.write(QStringLiteral("log = \"%1\"\n").arg(log).toUtf8());
+  if (!metrics.isEmpty()) site.write(QStringLiteral("metrics = \"%1\"\n").arg(metrics).toUtf8());
+  site.write("[[sensor]]\nslot = 1\nrom = \"9C000000B4A89828\"\n");
+  return site.fileName();
+}
+
+// The restart settings of the unit as installed.
+QSet<int> unitRestartPrevented() {
+  QFile unit(QStringLiteral(BRINEWATCHD_UNIT));
+  QSet<int> statuses;
+  if (!unit.open(QIODevice::ReadOnly)) return statuses;
+  for (const QByteArray& line : unit.readAll().split('\n'))
+    if (line.startsWith("RestartPreventExitStatus="))
+      for (const QByteArray& word : line.mid(line.indexOf('=') + 1).simplified().split(' '))
+        statuses << word.toInt();
+  return statuses;
+}
+
+// A failure that may pass is restarted by the unit; one that stays until the
+// operator mends it stops the unit, at once.
+TEST(LoggerService, EndsAtTheStartWithAStatusThatTellsAPermanentFailureFromAPassingOne) {
+  QTemporaryDir dir;
+  QTcpServer taken;
+  ASSERT_TRUE(taken.listen(QHostAddress::LocalHost, 0));
+  const QString log = dir.filePath(QStringLiteral("tank.log"));
+  const QString adapter = QStringLiteral("127.0.0.1:1");
+  struct Case {
+    const char* what;
+    QStringList arguments;  // after --site FILE when it starts with a site
+    QString log, metrics;
+    int status;
+    const char* said;
+  };
+  const Case cases[] = {
+      {"a word of one dash",
+       {QStringLiteral("-site"), QStringLiteral("x.toml")},
+       {},
+       {},
+       2,
+       "unknown option -site"},
+      {"a site file without a log", {}, {}, {}, 2, "no log = \"PATH\""},
+      {"a log in a folder that is not there",
+       {},
+       dir.filePath(QStringLiteral("gone/tank.log")),
+       {},
+       4,
+       "cannot be opened"},
+      // A documentation address: bound to no interface here, and never sent to.
+      {"a metrics address not of this host",
+       {},
+       log,
+       QStringLiteral("192.0.2.1:9816"),
+       6,
+       "the metrics"},
+      {"a metrics port taken",
+       {},
+       log,
+       QStringLiteral("127.0.0.1:%1").arg(taken.serverPort()),
+       1,
+       "the metrics"},
+  };
+  const QSet<int> prevented = unitRestartPrevented();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    QStringList arguments = c.arguments;
+    if (arguments.isEmpty())
+      arguments = {QStringLiteral("--site"), writeSite(dir, adapter, c.log, c.metrics)};
+    QProcess service;
+    service.start(QStringLiteral(BRINEWATCHD), arguments);
+    ASSERT_TRUE(service.waitForFinished(20000));
+    EXPECT_EQ(service.exitCode(), c.status);
+    const QByteArray said = service.readAllStandardError();
+    EXPECT_TRUE(said.contains(c.said)) << said.constData();
+    EXPECT_EQ(prevented.contains(c.status), c.status != 1)
+        << "the unit's RestartPreventExitStatus=";
+  }
+}
+
+// As logrotate's postrotate or systemctl reload asks: the log is opened again
+// at its path, said in the journal, and the logger goes on.
+TEST(LoggerService, ASighupOpensTheLogAgainOrLeavesItAsItWasAndPollingGoesOn) {
+  sim::AdapterSimulator adapter;
+  ASSERT_TRUE(adapter.start());
+  QTemporaryDir dir;
+  // A relative log is said by its absolute path.
+  const QString site = writeSite(dir, adapter.host(), QStringLiteral("tank.log"),
+                                 QStringLiteral("127.0.0.1:%1").arg(freePort()));
+  const QString log = QDir(dir.path()).absoluteFilePath(QStringLiteral("tank.log"));
   QProcess service;
-  service.start(QStringLiteral(BRINEWATCHD), {QStringLiteral("--site"), site.fileName()});
+  service.setWorkingDirectory(dir.path());
+  service.start(QStringLiteral(BRINEWATCHD), {QStringLiteral("--site"), site});
+  ASSERT_TRUE(service.waitForStarted());
+  for (int i = 0; i < 200 && logLines(log).isEmpty(); ++i) QThread::msleep(25);
+  ASSERT_FALSE(logLines(log).isEmpty()) << service.readAllStandardError().constData();
+  ASSERT_TRUE(QFile::rename(log, log + QStringLiteral(".1")));
+  ::kill(static_cast<pid_t>(service.processId()), SIGHUP);
+  for (int i = 0; i < 200 && logLines(log).isEmpty(); ++i) QThread::msleep(25);
+  EXPECT_FALSE(logLines(log).isEmpty()) << "a new log at the path";
+  // A path that cannot be opened now (a folder took its place) leaves the
+  // log as it was, and the journal says why.
+  ASSERT_TRUE(QFile::rename(log, log + QStringLiteral(".2")));
+  ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("tank.log")));
+  ::kill(static_cast<pid_t>(service.processId()), SIGHUP);
+  QByteArray said;
+  service.setReadChannel(QProcess::StandardError);
+  while (!said.contains("cannot be opened again") && service.waitForReadyRead(5000))
+    said += service.readAllStandardError();
+  ::kill(static_cast<pid_t>(service.processId()), SIGTERM);
   ASSERT_TRUE(service.waitForFinished(20000));
-  EXPECT_EQ(service.exitCode(), 2);
-  EXPECT_TRUE(service.readAllStandardError().contains("no log = \"PATH\""));
+  EXPECT_EQ(service.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(service.exitCode(), 0);
+  said += service.readAllStandardError();
+  EXPECT_TRUE(said.contains(QStringLiteral("logging to %1,").arg(log).toUtf8()))
+      << said.constData();
+  EXPECT_TRUE(said.contains(QStringLiteral("SIGHUP: the log %1 is opened again").arg(log).toUtf8()))
+      << said.constData();
+  EXPECT_TRUE(
+      said.contains(QStringLiteral("SIGHUP: the log %1 cannot be opened again").arg(log).toUtf8()))
+      << said.constData();
+  EXPECT_TRUE(said.contains("the log is left as it was")) << said.constData();
 }
 
 // --check-site takes a relative log as the service does, in its state folder,

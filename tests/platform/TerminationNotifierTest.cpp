@@ -14,17 +14,34 @@ extern "C" void earlierHandler(int) {
   earlierHandlerCalls = earlierHandlerCalls + 1;
 }
 
-TEST(TerminationNotifier, SigtermAndSigintArriveThroughTheEventLoopInsteadOfKilling) {
+TEST(TerminationNotifier, SigtermSigintAndSighupArriveThroughTheEventLoopInsteadOfKilling) {
   TerminationNotifier notifier;
   QSignalSpy spy(&notifier, &TerminationNotifier::terminationRequested);
+  QSignalSpy reloads(&notifier, &TerminationNotifier::reloadRequested);
   ::raise(SIGTERM);
   ::raise(SIGINT);
+  ::raise(SIGHUP);
   EXPECT_TRUE(spy.isEmpty()) << "only the event loop delivers it";
-  while (spy.size() < 2 && spy.wait(2000)) {
+  while (spy.size() < 3 && spy.wait(2000)) {
   }
-  ASSERT_EQ(spy.size(), 2);
+  ASSERT_EQ(spy.size(), 3);
   EXPECT_EQ(spy[0][0].toInt(), SIGTERM);
   EXPECT_EQ(spy[1][0].toInt(), SIGINT);
+  EXPECT_EQ(spy[2][0].toInt(), SIGHUP);
+  EXPECT_TRUE(reloads.isEmpty());
+}
+
+TEST(TerminationNotifier, ASighupAskedForAsReloadIsNoTermination) {
+  TerminationNotifier notifier(TerminationNotifier::Hangup::kReloads);
+  QSignalSpy ends(&notifier, &TerminationNotifier::terminationRequested);
+  QSignalSpy reloads(&notifier, &TerminationNotifier::reloadRequested);
+  ::raise(SIGHUP);
+  ::raise(SIGTERM);
+  while (ends.isEmpty() && ends.wait(2000)) {
+  }
+  EXPECT_EQ(reloads.size(), 1);
+  ASSERT_EQ(ends.size(), 1);
+  EXPECT_EQ(ends[0][0].toInt(), SIGTERM);
 }
 
 TEST(TerminationNotifier, OneListensAtATimeAndOnceItIsGoneTheEarlierHandlerIsBack) {

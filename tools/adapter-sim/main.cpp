@@ -23,15 +23,20 @@ void printLine(std::FILE* stream, const QString& text) {
   std::fflush(stream);
 }
 
-int usageError(const QString& message) {
-  printLine(stderr, QStringLiteral("brinewatch-adapter-sim: %1").arg(message));
-  printLine(stderr, QStringLiteral("Try 'brinewatch-adapter-sim --help'."));
+// The reason, then the options.
+int usageError(const QCommandLineParser& parser, const QString& message) {
+  printLine(stderr, QStringLiteral("brinewatch-adapter-sim: %1\n").arg(message));
+  std::fputs(parser.helpText().toLocal8Bit().constData(), stderr);
   return kUsageError;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The words as given: the application takes some options of its own out
+  // of argv, which would pass them by unchecked.
+  QStringList arguments;
+  for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
   QCoreApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("brinewatch-adapter-sim"));
 
@@ -73,9 +78,13 @@ int main(int argc, char** argv) {
       QStringLiteral("FILE"));
   parser.addOptions({listenOption, portOption, conversionOption, seedOption, faultOption, logOption,
                      twoWritesOption, siteOption});
+  const auto usageError = [&parser](const QString& message) {
+    return ::usageError(parser, message);
+  };
 
-  if (!parser.parse(QCoreApplication::arguments())) return usageError(parser.errorText());
-  if (parser.isSet(QStringLiteral("help"))) parser.showHelp(0);
+  if (!parser.parse(arguments)) return usageError(parser.errorText());
+  if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all")))
+    parser.showHelp(0);
   if (!parser.positionalArguments().isEmpty())
     return usageError(
         QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
