@@ -292,9 +292,18 @@ std::optional<QString> MetricsServer::Impl::start(const Endpoint& where, const Q
   const auto idle = static_cast<unsigned>(std::max<std::int64_t>(
       1, std::chrono::ceil<std::chrono::seconds>(std::max(limits.requestTime, limits.answerTime))
              .count()));
+  // The library at its own limit leaves new connections waiting in the
+  // listen queue, a good client among them: past this limit they are taken
+  // and closed at once instead, so the library never reaches its own.
+  const auto onAccept = [](void* cls, const sockaddr*, socklen_t) {
+    auto* self = static_cast<Impl*>(cls);
+    std::lock_guard lock(self->connectionsMutex);
+    return self->connections.size() < static_cast<std::size_t>(self->limits.connections) ? MHD_YES
+                                                                                         : MHD_NO;
+  };
   daemon = MHD_start_daemon(
-      MHD_USE_EPOLL_INTERNAL_THREAD, 0, nullptr, nullptr, onRequest, this, MHD_OPTION_LISTEN_SOCKET,
-      listener, MHD_OPTION_CONNECTION_LIMIT, static_cast<unsigned>(limits.connections),
+      MHD_USE_EPOLL_INTERNAL_THREAD, 0, onAccept, this, onRequest, this, MHD_OPTION_LISTEN_SOCKET,
+      listener, MHD_OPTION_CONNECTION_LIMIT, static_cast<unsigned>(limits.connections + 1),
       MHD_OPTION_PER_IP_CONNECTION_LIMIT, static_cast<unsigned>(limits.connectionsPerAddress),
       MHD_OPTION_CONNECTION_TIMEOUT, idle,
       // The request and the headers of the answer share this memory; a
