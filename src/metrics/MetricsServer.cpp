@@ -65,6 +65,8 @@ struct MetricsServer::Impl {
   struct Connection {
     int fd = -1;
     Clock::time_point deadline;
+    Clock::time_point waitingSince;  // for its request: since its start or its last answer
+    bool answering = false;
     bool shut = false;
   };
 
@@ -96,7 +98,8 @@ struct MetricsServer::Impl {
   bool stopping = false;
   std::thread reaper;
 
-  void setDeadline(MHD_Connection* connection, std::chrono::milliseconds after);
+  void setPhase(MHD_Connection* connection, bool answering);
+  bool admit();
   void reap();
   MHD_Result answer(MHD_Connection* connection, const char* url, const char* method,
                     const char* version, void** request);
@@ -135,13 +138,36 @@ MHD_Result countArgument(void* cls, MHD_ValueKind, const char* key, const char* 
 
 }  // namespace
 
-void MetricsServer::Impl::setDeadline(MHD_Connection* connection, std::chrono::milliseconds after) {
+void MetricsServer::Impl::setPhase(MHD_Connection* connection, bool answering) {
   const MHD_ConnectionInfo* info =
       MHD_get_connection_info(connection, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
   if (!info || !info->socket_context) return;
   auto* c = static_cast<Connection*>(info->socket_context);
+  const auto now = Clock::now();
   std::lock_guard lock(connectionsMutex);
-  c->deadline = Clock::now() + after;
+  c->answering = answering;
+  c->deadline = now + (answering ? limits.answerTime : limits.requestTime);
+  if (!answering) c->waitingSince = now;
+}
+
+bool MetricsServer::Impl::admit() {
+  std::lock_guard lock(connectionsMutex);
+  std::size_t open = 0;
+  Connection* oldestIdle = nullptr;
+  for (Connection* c : connections) {
+    if (c->shut) continue;
+    ++open;
+    if (!c->answering && (!oldestIdle || c->waitingSince < oldestIdle->waitingSince))
+      oldestIdle = c;
+  }
+  if (open < static_cast<std::size_t>(limits.connections)) return true;
+  // Full: the connection that has waited longest for a request makes room,
+  // so connections held open for nothing cannot lock a scraper out. With
+  // every one being answered, the new one is closed.
+  if (!oldestIdle) return false;
+  ::shutdown(oldestIdle->fd, SHUT_RDWR);
+  oldestIdle->shut = true;
+  return true;
 }
 
 void MetricsServer::Impl::reap() {
@@ -184,7 +210,7 @@ MHD_Result MetricsServer::Impl::answer(MHD_Connection* connection, const char* u
   if (!*request) {
     // The headers are in. An answer queued now closes the connection after
     // it, which is what a request refused before its body needs.
-    setDeadline(connection, limits.answerTime);
+    setPhase(connection, true);
     // The library takes a request as large as a connection's memory: the
     // limit itself is counted here, the line and then the headers.
     RequestBytes size{std::strlen(method) + std::strlen(url) + std::strlen(version) + 4};
@@ -259,10 +285,10 @@ std::optional<QString> MetricsServer::Impl::start(const Endpoint& where, const Q
                                MHD_ConnectionNotificationCode code) {
     auto* self = static_cast<Impl*>(cls);
     if (code == MHD_CONNECTION_NOTIFY_STARTED) {
+      const auto now = Clock::now();
       const MHD_ConnectionInfo* info =
           MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
-      auto* c =
-          new Connection{info ? info->connect_fd : -1, Clock::now() + self->limits.requestTime};
+      auto* c = new Connection{info ? info->connect_fd : -1, now + self->limits.requestTime, now};
       *context = c;
       std::lock_guard lock(self->connectionsMutex);
       self->connections.insert(c);
@@ -285,7 +311,7 @@ std::optional<QString> MetricsServer::Impl::start(const Endpoint& where, const Q
   const auto onCompleted = [](void* cls, MHD_Connection* connection, void**,
                               MHD_RequestTerminationCode) {
     auto* self = static_cast<Impl*>(cls);
-    self->setDeadline(connection, self->limits.requestTime);
+    self->setPhase(connection, false);
   };
 
   // The library's own deadline is for silence alone; the reaper's are whole.
@@ -294,16 +320,14 @@ std::optional<QString> MetricsServer::Impl::start(const Endpoint& where, const Q
              .count()));
   // The library at its own limit leaves new connections waiting in the
   // listen queue, a good client among them: past this limit they are taken
-  // and closed at once instead, so the library never reaches its own.
+  // and closed at once instead (admit), and the library's own is only
+  // reached while connections shut for room wait to be closed.
   const auto onAccept = [](void* cls, const sockaddr*, socklen_t) {
-    auto* self = static_cast<Impl*>(cls);
-    std::lock_guard lock(self->connectionsMutex);
-    return self->connections.size() < static_cast<std::size_t>(self->limits.connections) ? MHD_YES
-                                                                                         : MHD_NO;
+    return static_cast<Impl*>(cls)->admit() ? MHD_YES : MHD_NO;
   };
   daemon = MHD_start_daemon(
       MHD_USE_EPOLL_INTERNAL_THREAD, 0, onAccept, this, onRequest, this, MHD_OPTION_LISTEN_SOCKET,
-      listener, MHD_OPTION_CONNECTION_LIMIT, static_cast<unsigned>(limits.connections + 1),
+      listener, MHD_OPTION_CONNECTION_LIMIT, static_cast<unsigned>(2 * limits.connections),
       MHD_OPTION_PER_IP_CONNECTION_LIMIT, static_cast<unsigned>(limits.connectionsPerAddress),
       MHD_OPTION_CONNECTION_TIMEOUT, idle,
       // The request and the headers of the answer share this memory; a

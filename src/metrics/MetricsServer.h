@@ -14,9 +14,11 @@ namespace bw {
 // client does, the thread that polls and logs only ever hands over the text
 // to serve (publish), so a slow, greedy or hostile client cannot hold it.
 // Every request is bounded: its line and headers (431, or 414 for the line
-// alone), no body (413), GET and HEAD only (405), the connections at once
-// (those past the limit are closed at once), the time to send a whole
+// alone), no body (413), GET and HEAD only (405), the time to send a whole
 // request and to take a whole answer (the connection is closed past it).
+// So are the connections, in all and from one address: past the limit a new
+// connection closes the one that has waited longest for a request, or is
+// closed at once when every one is being answered.
 class MetricsServer {
  public:
   struct Limits {
