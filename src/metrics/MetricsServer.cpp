@@ -4,9 +4,11 @@
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <unordered_set>
 #include <utility>
+#include <vector>
 
 #if __has_include(<microhttpd.h>) && !defined(_WIN32)
 #define BRINEWATCH_METRICS_HTTP 1
@@ -66,6 +68,7 @@ struct MetricsServer::Impl {
     int fd = -1;
     Clock::time_point deadline;
     Clock::time_point waitingSince;  // for its request: since its start or its last answer
+    std::string address;             // the client's, as bytes
     bool answering = false;
     bool shut = false;
   };
@@ -152,21 +155,29 @@ void MetricsServer::Impl::setPhase(MHD_Connection* connection, bool answering) {
 
 bool MetricsServer::Impl::admit() {
   std::lock_guard lock(connectionsMutex);
-  std::size_t open = 0;
-  Connection* oldestIdle = nullptr;
-  for (Connection* c : connections) {
-    if (c->shut) continue;
-    ++open;
-    if (!c->answering && (!oldestIdle || c->waitingSince < oldestIdle->waitingSince))
-      oldestIdle = c;
+  std::vector<Connection*> open;
+  for (Connection* c : connections)
+    if (!c->shut) open.push_back(c);
+  if (open.size() < static_cast<std::size_t>(limits.connections)) return true;
+  // Full: of the address holding the most connections, the one that has
+  // waited longest for a request makes room, so connections held open for
+  // nothing cannot lock out a scraper that comes with one. With every one
+  // being answered, the new one is closed.
+  const auto held = [&](const Connection* of) {
+    return std::count_if(open.begin(), open.end(),
+                         [of](const Connection* c) { return c->address == of->address; });
+  };
+  Connection* room = nullptr;
+  long roomHeld = 0;
+  for (Connection* c : open) {
+    if (c->answering) continue;
+    const long n = held(c);
+    if (!room || n > roomHeld || (n == roomHeld && c->waitingSince < room->waitingSince))
+      room = c, roomHeld = n;
   }
-  if (open < static_cast<std::size_t>(limits.connections)) return true;
-  // Full: the connection that has waited longest for a request makes room,
-  // so connections held open for nothing cannot lock a scraper out. With
-  // every one being answered, the new one is closed.
-  if (!oldestIdle) return false;
-  ::shutdown(oldestIdle->fd, SHUT_RDWR);
-  oldestIdle->shut = true;
+  if (!room) return false;
+  ::shutdown(room->fd, SHUT_RDWR);
+  room->shut = true;
   return true;
 }
 
@@ -288,7 +299,22 @@ std::optional<QString> MetricsServer::Impl::start(const Endpoint& where, const Q
       const auto now = Clock::now();
       const MHD_ConnectionInfo* info =
           MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
-      auto* c = new Connection{info ? info->connect_fd : -1, now + self->limits.requestTime, now};
+      auto* c = new Connection;
+      c->fd = info ? info->connect_fd : -1;
+      c->deadline = now + self->limits.requestTime;
+      c->waitingSince = now;
+      if (const MHD_ConnectionInfo* client =
+              MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS)) {
+        const sockaddr* a = client->client_addr;
+        if (a->sa_family == AF_INET)
+          c->address.assign(
+              reinterpret_cast<const char*>(&reinterpret_cast<const sockaddr_in*>(a)->sin_addr),
+              sizeof(in_addr));
+        else if (a->sa_family == AF_INET6)
+          c->address.assign(
+              reinterpret_cast<const char*>(&reinterpret_cast<const sockaddr_in6*>(a)->sin6_addr),
+              sizeof(in6_addr));
+      }
       *context = c;
       std::lock_guard lock(self->connectionsMutex);
       self->connections.insert(c);
