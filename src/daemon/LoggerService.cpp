@@ -10,8 +10,7 @@
 #include "acquisition/LogFile.h"
 #include "acquisition/PollingLoop.h"
 #include "acquisition/SensorTable.h"
-#include "metrics/AcquisitionMetrics.h"
-#include "metrics/MetricsServer.h"
+#include "metrics/MetricsEndpoint.h"
 #include "platform/Clock.h"
 #include "platform/ProcessSignals.h"
 #include "platform/ServiceManager.h"
@@ -124,16 +123,15 @@ int runLogger(const Site& site, LoggerServices services) {
   PollingLoop loop(browser, display, log, services.pace);
   loop.setSensorCount(site.sensorCount());
 
-  AcquisitionMetrics metrics(site, QStringLiteral("brinewatchd"), services.clock, log);
-  metrics.watch(loop);
-  MetricsServer server([&metrics] { return metrics.exposition(); });
-  const QString address =
+  MetricsEndpoint metrics(site, QStringLiteral("brinewatchd"), services.clock, log, loop);
+  QString address =
       site.metrics.isEmpty() ? QString::fromLatin1(kDefaultMetricsAddress) : site.metrics;
-  if (const auto reason = server.listen(address)) {
+  if (const auto reason = metrics.listen(address)) {
     services.print(JournalDisplay::kError, QStringLiteral("the metrics: %1").arg(*reason));
     return status(listenFailurePasses(address) ? LoggerExit::kFailed
                                                : LoggerExit::kMetricsUnusable);
   }
+  address = address.left(address.lastIndexOf(u':') + 1) + QString::number(metrics.port());
 
   QObject::connect(&loop, &PollingLoop::queryEnded, &loop,
                    [&](int slot, ReadingOutcome outcome, float, double) {

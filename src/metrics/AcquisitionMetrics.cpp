@@ -1,12 +1,12 @@
 #include "metrics/AcquisitionMetrics.h"
 
-#include <QCoreApplication>
 #include <charconv>
 
 #include "BrinewatchConfig.h"
-#include "acquisition/PollingLoop.h"
 #include "acquisition/RecordLog.h"
+#include "logformat/Sentinels.h"
 #include "platform/Clock.h"
+#include "platform/NumberText.h"
 
 namespace bw {
 
@@ -18,12 +18,18 @@ namespace {
 const std::vector<double> kQueryBounds = {0.01, 0.05, 0.1, 0.25, 0.5, 0.75, 1, 2.5, 5, 10};
 const std::vector<double> kCycleBounds = {1, 2.5, 5, 9, 10, 12, 15, 20, 30, 60, 90, 120};
 
-constexpr std::array<const char*, 3> kFailureKinds = {"no_page", "no_temperature", "unreadable"};
+constexpr std::array<const char*, 4> kFailureKinds = {"no_page", "no_temperature", "unreadable",
+                                                      "power_on"};
 
 QByteArray number(double value) {
   char text[32];
   const auto end = std::to_chars(text, text + sizeof text, value).ptr;
   return QByteArray(text, static_cast<qsizetype>(end - text));
+}
+
+// A reading as the log line writes it: 21.3, not the double nearest the float.
+QByteArray readingNumber(float value) {
+  return generalNumber(value).toLatin1();
 }
 
 QByteArray number(std::uint64_t value) {
@@ -82,18 +88,6 @@ AcquisitionMetrics::AcquisitionMetrics(const Site& site, const QString& program,
     sensors_[static_cast<std::size_t>(sensor.slot - 1)].site = &sensor;
 }
 
-void AcquisitionMetrics::watch(const PollingLoop& loop) {
-  QObject::connect(&loop, &PollingLoop::queryEnded, &loop,
-                   [this](int slot, ReadingOutcome outcome, float stored, double seconds) {
-                     queryEnded(slot, outcome, stored, seconds);
-                   });
-  QObject::connect(&loop, &PollingLoop::cycleEnded, &loop, [this, &loop] {
-    cycleEnded(std::chrono::duration<double>(loop.lastCycleTook()).count());
-  });
-  QObject::connect(&loop, &PollingLoop::recordLogged, &loop,
-                   [this](bool written) { recordLogged(written); });
-}
-
 void AcquisitionMetrics::queryEnded(int slot, ReadingOutcome outcome, float stored,
                                     double seconds) {
   query_.observe(seconds);
@@ -101,6 +95,13 @@ void AcquisitionMetrics::queryEnded(int slot, ReadingOutcome outcome, float stor
   Sensor& sensor = sensors_[static_cast<std::size_t>(slot)];
   switch (outcome) {
     case ReadingOutcome::kRead:
+      // What a DS18B20 holds from power-on to its first conversion: the log
+      // keeps it, yet it is no temperature.
+      if (stored == kPowerOnValue) {
+        ++sensor.failed[3];
+        break;
+      }
+      ++sensor.good;
       sensor.read = true;
       sensor.temperature = stored;
       sensor.lastGood = clock_.now().toSecsSinceEpoch();
@@ -143,16 +144,18 @@ QByteArray AcquisitionMetrics::exposition() const {
            "The sensor's last temperature read; none before its first.");
   for (const auto& [sensor, labels] : named)
     if (sensor->read)
-      w.sample("brinewatch_temperature_celsius", labels,
-               number(static_cast<double>(sensor->temperature)));
+      w.sample("brinewatch_temperature_celsius", labels, readingNumber(sensor->temperature));
   w.family("brinewatch_last_good_reading_timestamp_seconds", "gauge",
            "When the sensor last gave a temperature, in Unix time; 0 before it has.");
   for (const auto& [sensor, labels] : named)
     w.sample("brinewatch_last_good_reading_timestamp_seconds", labels,
              QByteArray::number(static_cast<qlonglong>(sensor->lastGood)));
+  w.family("brinewatch_good_readings_total", "counter", "Queries that gave a temperature.");
+  for (const auto& [sensor, labels] : named)
+    w.sample("brinewatch_good_readings_total", labels, number(sensor->good));
   w.family("brinewatch_failed_readings_total", "counter",
-           "Queries that gave no temperature: no page, a page without it, or a value that is "
-           "no number.");
+           "Queries that gave no temperature: no page, a page without it, a value that is "
+           "no number, or the sensor's power-on value of 85.");
   for (const auto& [sensor, labels] : named)
     for (std::size_t kind = 0; kind < kFailureKinds.size(); ++kind)
       w.sample("brinewatch_failed_readings_total",

@@ -13,7 +13,6 @@
 namespace bw {
 
 class Clock;
-class PollingLoop;
 class RecordLog;
 
 // What a logger tells Prometheus, in its text exposition format: per sensor
@@ -22,16 +21,15 @@ class RecordLog;
 // written and the writes that failed; whether the log is open and writing;
 // the build. A reading that gave no temperature is never a temperature here:
 // -1 and -2 are real brine temperatures, so a failed reading shows only in
-// the failure counters and in the time of the last good reading.
+// the failure counters and in the time of the last good reading. Nor is 85,
+// the value a DS18B20 gives after a power glitch: it counts as failed, of
+// its own kind. A temperature is written as the log line writes it.
 class AcquisitionMetrics {
  public:
   AcquisitionMetrics(const Site& site, const QString& program, const Clock& clock,
                      const RecordLog& log);
   AcquisitionMetrics(const AcquisitionMetrics&) = delete;
   AcquisitionMetrics& operator=(const AcquisitionMetrics&) = delete;
-
-  // Hears the loop's queries, cycles and records.
-  void watch(const PollingLoop& loop);
 
   void queryEnded(int slot, ReadingOutcome outcome, float stored, double seconds);
   void cycleEnded(double seconds);
@@ -53,8 +51,9 @@ class AcquisitionMetrics {
     const SiteSensor* site = nullptr;  // nullptr: no sensor in this slot
     bool read = false;
     float temperature = 0;
-    std::int64_t lastGood = 0;              // Unix time; 0 before the first
-    std::array<std::uint64_t, 3> failed{};  // no page, no temperature, unreadable
+    std::int64_t lastGood = 0;  // Unix time; 0 before the first
+    std::uint64_t good = 0;
+    std::array<std::uint64_t, 4> failed{};  // no page, no temperature, unreadable, power-on
   };
 
   Site site_;

@@ -1,60 +1,416 @@
 #include "metrics/MetricsServer.h"
 
-#include <QHttpServer>
-#include <QHttpServerResponse>
-#include <QSslSocket>
-#include <QTcpServer>
+#include <algorithm>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+#if __has_include(<microhttpd.h>) && !defined(_WIN32)
+#define BRINEWATCH_METRICS_HTTP 1
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <microhttpd.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#endif
 
 namespace bw {
 
 namespace {
 
-// The metrics are plain HTTP, yet the server readies a TLS set-up when it is
-// made, which would load and start a whole TLS library in every logger: the
-// backend that only reads certificates is enough.
-std::unique_ptr<QHttpServer> plainHttpServer() {
-#if QT_CONFIG(ssl)
-  QSslSocket::setActiveBackend(QStringLiteral("cert-only"));
-#endif
-  return std::make_unique<QHttpServer>();
-}
+struct Endpoint {
+  QByteArray host;  // numeric
+  quint16 port = 0;
+};
 
-}  // namespace
-
-MetricsServer::MetricsServer(Render render, QObject* parent)
-    : QObject(parent), render_(std::move(render)), http_(plainHttpServer()) {
-  http_->route(QStringLiteral("/metrics"), [this] {
-    return QHttpServerResponse(QByteArrayLiteral("text/plain; version=0.0.4; charset=utf-8"),
-                               render_());
-  });
-}
-
-MetricsServer::~MetricsServer() = default;
-
-std::optional<QString> MetricsServer::listen(const QString& address) {
+// "HOST:PORT", ":PORT" or "[IPv6]:PORT"; no host, or localhost, is loopback.
+std::optional<Endpoint> parseAddress(const QString& address, QString& why) {
   const qsizetype colon = address.lastIndexOf(u':');
   QString host = colon < 0 ? QString() : address.left(colon);
   bool ok = false;
   const uint port = colon < 0 ? 0 : address.mid(colon + 1).toUInt(&ok);
-  if (!ok || port > 65535) return QStringLiteral("%1 is not HOST:PORT").arg(address);
-  if (host.startsWith(u'[') && host.endsWith(u']')) host = host.mid(1, host.size() - 2);
-  const QHostAddress where = host.isEmpty()         ? QHostAddress(QHostAddress::LocalHost)
-                             : host == u"localhost" ? QHostAddress(QHostAddress::LocalHost)
-                                                    : QHostAddress(host);
-  if (where.isNull()) return QStringLiteral("%1 is not an IP address").arg(host);
-  auto* socket = new QTcpServer;
-  if (!socket->listen(where, static_cast<quint16>(port))) {
-    const QString reason = socket->errorString();
-    delete socket;
-    return QStringLiteral("cannot listen on %1: %2").arg(address, reason);
+  if (!ok || port > 65535) {
+    why = QStringLiteral("%1 is not HOST:PORT").arg(address);
+    return std::nullopt;
   }
-  http_->bind(socket);
-  socket_ = socket;
+  if (host.startsWith(u'[') && host.endsWith(u']')) host = host.mid(1, host.size() - 2);
+  if (host.isEmpty() || host == u"localhost") host = QStringLiteral("127.0.0.1");
+  return Endpoint{host.toLatin1(), static_cast<quint16>(port)};
+}
+
+}  // namespace
+
+struct MetricsServer::Impl {
+  explicit Impl(const Limits& given) : limits(given) {}
+
+  Limits limits;
+
+  // The text to serve, handed over by publish().
+  std::mutex textMutex;
+  QByteArray text;
+  std::uint64_t version = 0;
+
+  quint16 port = 0;
+
+#ifdef BRINEWATCH_METRICS_HTTP
+  using Clock = std::chrono::steady_clock;
+
+  // One per open connection, for the deadlines the library has none of.
+  struct Connection {
+    int fd = -1;
+    Clock::time_point deadline;
+    Clock::time_point waitingSince;  // for its request: since its start or its last answer
+    std::string address;             // the client's, as bytes
+    bool answering = false;
+    bool shut = false;
+  };
+
+  ~Impl() {
+    stop();
+  }
+
+  std::optional<QString> start(const Endpoint& where, const QString& address);
+  void stop();
+
+  // The server thread's own: the answers made once, and the one for the
+  // text last published, shared by every connection that sends it.
+  MHD_Response* metrics = nullptr;
+  std::uint64_t metricsVersion = ~std::uint64_t{0};
+  MHD_Response* notFound = nullptr;
+  MHD_Response* notAllowed = nullptr;
+  MHD_Response* bodyRefused = nullptr;
+  MHD_Response* headersTooLarge = nullptr;
+  MHD_Response* lineTooLong = nullptr;
+
+  MHD_Daemon* daemon = nullptr;
+  int listener = -1;
+
+  // Connections and their deadlines, kept by the reaper thread, which shuts
+  // down a connection past its deadline; the server thread then closes it.
+  std::mutex connectionsMutex;
+  std::condition_variable connectionsChanged;
+  std::unordered_set<Connection*> connections;
+  bool stopping = false;
+  std::thread reaper;
+
+  void setPhase(MHD_Connection* connection, bool answering);
+  bool admit();
+  void reap();
+  MHD_Result answer(MHD_Connection* connection, const char* url, const char* method,
+                    const char* version, void** request);
+  MHD_Response* currentMetrics();
+#endif
+};
+
+#ifdef BRINEWATCH_METRICS_HTTP
+
+namespace {
+
+MHD_Response* fixedAnswer(const char* body,
+                          std::initializer_list<std::pair<const char*, const char*>> headers) {
+  MHD_Response* response = MHD_create_response_from_buffer(
+      std::strlen(body), const_cast<char*>(body), MHD_RESPMEM_PERSISTENT);
+  MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, "text/plain; charset=utf-8");
+  for (const auto& [name, value] : headers) MHD_add_response_header(response, name, value);
+  return response;
+}
+
+struct RequestBytes {
+  std::size_t total = 0;
+};
+
+MHD_Result countHeader(void* cls, MHD_ValueKind, const char* key, const char* value) {
+  // "Name: value" and its CR LF.
+  static_cast<RequestBytes*>(cls)->total += std::strlen(key) + 4 + (value ? std::strlen(value) : 0);
+  return MHD_YES;
+}
+
+MHD_Result countArgument(void* cls, MHD_ValueKind, const char* key, const char* value) {
+  // "name=value" and its separator.
+  static_cast<RequestBytes*>(cls)->total += std::strlen(key) + 2 + (value ? std::strlen(value) : 0);
+  return MHD_YES;
+}
+
+}  // namespace
+
+void MetricsServer::Impl::setPhase(MHD_Connection* connection, bool answering) {
+  const MHD_ConnectionInfo* info =
+      MHD_get_connection_info(connection, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
+  if (!info || !info->socket_context) return;
+  auto* c = static_cast<Connection*>(info->socket_context);
+  const auto now = Clock::now();
+  std::lock_guard lock(connectionsMutex);
+  c->answering = answering;
+  c->deadline = now + (answering ? limits.answerTime : limits.requestTime);
+  if (!answering) c->waitingSince = now;
+}
+
+bool MetricsServer::Impl::admit() {
+  std::lock_guard lock(connectionsMutex);
+  std::vector<Connection*> open;
+  for (Connection* c : connections)
+    if (!c->shut) open.push_back(c);
+  if (open.size() < static_cast<std::size_t>(limits.connections)) return true;
+  // Full: of the address holding the most connections, the one that has
+  // waited longest for a request makes room, so connections held open for
+  // nothing cannot lock out a scraper that comes with one. With every one
+  // being answered, the new one is closed.
+  const auto held = [&](const Connection* of) {
+    return std::count_if(open.begin(), open.end(),
+                         [of](const Connection* c) { return c->address == of->address; });
+  };
+  Connection* room = nullptr;
+  long roomHeld = 0;
+  for (Connection* c : open) {
+    if (c->answering) continue;
+    const long n = held(c);
+    if (!room || n > roomHeld || (n == roomHeld && c->waitingSince < room->waitingSince))
+      room = c, roomHeld = n;
+  }
+  if (!room) return false;
+  ::shutdown(room->fd, SHUT_RDWR);
+  room->shut = true;
+  return true;
+}
+
+void MetricsServer::Impl::reap() {
+  std::unique_lock lock(connectionsMutex);
+  while (!stopping) {
+    if (connections.empty()) {
+      connectionsChanged.wait(lock);
+      continue;
+    }
+    connectionsChanged.wait_for(lock, std::chrono::milliseconds(100));
+    const auto now = Clock::now();
+    // Under the lock: the server thread closes a connection's socket only
+    // after it has left the set, so the descriptor is still this one's.
+    for (Connection* c : connections)
+      if (!c->shut && c->deadline <= now) {
+        ::shutdown(c->fd, SHUT_RDWR);
+        c->shut = true;
+      }
+  }
+}
+
+MHD_Response* MetricsServer::Impl::currentMetrics() {
+  QByteArray latest;
+  {
+    std::lock_guard lock(textMutex);
+    if (version == metricsVersion && metrics) return metrics;
+    latest = text;
+    metricsVersion = version;
+  }
+  if (metrics) MHD_destroy_response(metrics);  // connections still sending it keep it
+  metrics = MHD_create_response_from_buffer(static_cast<std::size_t>(latest.size()), latest.data(),
+                                            MHD_RESPMEM_MUST_COPY);
+  MHD_add_response_header(metrics, MHD_HTTP_HEADER_CONTENT_TYPE,
+                          "text/plain; version=0.0.4; charset=utf-8");
+  return metrics;
+}
+
+MHD_Result MetricsServer::Impl::answer(MHD_Connection* connection, const char* url,
+                                       const char* method, const char* version, void** request) {
+  if (!*request) {
+    // The headers are in. An answer queued now closes the connection after
+    // it, which is what a request refused before its body needs.
+    setPhase(connection, true);
+    // The library takes a request as large as a connection's memory: the
+    // limit itself is counted here, the line and then the headers.
+    RequestBytes size{std::strlen(method) + std::strlen(url) + std::strlen(version) + 4};
+    MHD_get_connection_values(connection, MHD_GET_ARGUMENT_KIND, countArgument, &size);
+    if (size.total > limits.requestBytes)
+      return MHD_queue_response(connection, MHD_HTTP_URI_TOO_LONG, lineTooLong);
+    MHD_get_connection_values(connection, MHD_HEADER_KIND, countHeader, &size);
+    if (size.total > limits.requestBytes)
+      return MHD_queue_response(connection, MHD_HTTP_REQUEST_HEADER_FIELDS_TOO_LARGE,
+                                headersTooLarge);
+    // A body is never read.
+    const char* length =
+        MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH);
+    if ((length && std::strcmp(length, "0") != 0) ||
+        MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_TRANSFER_ENCODING))
+      return MHD_queue_response(connection, MHD_HTTP_CONTENT_TOO_LARGE, bodyRefused);
+    *request = this;
+    return MHD_YES;
+  }
+  // Queued on the second call, the answer leaves the connection open for
+  // the next request, unless the client asked otherwise.
+  if (std::strcmp(method, MHD_HTTP_METHOD_GET) != 0 &&
+      std::strcmp(method, MHD_HTTP_METHOD_HEAD) != 0)
+    return MHD_queue_response(connection, MHD_HTTP_METHOD_NOT_ALLOWED, notAllowed);
+  if (std::strcmp(url, "/metrics") != 0)
+    return MHD_queue_response(connection, MHD_HTTP_NOT_FOUND, notFound);
+  // HEAD: the library sends the headers of the answer without its body.
+  return MHD_queue_response(connection, MHD_HTTP_OK, currentMetrics());
+}
+
+std::optional<QString> MetricsServer::Impl::start(const Endpoint& where, const QString& address) {
+  sockaddr_storage storage{};
+  socklen_t length = 0;
+  auto* v4 = reinterpret_cast<sockaddr_in*>(&storage);
+  auto* v6 = reinterpret_cast<sockaddr_in6*>(&storage);
+  if (inet_pton(AF_INET, where.host.constData(), &v4->sin_addr) == 1) {
+    v4->sin_family = AF_INET;
+    v4->sin_port = htons(where.port);
+    length = sizeof *v4;
+  } else if (inet_pton(AF_INET6, where.host.constData(), &v6->sin6_addr) == 1) {
+    v6->sin6_family = AF_INET6;
+    v6->sin6_port = htons(where.port);
+    length = sizeof *v6;
+  } else {
+    return QStringLiteral("%1 is not an IP address").arg(QString::fromLatin1(where.host));
+  }
+  const auto failed = [&](int error) {
+    if (listener >= 0) ::close(listener);
+    listener = -1;
+    return QStringLiteral("cannot listen on %1: %2")
+        .arg(address, QString::fromLocal8Bit(std::strerror(error)));
+  };
+  listener = ::socket(storage.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (listener < 0) return failed(errno);
+  const int on = 1;
+  ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  if (::bind(listener, reinterpret_cast<sockaddr*>(&storage), length) != 0 ||
+      ::listen(listener, 64) != 0)
+    return failed(errno);
+  length = sizeof storage;
+  ::getsockname(listener, reinterpret_cast<sockaddr*>(&storage), &length);
+  port = ntohs(storage.ss_family == AF_INET ? v4->sin_port : v6->sin6_port);
+
+  notFound = fixedAnswer("Only /metrics is served here.\n", {});
+  notAllowed =
+      fixedAnswer("Only GET and HEAD are answered.\n", {{MHD_HTTP_HEADER_ALLOW, "GET, HEAD"}});
+  bodyRefused = fixedAnswer("A request here has no body.\n", {});
+  headersTooLarge = fixedAnswer("The request's headers are too large.\n", {});
+  lineTooLong = fixedAnswer("The request's line is too long.\n", {});
+
+  const auto onConnection = [](void* cls, MHD_Connection* connection, void** context,
+                               MHD_ConnectionNotificationCode code) {
+    auto* self = static_cast<Impl*>(cls);
+    if (code == MHD_CONNECTION_NOTIFY_STARTED) {
+      const auto now = Clock::now();
+      const MHD_ConnectionInfo* info =
+          MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+      auto* c = new Connection;
+      c->fd = info ? info->connect_fd : -1;
+      c->deadline = now + self->limits.requestTime;
+      c->waitingSince = now;
+      if (const MHD_ConnectionInfo* client =
+              MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS)) {
+        const sockaddr* a = client->client_addr;
+        if (a->sa_family == AF_INET)
+          c->address.assign(
+              reinterpret_cast<const char*>(&reinterpret_cast<const sockaddr_in*>(a)->sin_addr),
+              sizeof(in_addr));
+        else if (a->sa_family == AF_INET6)
+          c->address.assign(
+              reinterpret_cast<const char*>(&reinterpret_cast<const sockaddr_in6*>(a)->sin6_addr),
+              sizeof(in6_addr));
+      }
+      *context = c;
+      std::lock_guard lock(self->connectionsMutex);
+      self->connections.insert(c);
+      self->connectionsChanged.notify_one();
+    } else if (*context) {
+      auto* c = static_cast<Connection*>(*context);
+      {
+        std::lock_guard lock(self->connectionsMutex);
+        self->connections.erase(c);
+      }
+      delete c;
+      *context = nullptr;
+    }
+  };
+  const auto onRequest = [](void* cls, MHD_Connection* connection, const char* url,
+                            const char* method, const char* version, const char*, std::size_t*,
+                            void** request) {
+    return static_cast<Impl*>(cls)->answer(connection, url, method, version, request);
+  };
+  const auto onCompleted = [](void* cls, MHD_Connection* connection, void**,
+                              MHD_RequestTerminationCode) {
+    auto* self = static_cast<Impl*>(cls);
+    self->setPhase(connection, false);
+  };
+
+  // The library's own deadline is for silence alone; the reaper's are whole.
+  const auto idle = static_cast<unsigned>(std::max<std::int64_t>(
+      1, std::chrono::ceil<std::chrono::seconds>(std::max(limits.requestTime, limits.answerTime))
+             .count()));
+  // The library at its own limit leaves new connections waiting in the
+  // listen queue, a good client among them: past this limit they are taken
+  // and closed at once instead (admit), and the library's own is only
+  // reached while connections shut for room wait to be closed.
+  const auto onAccept = [](void* cls, const sockaddr*, socklen_t) {
+    return static_cast<Impl*>(cls)->admit() ? MHD_YES : MHD_NO;
+  };
+  daemon = MHD_start_daemon(
+      MHD_USE_EPOLL_INTERNAL_THREAD, 0, onAccept, this, onRequest, this, MHD_OPTION_LISTEN_SOCKET,
+      listener, MHD_OPTION_CONNECTION_LIMIT, static_cast<unsigned>(2 * limits.connections),
+      MHD_OPTION_PER_IP_CONNECTION_LIMIT, static_cast<unsigned>(limits.connectionsPerAddress),
+      MHD_OPTION_CONNECTION_TIMEOUT, idle,
+      // The request and the headers of the answer share this memory; a
+      // request that does not fit is refused (431, or 414 for its line).
+      MHD_OPTION_CONNECTION_MEMORY_LIMIT, static_cast<std::size_t>(limits.requestBytes + 4096),
+      MHD_OPTION_CONNECTION_MEMORY_INCREMENT, std::size_t{1024}, MHD_OPTION_NOTIFY_CONNECTION,
+      +onConnection, this, MHD_OPTION_NOTIFY_COMPLETED, +onCompleted, this, MHD_OPTION_END);
+  if (!daemon) return failed(errno ? errno : EINVAL);
+  listener = -1;  // the library's now: it closes it when it stops
+  reaper = std::thread([this] { reap(); });
   return std::nullopt;
 }
 
+void MetricsServer::Impl::stop() {
+  if (reaper.joinable()) {
+    {
+      std::lock_guard lock(connectionsMutex);
+      stopping = true;
+    }
+    connectionsChanged.notify_one();
+    reaper.join();
+  }
+  if (daemon) MHD_stop_daemon(daemon);
+  daemon = nullptr;
+  if (listener >= 0) ::close(listener);
+  listener = -1;
+  for (MHD_Response** response :
+       {&metrics, &notFound, &notAllowed, &bodyRefused, &headersTooLarge, &lineTooLong})
+    if (*response) MHD_destroy_response(std::exchange(*response, nullptr));
+}
+
+#endif  // BRINEWATCH_METRICS_HTTP
+
+MetricsServer::MetricsServer(Limits limits) : d_(std::make_unique<Impl>(limits)) {}
+
+MetricsServer::~MetricsServer() = default;
+
+void MetricsServer::publish(QByteArray text) {
+  std::lock_guard lock(d_->textMutex);
+  d_->text = std::move(text);
+  ++d_->version;
+}
+
+std::optional<QString> MetricsServer::listen(const QString& address) {
+  QString why;
+  const std::optional<Endpoint> where = parseAddress(address, why);
+  if (!where) return why;
+#ifdef BRINEWATCH_METRICS_HTTP
+  if (d_->daemon) return QStringLiteral("the metrics are served already");
+  return d_->start(*where, address);
+#else
+  return QStringLiteral("this build has no HTTP server for the metrics");
+#endif
+}
+
 quint16 MetricsServer::port() const {
-  return socket_ ? socket_->serverPort() : 0;
+  return d_->port;
 }
 
 }  // namespace bw

@@ -1,37 +1,55 @@
 #pragma once
 
 #include <QByteArray>
-#include <QObject>
 #include <QString>
-#include <functional>
+#include <QtGlobal>
+#include <chrono>
+#include <cstddef>
 #include <memory>
 #include <optional>
 
-class QHttpServer;
-class QTcpServer;
-
 namespace bw {
 
-// Serves GET /metrics over HTTP from the event loop of its thread: the
-// logger's polling goes on while Prometheus scrapes, and no lock is needed.
-class MetricsServer : public QObject {
-  Q_OBJECT
-
+// Serves GET and HEAD /metrics over HTTP from a thread of its own: whatever a
+// client does, the thread that polls and logs only ever hands over the text
+// to serve (publish), so a slow, greedy or hostile client cannot hold it.
+// Every request is bounded: its line and headers (431, or 414 for the line
+// alone), no body (413), GET and HEAD only (405), the time to send a whole
+// request and to take a whole answer (the connection is closed past it).
+// So are the connections, in all and from one address: past the limit a new
+// connection closes the one that has waited longest for a request, or is
+// closed at once when every one is being answered.
+class MetricsServer {
  public:
-  using Render = std::function<QByteArray()>;
+  struct Limits {
+    int connections = 64;
+    int connectionsPerAddress = 16;
+    std::size_t requestBytes = 4096;  // the request line and the headers together
+    // From the connection or the last answer to a whole request: an idle
+    // connection and one that sends its headers slowly end alike.
+    std::chrono::milliseconds requestTime{5000};
+    // From the request to the last byte of its answer taken by the client.
+    std::chrono::milliseconds answerTime{5000};
+  };
 
-  explicit MetricsServer(Render render, QObject* parent = nullptr);
-  ~MetricsServer() override;
+  explicit MetricsServer(Limits limits);
+  MetricsServer() : MetricsServer(Limits{}) {}
+  ~MetricsServer();
+  MetricsServer(const MetricsServer&) = delete;
+  MetricsServer& operator=(const MetricsServer&) = delete;
 
-  // Listens on `address`, "HOST:PORT" or ":PORT" (loopback then); port 0 for
-  // any free one. The reason when it cannot.
+  // The text /metrics answers from now on; from any thread, cheap.
+  void publish(QByteArray text);
+
+  // Listens on `address`, "HOST:PORT", ":PORT" (loopback then) or
+  // "[IPv6]:PORT"; port 0 for any free one. The reason when it cannot.
   std::optional<QString> listen(const QString& address);
+  // The port listened on, 0 before.
   quint16 port() const;
 
  private:
-  Render render_;
-  std::unique_ptr<QHttpServer> http_;
-  QTcpServer* socket_ = nullptr;  // owned by http_
+  struct Impl;
+  std::unique_ptr<Impl> d_;
 };
 
 }  // namespace bw

@@ -9,8 +9,7 @@
 #include "about/SysInfoLauncher.h"
 #include "acquisition/ui/FrmMain.h"
 #include "frame/ui/MainFrame.h"
-#include "metrics/AcquisitionMetrics.h"
-#include "metrics/MetricsServer.h"
+#include "metrics/MetricsEndpoint.h"
 #include "platform/Clock.h"
 #include "platform/ProcessSignals.h"
 #include "platform/SteadyClock.h"
@@ -87,14 +86,11 @@ int runProgram(FrmMainServices services, Site site, TerminationNotifier& termina
   FrmMain frmMain(std::move(services));
   endOnSystemRequests(frmMain, termination);
   // Metrics only when the site asks for them.
-  std::unique_ptr<AcquisitionMetrics> metrics;
-  std::unique_ptr<MetricsServer> server;
+  std::unique_ptr<MetricsEndpoint> metrics;
   if (!site.metrics.isEmpty()) {
-    metrics = std::make_unique<AcquisitionMetrics>(site, QStringLiteral("brinewatch"), clock,
-                                                   frmMain.logFile());
-    metrics->watch(frmMain.pollingLoop());
-    server = std::make_unique<MetricsServer>([&metrics] { return metrics->exposition(); });
-    if (const auto reason = server->listen(site.metrics))
+    metrics = std::make_unique<MetricsEndpoint>(site, QStringLiteral("brinewatch"), clock,
+                                                frmMain.logFile(), frmMain.pollingLoop());
+    if (const auto reason = metrics->listen(site.metrics))
       messages.show(nullptr,
                     QStringLiteral("The metrics cannot be served: %1.\nBrinewatch polls and logs "
                                    "without them.")

@@ -1,0 +1,36 @@
+#include "metrics/MetricsEndpoint.h"
+
+#include "acquisition/PollingLoop.h"
+
+namespace bw {
+
+MetricsEndpoint::MetricsEndpoint(const Site& site, const QString& program, const Clock& clock,
+                                 const RecordLog& log, const PollingLoop& loop,
+                                 MetricsServer::Limits limits)
+    : metrics_(site, program, clock, log), server_(limits) {
+  QObject::connect(&loop, &PollingLoop::queryEnded, &listening_,
+                   [this](int slot, ReadingOutcome outcome, float stored, double seconds) {
+                     metrics_.queryEnded(slot, outcome, stored, seconds);
+                     publish();
+                   });
+  QObject::connect(&loop, &PollingLoop::cycleEnded, &listening_, [this, &loop] {
+    metrics_.cycleEnded(std::chrono::duration<double>(loop.lastCycleTook()).count());
+    publish();
+  });
+  QObject::connect(&loop, &PollingLoop::recordLogged, &listening_, [this](bool written) {
+    metrics_.recordLogged(written);
+    publish();
+  });
+  publish();
+}
+
+std::optional<QString> MetricsEndpoint::listen(const QString& address) {
+  publish();  // the log may have opened since
+  return server_.listen(address);
+}
+
+void MetricsEndpoint::publish() {
+  server_.publish(metrics_.exposition());
+}
+
+}  // namespace bw
