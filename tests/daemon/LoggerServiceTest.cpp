@@ -105,7 +105,6 @@ TEST(LoggerService, ReadyThenLogsTheLinesOfTheLoggerServesItsMetricsAndEndsOnSig
   EXPECT_TRUE(notify.waitFor("STOPPING=1", 1s));
   // Every line the journal gets is the program's, with its priority.
   const QList<QByteArray> journal = service.readAllStandardError().split('\n');
-  EXPECT_TRUE(journal.front().startsWith("<7>brinewatchd: qt.")) << journal.front().constData();
   for (const QByteArray& line : journal.mid(0, journal.size() - 1))
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^<[0-7]>brinewatchd: "))
                     .match(QString::fromUtf8(line))
