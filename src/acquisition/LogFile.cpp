@@ -39,26 +39,36 @@ QString errnoText(int error) {
   }
 }
 
-// The last two bytes of the regular file that `info` describes, read through a
-// second descriptor of the same file (the log's own is write-only). Never
-// for pipes or devices: reading those would take data or wait.
-QByteArray lastTwoBytes(const QByteArray& native, const struct stat& info) {
-  if (!S_ISREG(info.st_mode) || info.st_size == 0) return {};
+// A second descriptor of the regular file that `info` describes, for reading
+// its last bytes (the log's own is write-only); -1 for pipes and devices,
+// which would give away data or wait when read.
+int openReader(const QByteArray& native, const struct stat& info) {
+  if (!S_ISREG(info.st_mode)) return -1;
   const int fd = ::open(native.constData(), BW_READ_FLAGS);
-  if (fd < 0) return {};
-  QByteArray tail;
+  if (fd < 0) return -1;
   struct stat same {};
-  if (::fstat(fd, &same) == 0 && same.st_dev == info.st_dev && same.st_ino == info.st_ino) {
-    const off_t size = same.st_size;
-    const off_t from = size >= 2 ? size - 2 : 0;
-    char buffer[2] = {};
-    const auto got = ::lseek(fd, from, SEEK_SET) == from
-                         ? ::read(fd, buffer, static_cast<unsigned>(size - from))
-                         : -1;
-    if (got > 0) tail = QByteArray(buffer, static_cast<qsizetype>(got));
+  if (::fstat(fd, &same) != 0 || same.st_dev != info.st_dev || same.st_ino != info.st_ino) {
+    ::close(fd);
+    return -1;
   }
-  ::close(fd);
-  return tail;
+  return fd;
+}
+
+// Up to the last two bytes of a file of `size` bytes.
+QByteArray lastTwoBytes(int reader, off_t size) {
+  if (reader < 0 || size <= 0) return {};
+  const off_t from = size >= 2 ? size - 2 : 0;
+  char buffer[2] = {};
+  if (::lseek(reader, from, SEEK_SET) != from) return {};
+  const auto got = ::read(reader, buffer, static_cast<unsigned>(size - from));
+  return got > 0 ? QByteArray(buffer, static_cast<qsizetype>(got)) : QByteArray();
+}
+
+// What a file ending in `tail` needs before a record starts a line of its
+// own: nothing after a line end, only the LF after a lone CR, else both.
+QByteArray lineEndFor(const QByteArray& tail) {
+  if (tail.isEmpty() || tail.endsWith('\n')) return {};
+  return tail.endsWith('\r') ? QByteArrayLiteral("\n") : QByteArrayLiteral("\r\n");
 }
 
 }  // namespace
@@ -97,26 +107,20 @@ std::optional<QString> LogFile::openAt(const QString& path) {
     return errnoText(EISDIR);
   }
   fd_ = fd;
-  // A last line cut by an earlier crash is completed: after a lone CR only
-  // the LF is missing.
-  const QByteArray tail = lastTwoBytes(native, info);
-  if (!tail.isEmpty() && !tail.endsWith('\n')) {
-    const QByteArray end =
-        tail.endsWith('\r') ? QByteArrayLiteral("\n") : QByteArrayLiteral("\r\n");
-    if (!writeAll(end) || !sync()) {
-      const QString reason = lastError_;
-      close();
-      return reason;
-    }
-  }
+  reader_ = openReader(native, info);
   return std::nullopt;
 }
 
 void LogFile::close() {
-  if (fd_ < 0) return;
-  ::close(fd_);
-  fd_ = -1;
+  closeFile();
   reopenPending_ = false;
+}
+
+void LogFile::closeFile() {
+  if (reader_ >= 0) ::close(reader_);
+  reader_ = -1;
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
 }
 
 bool LogFile::writeRecord(const Readings& readings, int count) {
@@ -144,28 +148,28 @@ bool LogFile::appendLine(const QByteArray& line) {
   // since the last record is let go, and the path opened again.
   if (fd_ >= 0 && goneReason()) reopenPending_ = true;
   if (reopenPending_) {
-    if (fd_ >= 0) {
-      ::close(fd_);
-      fd_ = -1;
-    }
+    closeFile();
     if (auto reason = openAt(path_)) {
       reopenPending_ = true;
       lastError_ = *reason;
       return false;
     }
   }
-  if (pendingLineEnd_) {
-    if (!writeAll(QByteArrayLiteral("\r\n"))) return false;
-    pendingLineEnd_ = false;
-  }
   struct stat before {};
   const bool knowSize = ::fstat(fd_, &before) == 0 && S_ISREG(before.st_mode);
-  if (!writeAll(line)) {
-    // Take back whatever part of the line made it, so the next record starts
-    // on a line of its own.
+  // Whatever ends the file without a line end (an earlier crash, a note
+  // added by hand, a tool that cut the file mid-line) is ended first, in the
+  // same write, so the record starts a line of its own.
+  QByteArray bytes = knowSize && reader_ >= 0 ? lineEndFor(lastTwoBytes(reader_, before.st_size))
+                     : pendingLineEnd_        ? QByteArrayLiteral("\r\n")
+                                              : QByteArray();
+  bytes += line;
+  if (!writeAll(bytes)) {
+    // Take back whatever part of it made it, so the file ends as it did.
     if (!knowSize || ::ftruncate(fd_, before.st_size) != 0) pendingLineEnd_ = true;
     return false;
   }
+  pendingLineEnd_ = false;
   if (!sync()) return false;
   // The line went into a file nobody will find again: it counts as lost.
   if (const auto gone = goneReason()) {

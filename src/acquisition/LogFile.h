@@ -22,8 +22,7 @@ class LogFile final : public RecordLog {
   LogFile& operator=(const LogFile&) = delete;
 
   // Opens `path` for appending, creating it, without ever waiting (a pipe
-  // nobody reads fails at once). An existing last line without a line end
-  // (cut by an earlier crash) gets one first. Returns the reason on failure;
+  // nobody reads fails at once). Returns the reason on failure;
   // the log then stays closed. Once open, the log is the file at `path`: a
   // record that finds it deleted, moved or replaced fails with the reason,
   // and the path is opened again for the next one.
@@ -37,21 +36,25 @@ class LogFile final : public RecordLog {
   QString lastError() const override { return lastError_; }
 
   // Appends `line` in one write and syncs it; false (with lastError) when it
-  // did not reach the disk whole.
+  // did not reach the disk whole. A file that does not end in a line end
+  // (cut by an earlier crash, or text added by another program) gets one in
+  // the same write, so the line always starts a line of its own.
   bool appendLine(const QByteArray& line);
 
  private:
   std::optional<QString> openAt(const QString& path);
   // Why the open file is no longer the log at path_, if it is not.
   std::optional<QString> goneReason() const;
+  void closeFile();
   bool writeAll(const QByteArray& bytes);
   bool sync();
 
   const Clock& clock_;
   int fd_ = -1;
+  int reader_ = -1;  // the same regular file, read-only: for its last bytes
   QString path_;
   QString lastError_;
-  bool pendingLineEnd_ = false;  // a cut could not be undone: start a fresh line
+  bool pendingLineEnd_ = false;  // a cut in a pipe or device: start a fresh line
   bool reopenPending_ = false;   // the file at path_ must be opened again
 };
 

@@ -71,6 +71,26 @@ TEST_F(LogFileTest, ExistingLastLineWithoutLineEnd_GetsOneBeforeTheNextRecord) {
   EXPECT_EQ(contents(file), QByteArray("2026-12-07 09:00:00,  1 \r\n2026-12-08 10:00:00,  0 \r\n"));
 }
 
+// Text added by another program while the log is open (a note, a tool that
+// cut the file mid-line) is ended before the next record, not glued to it.
+TEST_F(LogFileTest, TextWithoutALineEndAddedWhileOpen_IsEndedBeforeTheNextRecord) {
+  const QString file = path("noted.log");
+  LogFile log(clock);
+  ASSERT_FALSE(log.open(file).has_value());
+  ASSERT_TRUE(log.writeRecord(readings, 1));
+  const QByteArray record = contents(file);
+  auto append = [&](const QByteArray& bytes) {
+    QFile other(file);
+    ASSERT_TRUE(other.open(QIODevice::Append));
+    other.write(bytes);
+  };
+  append("pump serviced");
+  ASSERT_TRUE(log.writeRecord(readings, 1));
+  append("2026-12-08 10:00:00,  0 \r");  // cut between CR and LF
+  ASSERT_TRUE(log.writeRecord(readings, 1));
+  EXPECT_EQ(contents(file), record + "pump serviced\r\n" + record + record + record);
+}
+
 TEST_F(LogFileTest, NewFileAndFileEndingInLineEnd_AreLeftAsTheyAre) {
   LogFile log(clock);
   ASSERT_FALSE(log.open(path("new.log")).has_value());
