@@ -73,7 +73,24 @@ QByteArray lineEndFor(const QByteArray& tail) {
 
 }  // namespace
 
-LogFile::LogFile(const Clock& clock) : clock_(clock) {}
+std::int64_t LogCalls::write(int fd, const char* data, std::size_t size) {
+  return ::write(fd, data, static_cast<unsigned>(size));
+}
+
+int LogCalls::sync(int fd) {
+  return BW_SYNC(fd);
+}
+
+int LogCalls::truncate(int fd, std::int64_t size) {
+  return ::ftruncate(fd, static_cast<off_t>(size));
+}
+
+LogCalls& systemLogCalls() {
+  static LogCalls calls;
+  return calls;
+}
+
+LogFile::LogFile(const Clock& clock, LogCalls& calls) : clock_(clock), calls_(calls) {}
 
 LogFile::~LogFile() {
   close();
@@ -90,6 +107,7 @@ std::optional<QString> LogFile::open(const QString& path) {
 std::optional<QString> LogFile::openAt(const QString& path) {
   pendingLineEnd_ = false;
   reopenPending_ = false;
+  pendingCut_.reset();
   const QByteArray native = QFile::encodeName(path);
   // Never waits: a pipe without a reader fails at once (ENXIO), and a write
   // that would have to wait fails with EAGAIN, so the GUI thread is never
@@ -155,6 +173,7 @@ bool LogFile::appendLine(const QByteArray& line) {
       return false;
     }
   }
+  if (!retryCut()) return false;
   struct stat before {};
   const bool knowSize = ::fstat(fd_, &before) == 0 && S_ISREG(before.st_mode);
   // Whatever ends the file without a line end (an earlier crash, a note
@@ -164,13 +183,16 @@ bool LogFile::appendLine(const QByteArray& line) {
                      : pendingLineEnd_        ? QByteArrayLiteral("\r\n")
                                               : QByteArray();
   bytes += line;
+  // Whatever part of it made it is taken back, so the file ends as it did.
   if (!writeAll(bytes)) {
-    // Take back whatever part of it made it, so the file ends as it did.
-    if (!knowSize || ::ftruncate(fd_, before.st_size) != 0) pendingLineEnd_ = true;
+    if (!knowSize || !cutBack(before.st_size)) pendingLineEnd_ = true;
     return false;
   }
   pendingLineEnd_ = false;
-  if (!sync()) return false;
+  if (!sync()) {
+    if (knowSize) cutBack(before.st_size);
+    return false;
+  }
   // The line went into a file nobody will find again: it counts as lost.
   if (const auto gone = goneReason()) {
     lastError_ = *gone;
@@ -181,8 +203,38 @@ bool LogFile::appendLine(const QByteArray& line) {
   return true;
 }
 
+bool LogFile::cutBack(std::int64_t size) {
+  struct stat with {};
+  const bool sized = ::fstat(fd_, &with) == 0;
+  if (calls_.truncate(fd_, size) == 0) {
+    pendingCut_.reset();
+    return true;
+  }
+  if (sized) pendingCut_ = {size, static_cast<std::int64_t>(with.st_size)};
+  return false;
+}
+
+bool LogFile::retryCut() {
+  if (!pendingCut_) return true;
+  const auto [size, with] = *pendingCut_;
+  struct stat now {};
+  // Bytes added since by another program stay: cutting them off would lose
+  // them. The record left then stays uncounted.
+  if (::fstat(fd_, &now) != 0 || now.st_size != with) {
+    pendingCut_.reset();
+    return true;
+  }
+  if (calls_.truncate(fd_, size) == 0) {
+    pendingCut_.reset();
+    return true;
+  }
+  lastError_ = QStringLiteral("a record that did not reach the disk cannot be taken back: %1")
+                   .arg(errnoText(errno));
+  return false;
+}
+
 bool LogFile::sync() {
-  if (BW_SYNC(fd_) != 0 && errno != EINVAL && errno != EROFS) {
+  if (calls_.sync(fd_) != 0 && errno != EINVAL && errno != EROFS) {
     // EINVAL: a device or pipe that cannot be synced; anything else means
     // the line may not be on the disk.
     lastError_ = errnoText(errno);
@@ -195,7 +247,7 @@ bool LogFile::writeAll(const QByteArray& bytes) {
   const char* data = bytes.constData();
   qsizetype left = bytes.size();
   while (left > 0) {
-    const auto written = ::write(fd_, data, static_cast<size_t>(left));
+    const auto written = calls_.write(fd_, data, static_cast<std::size_t>(left));
     if (written < 0) {
       if (errno == EINTR) continue;
       lastError_ = errnoText(errno);

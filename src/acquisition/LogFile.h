@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <cstdint>
 #include <optional>
 
 #include "acquisition/RecordLog.h"
@@ -10,13 +11,29 @@ namespace bw {
 
 class Clock;
 
+// The calls that put a record on the disk, as the system makes them; tests
+// make them fail. Each returns what its system call does, -1 with errno set
+// on failure.
+class LogCalls {
+ public:
+  virtual ~LogCalls() = default;
+  virtual std::int64_t write(int fd, const char* data, std::size_t size);
+  virtual int sync(int fd);
+  virtual int truncate(int fd, std::int64_t size);
+};
+LogCalls& systemLogCalls();
+
 // The log file: opened for appending, one write per record line, each line
 // synced to the disk before it counts. A crash or power cut loses at most
-// the line being written, and a line that could not be written whole is cut
-// back, so a half record is never followed by a new one on the same line.
+// the line being written. A line that could not be written whole, or whose
+// sync failed, is cut back off the file: a half record is never followed by
+// a new one on the same line, and the file holds exactly the records that
+// were counted (a failed sync may have left the line on the disk or not, and
+// a later sync that succeeds says nothing of it, so it is taken back rather
+// than counted later).
 class LogFile final : public RecordLog {
  public:
-  explicit LogFile(const Clock& clock);
+  explicit LogFile(const Clock& clock, LogCalls& calls = systemLogCalls());
   ~LogFile() override;
   LogFile(const LogFile&) = delete;
   LogFile& operator=(const LogFile&) = delete;
@@ -48,14 +65,23 @@ class LogFile final : public RecordLog {
   void closeFile();
   bool writeAll(const QByteArray& bytes);
   bool sync();
+  // Takes a line that did not reach the disk back off the file; false when
+  // it is still there (the cut is tried again before the next record).
+  bool cutBack(std::int64_t size);
+  // Before a record: a line left by a failed cut is taken back first.
+  bool retryCut();
 
   const Clock& clock_;
+  LogCalls& calls_;
   int fd_ = -1;
   int reader_ = -1;  // the same regular file, read-only: for its last bytes
   QString path_;
   QString lastError_;
   bool pendingLineEnd_ = false;  // a cut in a pipe or device: start a fresh line
   bool reopenPending_ = false;   // the file at path_ must be opened again
+  // A line that did not reach the disk and could not be cut off yet: the
+  // size to cut back to, and the size the file had with it.
+  std::optional<std::pair<std::int64_t, std::int64_t>> pendingCut_;
 };
 
 }  // namespace bw

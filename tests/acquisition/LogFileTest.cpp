@@ -9,6 +9,7 @@
 #include <unistd.h>
 #include <csignal>
 
+#include "AcquisitionFakes.h"
 #include "Fakes.h"
 #include "acquisition/LogFile.h"
 
@@ -155,6 +156,38 @@ TEST_F(LogFileTest, LineCutShortByAFullDisk_IsTakenBackAndWritingResumes) {
   ASSERT_TRUE(log.writeRecord(readings, 2));
   EXPECT_EQ(contents(file).count("\r\n"), 2);
   EXPECT_EQ(contents(file), contents(file).left(static_cast<int>(whole)).repeated(2));
+}
+
+// A failed sync may or may not have left the line on the disk, and a later
+// sync that succeeds tells nothing of it: the line is taken back, so the file
+// holds the records counted, once writing works again too.
+TEST_F(LogFileTest, RecordsWhoseSyncFailed_AreTakenBackSoTheFileHoldsWhatWasCounted) {
+  const QString file = path("eio.log");
+  test::FaultyLogCalls calls;
+  LogFile log(clock, calls);
+  ASSERT_FALSE(log.open(file).has_value());
+  int counted = 0;
+  auto record = [&] { counted += log.writeRecord(readings, 12) ? 1 : 0; };
+  record();
+  const QByteArray one = contents(file);
+  record();
+  calls.failingSyncs = 3;
+  for (int i = 0; i < 3; ++i) {
+    record();
+    EXPECT_FALSE(log.lastError().isEmpty());
+  }
+  EXPECT_EQ(counted, 2);
+  // The cut itself fails once: it is made before the next record instead,
+  // and that record waits for it.
+  calls.failingSyncs = 1;
+  calls.failingTruncates = 2;
+  record();
+  record();
+  EXPECT_EQ(counted, 2);
+  record();
+  record();
+  EXPECT_EQ(counted, 4);
+  EXPECT_EQ(contents(file), one.repeated(counted));
 }
 
 TEST_F(LogFileTest, APipeNeverHoldsTheProgram) {

@@ -3,15 +3,18 @@
 #include <QList>
 #include <QStringList>
 #include <QTimer>
+#include <atomic>
+#include <cerrno>
 #include <functional>
 #include <utility>
 
 #include "acquisition/AcquisitionDisplay.h"
+#include "acquisition/LogFile.h"
 #include "acquisition/RecordLog.h"
 #include "platform/web/HttpClient.h"
 
 // Stand-ins for what the polling loop works with: the HTTP client, the
-// display and the log.
+// display and the log, and the system calls under the log file.
 
 namespace bw::test {
 
@@ -87,6 +90,33 @@ struct RecordingLog final : RecordLog {
   bool on = true;
   bool succeed = true;
   QList<int> counts;
+};
+
+// The log file's system calls, with faults: the next `failingSyncs` syncs
+// and `failingTruncates` truncates fail with EIO; everything else goes to
+// the system. Counts the syncs asked for.
+class FaultyLogCalls final : public LogCalls {
+ public:
+  int sync(int fd) override {
+    ++syncs;
+    if (failingSyncs > 0) {
+      --failingSyncs;
+      errno = EIO;
+      return -1;
+    }
+    return LogCalls::sync(fd);
+  }
+  int truncate(int fd, std::int64_t size) override {
+    if (failingTruncates > 0) {
+      --failingTruncates;
+      errno = EIO;
+      return -1;
+    }
+    return LogCalls::truncate(fd, size);
+  }
+  std::atomic<int> failingSyncs{0};
+  std::atomic<int> failingTruncates{0};
+  std::atomic<int> syncs{0};
 };
 
 }  // namespace bw::test
