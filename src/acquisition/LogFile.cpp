@@ -13,10 +13,19 @@
 
 #ifdef _WIN32
 #include <io.h>
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
 #define BW_SYNC(fd) _commit(fd)
 #define BW_OPEN_FLAGS (O_WRONLY | O_APPEND | O_CREAT | O_BINARY)
 #define BW_READ_FLAGS (O_RDONLY | O_BINARY)
 #else
+#include <sys/file.h>
+#include <sys/sysmacros.h>
 #define BW_SYNC(fd) ::fdatasync(fd)
 #define BW_OPEN_FLAGS (O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)
 #define BW_READ_FLAGS (O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)
@@ -38,6 +47,63 @@ QString errnoText(int error) {
       return QString::fromLocal8Bit(std::strerror(error));
   }
 }
+
+#ifdef _WIN32
+
+// A lock on one byte far past any end the file will reach: the log's own
+// reads and writes stay free, a second logger's lock fails.
+std::optional<QString> holdExclusively(int fd, const struct stat&) {
+  OVERLAPPED beyond{};
+  beyond.Offset = 0xFFFFFFFEu;
+  beyond.OffsetHigh = 0x7FFFFFFFu;
+  const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+  if (::LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &beyond))
+    return std::nullopt;
+  return QStringLiteral("another program logs to it");
+}
+
+#else
+
+// The program and process that hold the lock on the file `info` describes,
+// as /proc/locks and /proc/PID/comm tell it; empty where they do not.
+QString lockHolder(const struct stat& info) {
+  // Bounded: a system with a great many locks is not read to its end.
+  constexpr qint64 kMostRead = 1 << 20;
+  QFile locks(QStringLiteral("/proc/locks"));
+  if (!locks.open(QIODevice::ReadOnly)) return {};
+  // "1: FLOCK  ADVISORY  WRITE 1234 fe:00:10953665 0 EOF"; waiters show "->".
+  const QByteArray file = QByteArray::number(major(info.st_dev), 16).rightJustified(2, '0') + ':' +
+                          QByteArray::number(minor(info.st_dev), 16).rightJustified(2, '0') + ':' +
+                          QByteArray::number(static_cast<qulonglong>(info.st_ino));
+  // Read in one go: the file's size reads as 0, so it is read to its end.
+  const QByteArray text = locks.read(kMostRead);
+  for (const QByteArray& line : text.split('\n')) {
+    const QList<QByteArray> fields = line.simplified().split(' ');
+    if (fields.size() < 6 || fields[1] == "->" || fields[5] != file) continue;
+    const qint64 pid = fields[4].toLongLong();
+    if (pid <= 0) return {};
+    QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
+    const QByteArray name = comm.open(QIODevice::ReadOnly) ? comm.read(64).trimmed() : QByteArray();
+    const QString process = QStringLiteral("process %1").arg(pid);
+    return name.isEmpty() ? process
+                          : QStringLiteral("%1, %2").arg(QString::fromLocal8Bit(name), process);
+  }
+  return {};
+}
+
+// An advisory lock for as long as this descriptor is open, so two loggers
+// never append to one file: it goes with the open file (flock), not with the
+// process, so a second open of the log in this process is refused too, and
+// closing another descriptor of the file keeps it.
+std::optional<QString> holdExclusively(int fd, const struct stat& info) {
+  if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return std::nullopt;
+  if (errno != EWOULDBLOCK) return std::nullopt;  // a file system without locks: log all the same
+  const QString holder = lockHolder(info);
+  return holder.isEmpty() ? QStringLiteral("another program logs to it")
+                          : QStringLiteral("another program logs to it (%1)").arg(holder);
+}
+
+#endif
 
 // A second descriptor of the regular file that `info` describes, for reading
 // its last bytes (the log's own is write-only); -1 for pipes and devices,
@@ -123,6 +189,13 @@ std::optional<QString> LogFile::openAt(const QString& path) {
   if (S_ISDIR(info.st_mode)) {
     ::close(fd);
     return errnoText(EISDIR);
+  }
+  // Pipes and devices are left unlocked: several may well write to one.
+  if (S_ISREG(info.st_mode)) {
+    if (auto held = holdExclusively(fd, info)) {
+      ::close(fd);
+      return held;
+    }
   }
   fd_ = fd;
   reader_ = openReader(native, info);

@@ -190,6 +190,31 @@ TEST_F(LogFileTest, RecordsWhoseSyncFailed_AreTakenBackSoTheFileHoldsWhatWasCoun
   EXPECT_EQ(contents(file), one.repeated(counted));
 }
 
+// Two loggers given one log would interleave their lines: the second is
+// refused, told who holds it, and the lock goes with the file at the path.
+TEST_F(LogFileTest, ALogHeldByAnotherLoggerIsRefusedNamingTheHolder_AndARotatedLogIsHeldAnew) {
+  const QString file = path("shared.log");
+  LogFile first(clock);
+  LogFile second(clock);
+  ASSERT_FALSE(first.open(file).has_value());
+  const auto refused = second.open(file);
+  ASSERT_TRUE(refused.has_value());
+  EXPECT_TRUE(refused->contains(QStringLiteral("another program logs to it")));
+  EXPECT_TRUE(refused->contains(QStringLiteral("process %1").arg(::getpid()))) << refused->toStdString();
+  EXPECT_FALSE(second.loggingOn());
+  // Rotated: the first logger lets the old file go and holds the new one.
+  ASSERT_TRUE(first.writeRecord(readings, 1));
+  ASSERT_TRUE(QFile::rename(file, file + QStringLiteral(".1")));
+  ASSERT_TRUE(first.writeRecord(readings, 1));
+  EXPECT_TRUE(second.open(file).has_value());
+  ASSERT_FALSE(second.open(file + QStringLiteral(".1")).has_value());
+  second.close();
+  first.close();
+  ASSERT_FALSE(second.open(file).has_value());
+  ASSERT_TRUE(second.writeRecord(readings, 1));
+  EXPECT_EQ(contents(file).count("\r\n"), 2);
+}
+
 TEST_F(LogFileTest, APipeNeverHoldsTheProgram) {
   const QString fifo = path("pipe");
   ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
