@@ -1,339 +1,209 @@
 #include "acquisition/LogFile.h"
 
-#include <QFile>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#include <cerrno>
-#include <cstring>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
 
 #include "logformat/RecordLine.h"
 #include "platform/Clock.h"
-
-#ifdef _WIN32
-#include <io.h>
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-#define BW_SYNC(fd) _commit(fd)
-#define BW_OPEN_FLAGS (O_WRONLY | O_APPEND | O_CREAT | O_BINARY)
-#define BW_READ_FLAGS (O_RDONLY | O_BINARY)
-#else
-#include <sys/file.h>
-#include <sys/sysmacros.h>
-#define BW_SYNC(fd) ::fdatasync(fd)
-#define BW_OPEN_FLAGS (O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)
-#define BW_READ_FLAGS (O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)
-#endif
 
 namespace bw {
 
 namespace {
 
-QString errnoText(int error) {
-  switch (error) {
-    case ENXIO:
-      return QStringLiteral("nothing reads from it (a pipe or device without a reader)");
-    case EAGAIN:
-      return QStringLiteral("it takes no more data now (it would have to wait)");
-    case EPIPE:
-      return QStringLiteral("its reader went away");
-    default:
-      return QString::fromLocal8Bit(std::strerror(error));
-  }
+QString noAnswer() {
+  return QStringLiteral("the disk does not answer");
 }
 
-#ifdef _WIN32
-
-// A lock on one byte far past any end the file will reach: the log's own
-// reads and writes stay free, a second logger's lock fails.
-std::optional<QString> holdExclusively(int fd, const struct stat&) {
-  OVERLAPPED beyond{};
-  beyond.Offset = 0xFFFFFFFEu;
-  beyond.OffsetHigh = 0x7FFFFFFFu;
-  const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
-  if (::LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &beyond))
-    return std::nullopt;
-  return QStringLiteral("another program logs to it");
-}
-
-#else
-
-// The program and process that hold the lock on the file `info` describes,
-// as /proc/locks and /proc/PID/comm tell it; empty where they do not.
-QString lockHolder(const struct stat& info) {
-  // Bounded: a system with a great many locks is not read to its end.
-  constexpr qint64 kMostRead = 1 << 20;
-  QFile locks(QStringLiteral("/proc/locks"));
-  if (!locks.open(QIODevice::ReadOnly)) return {};
-  // "1: FLOCK  ADVISORY  WRITE 1234 fe:00:10953665 0 EOF"; waiters show "->".
-  const QByteArray file = QByteArray::number(major(info.st_dev), 16).rightJustified(2, '0') + ':' +
-                          QByteArray::number(minor(info.st_dev), 16).rightJustified(2, '0') + ':' +
-                          QByteArray::number(static_cast<qulonglong>(info.st_ino));
-  // Read in one go: the file's size reads as 0, so it is read to its end.
-  const QByteArray text = locks.read(kMostRead);
-  for (const QByteArray& line : text.split('\n')) {
-    const QList<QByteArray> fields = line.simplified().split(' ');
-    if (fields.size() < 6 || fields[1] == "->" || fields[5] != file) continue;
-    const qint64 pid = fields[4].toLongLong();
-    if (pid <= 0) return {};
-    QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
-    const QByteArray name = comm.open(QIODevice::ReadOnly) ? comm.read(64).trimmed() : QByteArray();
-    const QString process = QStringLiteral("process %1").arg(pid);
-    return name.isEmpty() ? process
-                          : QStringLiteral("%1, %2").arg(QString::fromLocal8Bit(name), process);
-  }
-  return {};
-}
-
-// An advisory lock for as long as this descriptor is open, so two loggers
-// never append to one file: it goes with the open file (flock), not with the
-// process, so a second open of the log in this process is refused too, and
-// closing another descriptor of the file keeps it.
-std::optional<QString> holdExclusively(int fd, const struct stat& info) {
-  if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return std::nullopt;
-  if (errno != EWOULDBLOCK) return std::nullopt;  // a file system without locks: log all the same
-  const QString holder = lockHolder(info);
-  return holder.isEmpty() ? QStringLiteral("another program logs to it")
-                          : QStringLiteral("another program logs to it (%1)").arg(holder);
-}
-
-#endif
-
-// A second descriptor of the regular file that `info` describes, for reading
-// its last bytes (the log's own is write-only); -1 for pipes and devices,
-// which would give away data or wait when read.
-int openReader(const QByteArray& native, const struct stat& info) {
-  if (!S_ISREG(info.st_mode)) return -1;
-  const int fd = ::open(native.constData(), BW_READ_FLAGS);
-  if (fd < 0) return -1;
-  struct stat same {};
-  if (::fstat(fd, &same) != 0 || same.st_dev != info.st_dev || same.st_ino != info.st_ino) {
-    ::close(fd);
-    return -1;
-  }
-  return fd;
-}
-
-// Up to the last two bytes of a file of `size` bytes.
-QByteArray lastTwoBytes(int reader, off_t size) {
-  if (reader < 0 || size <= 0) return {};
-  const off_t from = size >= 2 ? size - 2 : 0;
-  char buffer[2] = {};
-  if (::lseek(reader, from, SEEK_SET) != from) return {};
-  const auto got = ::read(reader, buffer, static_cast<unsigned>(size - from));
-  return got > 0 ? QByteArray(buffer, static_cast<qsizetype>(got)) : QByteArray();
-}
-
-// What a file ending in `tail` needs before a record starts a line of its
-// own: nothing after a line end, only the LF after a lone CR, else both.
-QByteArray lineEndFor(const QByteArray& tail) {
-  if (tail.isEmpty() || tail.endsWith('\n')) return {};
-  return tail.endsWith('\r') ? QByteArrayLiteral("\n") : QByteArrayLiteral("\r\n");
-}
+struct RecordEnd {
+  bool written;
+  QString reason;
+};
 
 }  // namespace
 
-std::int64_t LogCalls::write(int fd, const char* data, std::size_t size) {
-  return ::write(fd, data, static_cast<unsigned>(size));
+// Shared by the log and its writer thread, which keeps it as long as it
+// runs: past a close that could not wait for it, too.
+struct LogFile::Writer {
+  explicit Writer(LogCalls& calls) : target(calls) {}
+
+  // Whether every record handed over has ended; under the mutex.
+  bool idle() const { return waiting.empty() && !busy; }
+  void run();
+
+  LogTarget target;  // the writer thread's alone once it runs
+  std::mutex mutex;
+  std::condition_variable wake;    // a record to write, or the close
+  std::condition_variable ended;   // a record ended
+  std::deque<QByteArray> waiting;  // handed over, not begun
+  bool busy = false;               // a record is being written
+  std::deque<RecordEnd> ends;      // ended, not told yet
+  bool closing = false;
+  bool abandoned = false;      // closed before its records ended
+  std::function<void()> news;  // tells the log's thread; empty once closed
+  std::thread thread;
+};
+
+void LogFile::Writer::run() {
+  std::unique_lock<std::mutex> lock(mutex);
+  for (;;) {
+    wake.wait(lock, [this] { return closing || !waiting.empty(); });
+    if (waiting.empty()) break;
+    const QByteArray line = std::move(waiting.front());
+    waiting.pop_front();
+    busy = true;
+    lock.unlock();
+    const bool written = target.appendLine(line);
+    const QString reason = written ? QString() : target.lastError();
+    lock.lock();
+    busy = false;
+    if (abandoned) {
+      // Told as failed when the log was closed: it must not stay in the file.
+      if (written) target.takeBackLastLine();
+      break;
+    }
+    ends.push_back({written, reason});
+    ended.notify_all();
+    if (news) news();
+  }
+  target.close();
 }
 
-int LogCalls::sync(int fd) {
-  return BW_SYNC(fd);
+LogFile::LogFile(const Clock& clock, LogCalls& calls) : clock_(clock), calls_(calls) {
+  stallTimer_.setSingleShot(true);
+  QObject::connect(&stallTimer_, &QTimer::timeout, &context_, [this] { stalled(); });
 }
-
-int LogCalls::truncate(int fd, std::int64_t size) {
-  return ::ftruncate(fd, static_cast<off_t>(size));
-}
-
-LogCalls& systemLogCalls() {
-  static LogCalls calls;
-  return calls;
-}
-
-LogFile::LogFile(const Clock& clock, LogCalls& calls) : clock_(clock), calls_(calls) {}
 
 LogFile::~LogFile() {
   close();
 }
 
+void LogFile::setPatience(std::chrono::milliseconds stall, std::chrono::milliseconds close) {
+  stallTime_ = stall;
+  closeWait_ = close;
+}
+
 std::optional<QString> LogFile::open(const QString& path) {
   close();
   lastError_.clear();
-  if (auto reason = openAt(path)) return reason;
+  auto writer = std::make_shared<Writer>(calls_);
+  // On this thread, so the caller hears at once why the file cannot be used.
+  if (auto reason = writer->target.open(path)) return reason;
   path_ = path;
+  writer->news = [this] {
+    QMetaObject::invokeMethod(
+        &context_, [this] { tellEnded(); }, Qt::QueuedConnection);
+  };
+  writer->thread = std::thread([writer] { writer->run(); });
+  writer_ = std::move(writer);
   return std::nullopt;
 }
 
-std::optional<QString> LogFile::openAt(const QString& path) {
-  pendingLineEnd_ = false;
-  reopenPending_ = false;
-  pendingCut_.reset();
-  const QByteArray native = QFile::encodeName(path);
-  // Never waits: a pipe without a reader fails at once (ENXIO), and a write
-  // that would have to wait fails with EAGAIN, so the GUI thread is never
-  // held by the log target.
-  const int fd = ::open(native.constData(), BW_OPEN_FLAGS, 0644);
-  if (fd < 0) return errnoText(errno);
-  struct stat info {};
-  if (::fstat(fd, &info) != 0) {
-    const int error = errno;
-    ::close(fd);
-    return errnoText(error);
+void LogFile::writeRecord(const Readings& readings, int count) {
+  if (!writer_) {
+    tell(false, QStringLiteral("the log file is not open"));
+    return;
   }
-  if (S_ISDIR(info.st_mode)) {
-    ::close(fd);
-    return errnoText(EISDIR);
+  QByteArray line = recordLine(clock_.now(), readings.data(), count);
+  bool refused = false;
+  {
+    const std::lock_guard<std::mutex> lock(writer_->mutex);
+    refused = static_cast<int>(writer_->waiting.size()) >= kMostWaiting;
+    if (!refused) writer_->waiting.push_back(std::move(line));
   }
-  // Pipes and devices are left unlocked: several may well write to one.
-  if (S_ISREG(info.st_mode)) {
-    if (auto held = holdExclusively(fd, info)) {
-      ::close(fd);
-      return held;
+  if (refused) {
+    tell(false,
+         QStringLiteral("%1: %2 records wait to be written").arg(noAnswer()).arg(kMostWaiting));
+    return;
+  }
+  writer_->wake.notify_one();
+  // Measured from the last record that ended, or from this one when none waited.
+  if (!stallTimer_.isActive()) stallTimer_.start(stallTime_);
+}
+
+void LogFile::tellEnded() {
+  if (!writer_) return;
+  std::deque<RecordEnd> ends;
+  bool waiting = false;
+  {
+    const std::lock_guard<std::mutex> lock(writer_->mutex);
+    ends.swap(writer_->ends);
+    waiting = !writer_->idle();
+  }
+  if (!ends.empty()) {
+    if (waiting) {
+      stallTimer_.start(stallTime_);
+    } else {
+      stallTimer_.stop();
     }
   }
-  fd_ = fd;
-  reader_ = openReader(native, info);
-  return std::nullopt;
+  for (const RecordEnd& end : ends) tell(end.written, end.reason);
+}
+
+void LogFile::tell(bool written, const QString& reason) {
+  if (written) {
+    lastError_.clear();
+    if (listener_) listener_->recordWritten();
+  } else {
+    lastError_ = reason;
+    if (listener_) listener_->recordFailed(reason);
+  }
+}
+
+void LogFile::stalled() {
+  if (!writer_) return;
+  {
+    const std::lock_guard<std::mutex> lock(writer_->mutex);
+    if (writer_->idle()) return;
+  }
+  lastError_ = noAnswer();
+  if (listener_) listener_->logStalled(lastError_);
+}
+
+bool LogFile::waitForRecords(std::chrono::milliseconds bound) {
+  const std::shared_ptr<Writer> writer = writer_;
+  if (!writer) return true;
+  bool done = false;
+  {
+    std::unique_lock<std::mutex> lock(writer->mutex);
+    done = writer->ended.wait_for(lock, bound, [&writer] { return writer->idle(); });
+  }
+  tellEnded();
+  return done;
 }
 
 void LogFile::close() {
-  closeFile();
-  reopenPending_ = false;
-}
-
-void LogFile::closeFile() {
-  if (reader_ >= 0) ::close(reader_);
-  reader_ = -1;
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
-}
-
-bool LogFile::writeRecord(const Readings& readings, int count) {
-  return appendLine(recordLine(clock_.now(), readings.data(), count));
-}
-
-std::optional<QString> LogFile::goneReason() const {
-  struct stat open {};
-  if (::fstat(fd_, &open) != 0) return errnoText(errno);
-  if (S_ISREG(open.st_mode) && open.st_nlink == 0)
-    return QStringLiteral("the file was deleted; it is made again for the next record");
-  struct stat atPath {};
-  if (::stat(QFile::encodeName(path_).constData(), &atPath) != 0 || atPath.st_dev != open.st_dev ||
-      atPath.st_ino != open.st_ino)
-    return QStringLiteral("the file was moved or replaced; it is opened again for the next record");
-  return std::nullopt;
-}
-
-bool LogFile::appendLine(const QByteArray& line) {
-  if (fd_ < 0 && !reopenPending_) {
-    lastError_ = QStringLiteral("the log file is not open");
-    return false;
-  }
-  // The file at the path is the log: one deleted, moved away or replaced
-  // since the last record is let go, and the path opened again.
-  if (fd_ >= 0 && goneReason()) reopenPending_ = true;
-  if (reopenPending_) {
-    closeFile();
-    if (auto reason = openAt(path_)) {
-      reopenPending_ = true;
-      lastError_ = *reason;
-      return false;
+  if (!writer_) return;
+  waitForRecords(closeWait_);
+  const std::shared_ptr<Writer> writer = std::move(writer_);
+  writer_.reset();
+  stallTimer_.stop();
+  std::deque<RecordEnd> ends;
+  std::size_t abandoned = 0;
+  {
+    const std::lock_guard<std::mutex> lock(writer->mutex);
+    writer->closing = true;
+    writer->news = nullptr;
+    ends.swap(writer->ends);
+    if (!writer->idle()) {
+      // The one being written ends on its own, and is taken back if the
+      // disk takes it after all; those not begun are dropped.
+      writer->abandoned = true;
+      abandoned = writer->waiting.size() + (writer->busy ? 1 : 0);
+      writer->waiting.clear();
     }
   }
-  if (!retryCut()) return false;
-  struct stat before {};
-  const bool knowSize = ::fstat(fd_, &before) == 0 && S_ISREG(before.st_mode);
-  // Whatever ends the file without a line end (an earlier crash, a note
-  // added by hand, a tool that cut the file mid-line) is ended first, in the
-  // same write, so the record starts a line of its own.
-  QByteArray bytes = knowSize && reader_ >= 0 ? lineEndFor(lastTwoBytes(reader_, before.st_size))
-                     : pendingLineEnd_        ? QByteArrayLiteral("\r\n")
-                                              : QByteArray();
-  bytes += line;
-  // Whatever part of it made it is taken back, so the file ends as it did.
-  if (!writeAll(bytes)) {
-    if (!knowSize || !cutBack(before.st_size)) pendingLineEnd_ = true;
-    return false;
+  writer->wake.notify_all();
+  if (abandoned == 0) {
+    writer->thread.join();
+  } else {
+    writer->thread.detach();
   }
-  pendingLineEnd_ = false;
-  if (!sync()) {
-    if (knowSize) cutBack(before.st_size);
-    return false;
-  }
-  // The line went into a file nobody will find again: it counts as lost.
-  if (const auto gone = goneReason()) {
-    lastError_ = *gone;
-    reopenPending_ = true;
-    return false;
-  }
-  lastError_.clear();
-  return true;
-}
-
-bool LogFile::cutBack(std::int64_t size) {
-  struct stat with {};
-  const bool sized = ::fstat(fd_, &with) == 0;
-  if (calls_.truncate(fd_, size) == 0) {
-    pendingCut_.reset();
-    return true;
-  }
-  if (sized) pendingCut_ = {size, static_cast<std::int64_t>(with.st_size)};
-  return false;
-}
-
-bool LogFile::retryCut() {
-  if (!pendingCut_) return true;
-  const auto [size, with] = *pendingCut_;
-  struct stat now {};
-  // Bytes added since by another program stay: cutting them off would lose
-  // them. The record left then stays uncounted.
-  if (::fstat(fd_, &now) != 0 || now.st_size != with) {
-    pendingCut_.reset();
-    return true;
-  }
-  if (calls_.truncate(fd_, size) == 0) {
-    pendingCut_.reset();
-    return true;
-  }
-  lastError_ = QStringLiteral("a record that did not reach the disk cannot be taken back: %1")
-                   .arg(errnoText(errno));
-  return false;
-}
-
-bool LogFile::sync() {
-  if (calls_.sync(fd_) != 0 && errno != EINVAL && errno != EROFS) {
-    // EINVAL: a device or pipe that cannot be synced; anything else means
-    // the line may not be on the disk.
-    lastError_ = errnoText(errno);
-    return false;
-  }
-  return true;
-}
-
-bool LogFile::writeAll(const QByteArray& bytes) {
-  const char* data = bytes.constData();
-  qsizetype left = bytes.size();
-  while (left > 0) {
-    const auto written = calls_.write(fd_, data, static_cast<std::size_t>(left));
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      lastError_ = errnoText(errno);
-      return false;
-    }
-    if (written == 0) {
-      lastError_ = errnoText(ENOSPC);
-      return false;
-    }
-    data += written;
-    left -= written;
-  }
-  return true;
+  for (const RecordEnd& end : ends) tell(end.written, end.reason);
+  for (std::size_t i = 0; i < abandoned; ++i)
+    tell(false, QStringLiteral("%1: the log was closed before it took the record").arg(noAnswer()));
 }
 
 }  // namespace bw

@@ -61,7 +61,7 @@ FrmMain::FrmMain(FrmMainServices services, QWidget* parent)
       messages_(services.messages),
       dialog_(services.dialog),
       sysInfo_(services.sysInfo),
-      logFile_(services.clock) {
+      logFile_(services.clock, services.logCalls ? *services.logCalls : systemLogCalls()) {
   setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(QStringLiteral("Project1"));
   browser_ = std::make_unique<WebBrowser>(std::move(services.http), this);

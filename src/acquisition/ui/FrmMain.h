@@ -46,6 +46,7 @@ struct FrmMainServices {
   std::reference_wrapper<HelpViewer> helpViewer;
   std::reference_wrapper<SysInfoLauncher> sysInfo;  // for the About window's button
   QString helpFile;                                 // empty: the program has no help file
+  LogCalls* logCalls = nullptr;  // how the log reaches the disk; nullptr: the system's calls
 };
 
 // The main window and its acquisition panel. It holds the controls and
