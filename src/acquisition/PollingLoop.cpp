@@ -21,7 +21,14 @@ PollingLoop::~PollingLoop() {
 }
 
 void PollingLoop::setSensorCount(int count) {
-  sensorCount_ = count == kSixteenSensors ? kSixteenSensors : kTwelveSensors;
+  const int next = count == kSixteenSensors ? kSixteenSensors : kTwelveSensors;
+  // The four added slots start unread, as on the first tick: what they held
+  // before an untick may be days old, and a cycle of twelve begun already
+  // does not read them before its record.
+  if (next == kSixteenSensors && sensorCount_ != kSixteenSensors)
+    for (int slot = kTwelveSensors; slot < kSixteenSensors; ++slot)
+      readings_[static_cast<size_t>(slot)] = kNoPage;
+  sensorCount_ = next;
 }
 
 void PollingLoop::stop() {

@@ -49,7 +49,8 @@ class PollingLoop : public QObject, private RecordListener {
   void stop();
   bool stopping() const { return stopping_; }
 
-  // 12 or 16; any other value is taken as 12.
+  // 12 or 16; any other value is taken as 12. Going to 16 marks slots 13 to
+  // 16 as not read yet.
   void setSensorCount(int count);
   int sensorCount() const { return sensorCount_; }
   qint16 recordNumber() const { return recordNumber_; }

@@ -82,11 +82,12 @@ struct RecordingDisplay final : AcquisitionDisplay {
 };
 
 // Takes every record as written at once, or as refused while `succeed` is
-// false, and keeps the count of readings of each.
+// false, and keeps the readings and their count of each.
 struct RecordingLog final : RecordLog {
   bool loggingOn() const override { return on; }
-  void writeRecord(const Readings&, int count) override {
+  void writeRecord(const Readings& readings, int count) override {
     counts.append(count);
+    records.append(readings);
     if (!listener) return;
     if (succeed) {
       listener->recordWritten();
@@ -99,6 +100,7 @@ struct RecordingLog final : RecordLog {
   bool on = true;
   bool succeed = true;
   QList<int> counts;
+  QList<Readings> records;
   RecordListener* listener = nullptr;
 };
 
