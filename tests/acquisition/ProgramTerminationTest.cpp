@@ -146,3 +146,39 @@ TEST(ProgramTermination, SigtermEndsTheProgramItselfWithThePlacementWritten) {
 
 }  // namespace
 }  // namespace bw
+
+// Ends the system asks for never wait on a box.
+namespace bw {
+namespace {
+
+// Settings that cannot be saved (the configuration folder is a plain file):
+// SIGTERM ends the program at once, telling standard error, with no box.
+TEST(ProgramEndWithoutBoxes, SigtermWhenThePlacementCannotBeSavedEndsAndTellsStandardError) {
+  sim::AdapterSimulator adapter;
+  ASSERT_TRUE(adapter.start());
+  QTemporaryDir dir;
+  const QString notAFolder = dir.filePath(QStringLiteral("config"));
+  QFile plain(notAFolder);
+  ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+  plain.close();
+  QProcess child;
+  child.setProcessEnvironment(test::programEnvironment(notAFolder));
+  child.start(QStringLiteral(LOGGING_PROGRAM_CHILD),
+              {adapter.host(), dir.filePath(QStringLiteral("end.log"))});
+  ASSERT_TRUE(child.waitForStarted());
+  int reported = 0;
+  while (reported < 2 && child.waitForReadyRead(20000)) {
+    while (child.canReadLine()) {
+      const QByteArray line = child.readLine().trimmed();
+      if (line.startsWith("record ")) reported = line.mid(7).toInt();
+    }
+  }
+  ASSERT_GE(reported, 2) << child.readAllStandardError().toStdString();
+  ::kill(static_cast<pid_t>(child.processId()), SIGTERM);
+  ASSERT_TRUE(child.waitForFinished(20000)) << "a box holds the end";
+  EXPECT_EQ(child.exitCode(), 0);
+  EXPECT_TRUE(child.readAllStandardError().contains("The setting MainLeft cannot be saved"));
+}
+
+}  // namespace
+}  // namespace bw

@@ -197,13 +197,21 @@ void FrmMain::btnFileWrite_Click() {
 }
 
 void FrmMain::endProgram() {
+  end(true);
+}
+
+void FrmMain::endOnRequest() {
+  end(false);
+}
+
+void FrmMain::end(bool boxes) {
   if (ended_) {
     closeModalWindows();
     return;
   }
   ended_ = true;
   if (logFile_.loggingOn()) logFile_.close();
-  frame_->unloadWindows();
+  frame_->unloadWindows(boxes ? MainFrame::Report::Box : MainFrame::Report::StandardError);
   // Boxes still open would hold their nested loops, and with them the end.
   closeModalWindows();
   frame_->stopClock();

@@ -123,15 +123,18 @@ int runUntilEnded(FrmMain& form) {
 }
 
 void endOnSystemRequests(FrmMain& form, TerminationNotifier& termination) {
+  // Nothing the system asks for waits on a box: what its end has to say goes
+  // to standard error.
   QObject::connect(&termination, &TerminationNotifier::terminationRequested, &form,
-                   [&form] { form.endProgram(); });
+                   [&form] { form.endOnRequest(); });
   // A quit would make every nested wait of the polling loop return at once:
   // the end sequence runs first, then Qt goes on to quit.
-  QObject::connect(&termination, &TerminationNotifier::quitRequested, &form, &FrmMain::endProgram);
+  QObject::connect(&termination, &TerminationNotifier::quitRequested, &form,
+                   &FrmMain::endOnRequest);
   // Asked when the desktop saves the session and when a logout may still be
   // cancelled; the real end of a session quits.
   QObject::connect(&termination, &TerminationNotifier::sessionSaveRequested, &form,
-                   [&form] { form.frame().savePlacement(); });
+                   [&form] { form.frame().savePlacement(MainFrame::Report::StandardError); });
 }
 
 }  // namespace bw

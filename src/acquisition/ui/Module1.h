@@ -62,7 +62,7 @@ int runUntilEnded(FrmMain& form);
 // The system's requests reach the program: SIGTERM, SIGINT and a quit
 // request run the end sequence; the desktop's request to save the session
 // keeps the placement and polling goes on (every logged line is on the disk
-// already).
+// already). Neither waits on a box: a failure goes to standard error.
 void endOnSystemRequests(FrmMain& form, TerminationNotifier& termination);
 
 }  // namespace bw
