@@ -180,5 +180,28 @@ TEST(ProgramEndWithoutBoxes, SigtermWhenThePlacementCannotBeSavedEndsAndTellsSta
   EXPECT_TRUE(child.readAllStandardError().contains("The setting MainLeft cannot be saved"));
 }
 
+// The box of a site file that cannot be used, before anything is polled:
+// SIGTERM and SIGINT close it and end the program.
+TEST(ProgramEndWithoutBoxes, SigtermOrSigintEndsTheSiteFileBox) {
+  for (const int signalNumber : {SIGTERM, SIGINT}) {
+    QTemporaryDir dir;
+    const QString site = dir.filePath(QStringLiteral("bad.toml"));
+    QFile file(site);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("adapter = \"127.0.0.1:9\"\ncolour = 1\n");
+    file.close();
+    QProcess program;
+    program.setProcessEnvironment(test::programEnvironment(dir.filePath(QStringLiteral("config"))));
+    program.start(QStringLiteral(BRINEWATCH_PROGRAM), {QStringLiteral("--site"), site});
+    ASSERT_TRUE(program.waitForStarted());
+    // Time for the box to come up; it stays until it is answered.
+    EXPECT_FALSE(program.waitForFinished(2000)) << "the box did not wait";
+    ::kill(static_cast<pid_t>(program.processId()), signalNumber);
+    ASSERT_TRUE(program.waitForFinished(20000)) << "the box ignored signal " << signalNumber;
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 2);  // the site file cannot be used
+  }
+}
+
 }  // namespace
 }  // namespace bw

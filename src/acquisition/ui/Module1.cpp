@@ -39,7 +39,17 @@ struct SystemServices::Parts {
   TerminationNotifier termination;
 };
 
-SystemServices::SystemServices() : parts_(std::make_unique<Parts>()) {}
+SystemServices::SystemServices() : parts_(std::make_unique<Parts>()) {
+  // From the start of the program to its end, the system's requests close
+  // whatever box is up: a box before polling (a site file that cannot be
+  // used) ends the program with it, and once the main window hears them it
+  // runs its end as well.
+  TerminationNotifier& termination = parts_->termination;
+  QObject::connect(&termination, &TerminationNotifier::terminationRequested, &termination,
+                   [] { closeModalWindows(); });
+  QObject::connect(&termination, &TerminationNotifier::quitRequested, &termination,
+                   [] { closeModalWindows(); });
+}
 
 SystemServices::~SystemServices() = default;
 

@@ -16,7 +16,8 @@ struct SiteLookup;
 // The services of the program on this system, each made once: the clock and
 // the clock the polling is paced by, the message box, the common dialog, the
 // settings store, the help viewer, the registry, the program starter and the
-// system information launcher, and the termination notifier.
+// system information launcher, and the termination notifier, which closes
+// any box that is up while they exist.
 class SystemServices {
  public:
   SystemServices();
