@@ -61,9 +61,14 @@ std::optional<QString> holdExclusively(int fd, const struct stat&) {
 
 #else
 
-// The program and process that hold the lock on the file `info` describes,
-// as /proc/locks and /proc/PID/comm tell it; empty where they do not.
-QString lockHolder(const struct stat& info) {
+// The process that holds the lock on the file `info` describes, and its
+// program, as /proc/locks and /proc/PID/comm tell it; empty where they do not.
+struct Holder {
+  qint64 pid = 0;
+  QString text;  // "brinewatchd, process 1234"
+};
+
+Holder lockHolder(const struct stat& info) {
   // Bounded: a system with a great many locks is not read to its end.
   constexpr qint64 kMostRead = 1 << 20;
   QFile locks(QStringLiteral("/proc/locks"));
@@ -82,8 +87,9 @@ QString lockHolder(const struct stat& info) {
     QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
     const QByteArray name = comm.open(QIODevice::ReadOnly) ? comm.read(64).trimmed() : QByteArray();
     const QString process = QStringLiteral("process %1").arg(pid);
-    return name.isEmpty() ? process
-                          : QStringLiteral("%1, %2").arg(QString::fromLocal8Bit(name), process);
+    return {pid, name.isEmpty()
+                     ? process
+                     : QStringLiteral("%1, %2").arg(QString::fromLocal8Bit(name), process)};
   }
   return {};
 }
@@ -95,9 +101,13 @@ QString lockHolder(const struct stat& info) {
 std::optional<QString> holdExclusively(int fd, const struct stat& info) {
   if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return std::nullopt;
   if (errno != EWOULDBLOCK) return std::nullopt;  // a file system without locks: log all the same
-  const QString holder = lockHolder(info);
-  return holder.isEmpty() ? QStringLiteral("another program logs to it")
-                          : QStringLiteral("another program logs to it (%1)").arg(holder);
+  const Holder holder = lockHolder(info);
+  if (holder.text.isEmpty()) return QStringLiteral("another program logs to it");
+  // A writer let go when its log closed, still waiting for the disk.
+  if (holder.pid == ::getpid())
+    return QStringLiteral("this program still holds it (%1): a record written to it has not ended")
+        .arg(holder.text);
+  return QStringLiteral("another program logs to it (%1)").arg(holder.text);
 }
 
 #endif
