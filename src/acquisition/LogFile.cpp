@@ -4,6 +4,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 #include "logformat/RecordLine.h"
@@ -91,13 +92,18 @@ std::optional<QString> LogFile::open(const QString& path) {
   auto writer = std::make_shared<Writer>(calls_);
   // On this thread, so the caller hears at once why the file cannot be used.
   if (auto reason = writer->target.open(path)) return reason;
-  path_ = path;
   writer->news = [this] {
     QMetaObject::invokeMethod(
         &context_, [this] { tellEnded(); }, Qt::QueuedConnection);
   };
-  writer->thread = std::thread([writer] { writer->run(); });
+  try {
+    writer->thread = std::thread([writer] { writer->run(); });
+  } catch (const std::system_error& error) {
+    return QStringLiteral("no thread can be started to write it (%1)")
+        .arg(QString::fromLocal8Bit(error.what()));
+  }
   writer_ = std::move(writer);
+  path_ = path;
   return std::nullopt;
 }
 

@@ -271,14 +271,19 @@ bool LogTarget::appendLine(const QByteArray& line) {
     if (knowSize) cutBack(before.st_size);
     return false;
   }
-  // The line went into a file nobody will find again: it counts as lost.
-  if (const auto gone = goneReason()) {
-    lastError_ = *gone;
-    reopenPending_ = true;
-    return false;
-  }
   struct stat after {};
-  if (knowSize && ::fstat(fd_, &after) == 0)
+  const bool sized = ::fstat(fd_, &after) == 0;
+  // Moved or replaced meanwhile, the file holds the line on the disk all the
+  // same, and it counts; the next record goes to the file at the path. One
+  // deleted meanwhile took the line with it.
+  if (const auto gone = goneReason()) {
+    reopenPending_ = true;
+    if (!sized || (S_ISREG(after.st_mode) && after.st_nlink == 0)) {
+      lastError_ = *gone;
+      return false;
+    }
+  }
+  if (knowSize && sized)
     lastLine_ = {static_cast<std::int64_t>(before.st_size),
                  static_cast<std::int64_t>(after.st_size)};
   lastError_.clear();

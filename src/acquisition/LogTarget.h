@@ -21,8 +21,8 @@ class LogCalls {
 // at the program's end may use it.
 LogCalls& systemLogCalls();
 
-// The file a log's lines go to: opened for appending, one write per record line, each line
-// synced to the disk before it counts. A crash or power cut loses at most
+// The file a log's lines go to: opened for appending, one write per record
+// line, each line synced to the disk before it counts. A crash or power cut loses at most
 // the line being written. A line that could not be written whole, or whose
 // sync failed, is cut back off the file: a half record is never followed by
 // a new one on the same line, and the file holds exactly the records that
