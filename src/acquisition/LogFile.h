@@ -38,8 +38,8 @@ class LogFile final : public RecordLog {
   // Opens `path` for appending, creating it, without ever waiting (a pipe
   // nobody reads fails at once); returns the reason on failure, the log then
   // stays closed. Once open, the log is the file at `path`: a record that
-  // finds it deleted, moved or replaced fails with the reason, and the path
-  // is opened again for the next one.
+  // finds it deleted, moved or replaced goes to the path opened again, and
+  // fails with the reason while the path cannot be opened.
   std::optional<QString> open(const QString& path);
   // Waits for the records still on their way (kCloseWait at most, and the
   // listener hears of each), then closes. A record the disk has not taken by

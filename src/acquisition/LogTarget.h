@@ -40,8 +40,10 @@ class LogTarget {
   // Opens `path` for appending, creating it, without ever waiting (a pipe
   // nobody reads fails at once). Returns the reason on failure;
   // the log then stays closed. Once open, the log is the file at `path`: a
-  // record that finds it deleted, moved or replaced fails with the reason,
-  // and the path is opened again for the next one.
+  // record that finds it deleted, moved or replaced goes to the path opened
+  // again, and fails with the reason while the path cannot be opened. A
+  // regular file is held by this logger alone while it is open: another
+  // logger's open of it fails, naming the holder where the system tells.
   std::optional<QString> open(const QString& path);
   void close();
   bool isOpen() const { return fd_ >= 0 || reopenPending_; }
