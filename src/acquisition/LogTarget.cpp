@@ -132,8 +132,12 @@ QByteArray lastTwoBytes(int reader, off_t size) {
   if (reader < 0 || size <= 0) return {};
   const off_t from = size >= 2 ? size - 2 : 0;
   char buffer[2] = {};
+#ifdef _WIN32
   if (::lseek(reader, from, SEEK_SET) != from) return {};
   const auto got = ::read(reader, buffer, static_cast<unsigned>(size - from));
+#else
+  const auto got = ::pread(reader, buffer, static_cast<std::size_t>(size - from), from);
+#endif
   return got > 0 ? QByteArray(buffer, static_cast<qsizetype>(got)) : QByteArray();
 }
 
