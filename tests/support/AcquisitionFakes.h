@@ -12,7 +12,7 @@
 #include <utility>
 
 #include "acquisition/AcquisitionDisplay.h"
-#include "acquisition/LogFile.h"
+#include "acquisition/LogTarget.h"
 #include "acquisition/RecordLog.h"
 #include "platform/web/HttpClient.h"
 
