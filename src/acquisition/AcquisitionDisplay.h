@@ -17,7 +17,8 @@ class AcquisitionDisplay {
   virtual void showReading(int sensorNumber, float temperature) = 0;
   // A record reached the log; clears any failure shown before.
   virtual void showRecordNumber(int recordNumber) = 0;
-  // A record could not be written; polling goes on and later records retry.
+  // A record could not be written, or the disk does not answer; polling
+  // goes on and later records retry.
   virtual void showLoggingFailure(const QString& reason) = 0;
 };
 

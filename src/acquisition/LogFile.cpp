@@ -1,210 +1,215 @@
 #include "acquisition/LogFile.h"
 
-#include <QFile>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#include <cerrno>
-#include <cstring>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 #include "logformat/RecordLine.h"
 #include "platform/Clock.h"
-
-#ifdef _WIN32
-#include <io.h>
-#define BW_SYNC(fd) _commit(fd)
-#define BW_OPEN_FLAGS (O_WRONLY | O_APPEND | O_CREAT | O_BINARY)
-#define BW_READ_FLAGS (O_RDONLY | O_BINARY)
-#else
-#define BW_SYNC(fd) ::fdatasync(fd)
-#define BW_OPEN_FLAGS (O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)
-#define BW_READ_FLAGS (O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)
-#endif
 
 namespace bw {
 
 namespace {
 
-QString errnoText(int error) {
-  switch (error) {
-    case ENXIO:
-      return QStringLiteral("nothing reads from it (a pipe or device without a reader)");
-    case EAGAIN:
-      return QStringLiteral("it takes no more data now (it would have to wait)");
-    case EPIPE:
-      return QStringLiteral("its reader went away");
-    default:
-      return QString::fromLocal8Bit(std::strerror(error));
-  }
+QString noAnswer() {
+  return QStringLiteral("the disk does not answer");
 }
 
-// The last two bytes of the regular file that `info` describes, read through a
-// second descriptor of the same file (the log's own is write-only). Never
-// for pipes or devices: reading those would take data or wait.
-QByteArray lastTwoBytes(const QByteArray& native, const struct stat& info) {
-  if (!S_ISREG(info.st_mode) || info.st_size == 0) return {};
-  const int fd = ::open(native.constData(), BW_READ_FLAGS);
-  if (fd < 0) return {};
-  QByteArray tail;
-  struct stat same {};
-  if (::fstat(fd, &same) == 0 && same.st_dev == info.st_dev && same.st_ino == info.st_ino) {
-    const off_t size = same.st_size;
-    const off_t from = size >= 2 ? size - 2 : 0;
-    char buffer[2] = {};
-    const auto got = ::lseek(fd, from, SEEK_SET) == from
-                         ? ::read(fd, buffer, static_cast<unsigned>(size - from))
-                         : -1;
-    if (got > 0) tail = QByteArray(buffer, static_cast<qsizetype>(got));
-  }
-  ::close(fd);
-  return tail;
-}
+struct RecordEnd {
+  bool written;
+  QString reason;
+};
 
 }  // namespace
 
-LogFile::LogFile(const Clock& clock) : clock_(clock) {}
+// Shared by the log and its writer thread, which keeps it as long as it
+// runs: past a close that could not wait for it, too.
+struct LogFile::Writer {
+  explicit Writer(LogCalls& calls) : target(calls) {}
+
+  // Whether every record handed over has ended; under the mutex.
+  bool idle() const { return waiting.empty() && !busy; }
+  void run();
+
+  LogTarget target;  // the writer thread's alone once it runs
+  std::mutex mutex;
+  std::condition_variable wake;    // a record to write, or the close
+  std::condition_variable ended;   // a record ended
+  std::deque<QByteArray> waiting;  // handed over, not begun
+  bool busy = false;               // a record is being written
+  std::deque<RecordEnd> ends;      // ended, not told yet
+  bool closing = false;
+  bool abandoned = false;      // closed before its records ended
+  std::function<void()> news;  // tells the log's thread; empty once closed
+  std::thread thread;
+};
+
+void LogFile::Writer::run() {
+  std::unique_lock<std::mutex> lock(mutex);
+  for (;;) {
+    wake.wait(lock, [this] { return closing || !waiting.empty(); });
+    if (waiting.empty()) break;
+    const QByteArray line = std::move(waiting.front());
+    waiting.pop_front();
+    busy = true;
+    lock.unlock();
+    const bool written = target.appendLine(line);
+    const QString reason = written ? QString() : target.lastError();
+    lock.lock();
+    busy = false;
+    if (abandoned) {
+      // Told as failed when the log was closed: it must not stay in the file.
+      if (written) target.takeBackLastLine();
+      break;
+    }
+    ends.push_back({written, reason});
+    ended.notify_all();
+    if (news) news();
+  }
+  target.close();
+}
+
+LogFile::LogFile(const Clock& clock, LogCalls& calls) : clock_(clock), calls_(calls) {
+  stallTimer_.setSingleShot(true);
+  QObject::connect(&stallTimer_, &QTimer::timeout, &context_, [this] { stalled(); });
+}
 
 LogFile::~LogFile() {
   close();
 }
 
+void LogFile::setPatience(std::chrono::milliseconds stall, std::chrono::milliseconds close) {
+  stallTime_ = stall;
+  closeWait_ = close;
+}
+
 std::optional<QString> LogFile::open(const QString& path) {
   close();
   lastError_.clear();
-  if (auto reason = openAt(path)) return reason;
+  auto writer = std::make_shared<Writer>(calls_);
+  // On this thread, so the caller hears at once why the file cannot be used.
+  if (auto reason = writer->target.open(path)) return reason;
+  writer->news = [this] {
+    QMetaObject::invokeMethod(
+        &context_, [this] { tellEnded(); }, Qt::QueuedConnection);
+  };
+  try {
+    writer->thread = std::thread([writer] { writer->run(); });
+  } catch (const std::system_error& error) {
+    return QStringLiteral("no thread can be started to write it (%1)")
+        .arg(QString::fromLocal8Bit(error.what()));
+  }
+  writer_ = std::move(writer);
   path_ = path;
   return std::nullopt;
 }
 
-std::optional<QString> LogFile::openAt(const QString& path) {
-  pendingLineEnd_ = false;
-  reopenPending_ = false;
-  const QByteArray native = QFile::encodeName(path);
-  // Never waits: a pipe without a reader fails at once (ENXIO), and a write
-  // that would have to wait fails with EAGAIN, so the GUI thread is never
-  // held by the log target.
-  const int fd = ::open(native.constData(), BW_OPEN_FLAGS, 0644);
-  if (fd < 0) return errnoText(errno);
-  struct stat info {};
-  if (::fstat(fd, &info) != 0) {
-    const int error = errno;
-    ::close(fd);
-    return errnoText(error);
+void LogFile::writeRecord(const Readings& readings, int count) {
+  if (!writer_) {
+    tell(false, QStringLiteral("the log file is not open"));
+    return;
   }
-  if (S_ISDIR(info.st_mode)) {
-    ::close(fd);
-    return errnoText(EISDIR);
+  QByteArray line = recordLine(clock_.now(), readings.data(), count);
+  bool refused = false;
+  {
+    const std::lock_guard<std::mutex> lock(writer_->mutex);
+    refused = static_cast<int>(writer_->waiting.size()) >= kMostWaiting;
+    if (!refused) writer_->waiting.push_back(std::move(line));
   }
-  fd_ = fd;
-  // A last line cut by an earlier crash is completed: after a lone CR only
-  // the LF is missing.
-  const QByteArray tail = lastTwoBytes(native, info);
-  if (!tail.isEmpty() && !tail.endsWith('\n')) {
-    const QByteArray end =
-        tail.endsWith('\r') ? QByteArrayLiteral("\n") : QByteArrayLiteral("\r\n");
-    if (!writeAll(end) || !sync()) {
-      const QString reason = lastError_;
-      close();
-      return reason;
+  if (refused) {
+    tell(false,
+         QStringLiteral("%1: %2 records wait to be written").arg(noAnswer()).arg(kMostWaiting));
+    return;
+  }
+  writer_->wake.notify_one();
+  // Measured from the last record that ended, or from this one when none waited.
+  if (!stallTimer_.isActive()) stallTimer_.start(stallTime_);
+}
+
+void LogFile::tellEnded() {
+  if (!writer_) return;
+  std::deque<RecordEnd> ends;
+  bool waiting = false;
+  {
+    const std::lock_guard<std::mutex> lock(writer_->mutex);
+    ends.swap(writer_->ends);
+    waiting = !writer_->idle();
+  }
+  if (!ends.empty()) {
+    if (waiting) {
+      stallTimer_.start(stallTime_);
+    } else {
+      stallTimer_.stop();
     }
   }
-  return std::nullopt;
+  for (const RecordEnd& end : ends) tell(end.written, end.reason);
+}
+
+void LogFile::tell(bool written, const QString& reason) {
+  if (written) {
+    lastError_.clear();
+    if (listener_) listener_->recordWritten();
+  } else {
+    lastError_ = reason;
+    if (listener_) listener_->recordFailed(reason);
+  }
+}
+
+void LogFile::stalled() {
+  if (!writer_) return;
+  {
+    const std::lock_guard<std::mutex> lock(writer_->mutex);
+    if (writer_->idle()) return;
+  }
+  lastError_ = noAnswer();
+  if (listener_) listener_->logStalled(lastError_);
+}
+
+bool LogFile::waitForRecords(std::chrono::milliseconds bound) {
+  const std::shared_ptr<Writer> writer = writer_;
+  if (!writer) return true;
+  bool done = false;
+  {
+    std::unique_lock<std::mutex> lock(writer->mutex);
+    done = writer->ended.wait_for(lock, bound, [&writer] { return writer->idle(); });
+  }
+  tellEnded();
+  return done;
 }
 
 void LogFile::close() {
-  if (fd_ < 0) return;
-  ::close(fd_);
-  fd_ = -1;
-  reopenPending_ = false;
-}
-
-bool LogFile::writeRecord(const Readings& readings, int count) {
-  return appendLine(recordLine(clock_.now(), readings.data(), count));
-}
-
-std::optional<QString> LogFile::goneReason() const {
-  struct stat open {};
-  if (::fstat(fd_, &open) != 0) return errnoText(errno);
-  if (S_ISREG(open.st_mode) && open.st_nlink == 0)
-    return QStringLiteral("the file was deleted; it is made again for the next record");
-  struct stat atPath {};
-  if (::stat(QFile::encodeName(path_).constData(), &atPath) != 0 || atPath.st_dev != open.st_dev ||
-      atPath.st_ino != open.st_ino)
-    return QStringLiteral("the file was moved or replaced; it is opened again for the next record");
-  return std::nullopt;
-}
-
-bool LogFile::appendLine(const QByteArray& line) {
-  if (fd_ < 0 && !reopenPending_) {
-    lastError_ = QStringLiteral("the log file is not open");
-    return false;
-  }
-  // The file at the path is the log: one deleted, moved away or replaced
-  // since the last record is let go, and the path opened again.
-  if (fd_ >= 0 && goneReason()) reopenPending_ = true;
-  if (reopenPending_) {
-    if (fd_ >= 0) {
-      ::close(fd_);
-      fd_ = -1;
-    }
-    if (auto reason = openAt(path_)) {
-      reopenPending_ = true;
-      lastError_ = *reason;
-      return false;
+  if (!writer_) return;
+  waitForRecords(closeWait_);
+  const std::shared_ptr<Writer> writer = std::move(writer_);
+  writer_.reset();
+  stallTimer_.stop();
+  std::deque<RecordEnd> ends;
+  std::size_t abandoned = 0;
+  {
+    const std::lock_guard<std::mutex> lock(writer->mutex);
+    writer->closing = true;
+    writer->news = nullptr;
+    ends.swap(writer->ends);
+    if (!writer->idle()) {
+      // The one being written ends on its own, and is taken back if the
+      // disk takes it after all; those not begun are dropped.
+      writer->abandoned = true;
+      abandoned = writer->waiting.size() + (writer->busy ? 1 : 0);
+      writer->waiting.clear();
     }
   }
-  if (pendingLineEnd_) {
-    if (!writeAll(QByteArrayLiteral("\r\n"))) return false;
-    pendingLineEnd_ = false;
+  writer->wake.notify_all();
+  if (abandoned == 0) {
+    writer->thread.join();
+  } else {
+    writer->thread.detach();
   }
-  struct stat before {};
-  const bool knowSize = ::fstat(fd_, &before) == 0 && S_ISREG(before.st_mode);
-  if (!writeAll(line)) {
-    // Take back whatever part of the line made it, so the next record starts
-    // on a line of its own.
-    if (!knowSize || ::ftruncate(fd_, before.st_size) != 0) pendingLineEnd_ = true;
-    return false;
-  }
-  if (!sync()) return false;
-  // The line went into a file nobody will find again: it counts as lost.
-  if (const auto gone = goneReason()) {
-    lastError_ = *gone;
-    reopenPending_ = true;
-    return false;
-  }
-  lastError_.clear();
-  return true;
-}
-
-bool LogFile::sync() {
-  if (BW_SYNC(fd_) != 0 && errno != EINVAL && errno != EROFS) {
-    // EINVAL: a device or pipe that cannot be synced; anything else means
-    // the line may not be on the disk.
-    lastError_ = errnoText(errno);
-    return false;
-  }
-  return true;
-}
-
-bool LogFile::writeAll(const QByteArray& bytes) {
-  const char* data = bytes.constData();
-  qsizetype left = bytes.size();
-  while (left > 0) {
-    const auto written = ::write(fd_, data, static_cast<size_t>(left));
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      lastError_ = errnoText(errno);
-      return false;
-    }
-    if (written == 0) {
-      lastError_ = errnoText(ENOSPC);
-      return false;
-    }
-    data += written;
-    left -= written;
-  }
-  return true;
+  for (const RecordEnd& end : ends) tell(end.written, end.reason);
+  for (std::size_t i = 0; i < abandoned; ++i)
+    tell(false, QStringLiteral("%1: the log was closed before it took the record").arg(noAnswer()));
 }
 
 }  // namespace bw

@@ -1,58 +1,84 @@
 #pragma once
 
-#include <QByteArray>
+#include <QObject>
 #include <QString>
+#include <QTimer>
+#include <chrono>
+#include <memory>
 #include <optional>
 
+#include "acquisition/LogTarget.h"
 #include "acquisition/RecordLog.h"
 
 namespace bw {
 
 class Clock;
 
-// The log file: opened for appending, one write per record line, each line
-// synced to the disk before it counts. A crash or power cut loses at most
-// the line being written, and a line that could not be written whole is cut
-// back, so a half record is never followed by a new one on the same line.
+// The log: records are stamped when they are handed over and written, each
+// in one write and synced, by a writer thread of the log's own, one after
+// another in their order, so a slow or hung disk never holds the thread that
+// polls. A record counts (the listener hears recordWritten) only once it is
+// on the disk; one that failed is not in the file (see LogTarget).
 class LogFile final : public RecordLog {
  public:
-  explicit LogFile(const Clock& clock);
+  // The disk is taken as not answering once no record has ended for this
+  // long while records wait.
+  static constexpr std::chrono::milliseconds kStallTime{5000};
+  // Closing waits this long at most for the records still on their way.
+  static constexpr std::chrono::milliseconds kCloseWait{10000};
+  // Records waiting beyond this many are refused: a disk that does not
+  // answer for hours does not fill the memory.
+  static constexpr int kMostWaiting = 10000;
+
+  explicit LogFile(const Clock& clock, LogCalls& calls = systemLogCalls());
   ~LogFile() override;
   LogFile(const LogFile&) = delete;
   LogFile& operator=(const LogFile&) = delete;
 
   // Opens `path` for appending, creating it, without ever waiting (a pipe
-  // nobody reads fails at once). An existing last line without a line end
-  // (cut by an earlier crash) gets one first. Returns the reason on failure;
-  // the log then stays closed. Once open, the log is the file at `path`: a
-  // record that finds it deleted, moved or replaced fails with the reason,
-  // and the path is opened again for the next one.
+  // nobody reads fails at once); returns the reason on failure, the log then
+  // stays closed. Once open, the log is the file at `path`: a record that
+  // finds it deleted, moved or replaced goes to the path opened again, and
+  // fails with the reason while the path cannot be opened.
   std::optional<QString> open(const QString& path);
+  // Waits for the records still on their way (kCloseWait at most, and the
+  // listener hears of each), then closes. A record the disk has not taken by
+  // then is told as failed, and taken back off the file should the disk take
+  // it later, so the file and the count still agree.
   void close();
-  bool isOpen() const { return fd_ >= 0 || reopenPending_; }
+  bool isOpen() const { return writer_ != nullptr; }
   QString path() const { return path_; }
 
   bool loggingOn() const override { return isOpen(); }
-  bool writeRecord(const Readings& readings, int count) override;
+  void writeRecord(const Readings& readings, int count) override;
+  void setListener(RecordListener* listener) override { listener_ = listener; }
   QString lastError() const override { return lastError_; }
 
-  // Appends `line` in one write and syncs it; false (with lastError) when it
-  // did not reach the disk whole.
-  bool appendLine(const QByteArray& line);
+  // Waits up to `bound` until every record handed over has ended and tells
+  // the listener of them; false when some are still on their way.
+  bool waitForRecords(std::chrono::milliseconds bound);
+  // For tests: shorter times than kStallTime and kCloseWait.
+  void setPatience(std::chrono::milliseconds stall, std::chrono::milliseconds close);
 
  private:
-  std::optional<QString> openAt(const QString& path);
-  // Why the open file is no longer the log at path_, if it is not.
-  std::optional<QString> goneReason() const;
-  bool writeAll(const QByteArray& bytes);
-  bool sync();
+  struct Writer;
+  // Tells the listener of the records that have ended.
+  void tellEnded();
+  void tell(bool written, const QString& reason);
+  void stalled();
 
   const Clock& clock_;
-  int fd_ = -1;
+  LogCalls& calls_;
+  std::shared_ptr<Writer> writer_;
   QString path_;
   QString lastError_;
-  bool pendingLineEnd_ = false;  // a cut could not be undone: start a fresh line
-  bool reopenPending_ = false;   // the file at path_ must be opened again
+  RecordListener* listener_ = nullptr;
+  std::chrono::milliseconds stallTime_ = kStallTime;
+  std::chrono::milliseconds closeWait_ = kCloseWait;
+  // Lives on the thread that made the log: the writer's news is posted to
+  // it, and the stall timer runs on it.
+  QObject context_;
+  QTimer stallTimer_;
 };
 
 }  // namespace bw

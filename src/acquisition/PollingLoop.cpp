@@ -12,10 +12,23 @@ namespace bw {
 
 PollingLoop::PollingLoop(WebBrowser& browser, AcquisitionDisplay& display, RecordLog& log,
                          SteadyClock& pace, QObject* parent)
-    : QObject(parent), browser_(browser), display_(display), log_(log), pace_(pace) {}
+    : QObject(parent), browser_(browser), display_(display), log_(log), pace_(pace) {
+  log_.setListener(this);
+}
+
+PollingLoop::~PollingLoop() {
+  log_.setListener(nullptr);
+}
 
 void PollingLoop::setSensorCount(int count) {
-  sensorCount_ = count == kSixteenSensors ? kSixteenSensors : kTwelveSensors;
+  const int next = count == kSixteenSensors ? kSixteenSensors : kTwelveSensors;
+  // The four added slots start unread, as on the first tick: what they held
+  // before an untick may be days old, and a cycle of twelve begun already
+  // does not read them before its record.
+  if (next == kSixteenSensors && sensorCount_ != kSixteenSensors)
+    for (int slot = kTwelveSensors; slot < kSixteenSensors; ++slot)
+      readings_[static_cast<size_t>(slot)] = kNoPage;
+  sensorCount_ = next;
 }
 
 void PollingLoop::stop() {
@@ -96,16 +109,24 @@ bool PollingLoop::waitForPage() {
 }
 
 void PollingLoop::endCycle() {
-  // The count is read now, not at the start of the cycle. A record that did
-  // not reach the disk is not counted.
-  const bool written = log_.writeRecord(readings_, sensorCount_);
-  emit recordLogged(written);
-  if (!written) {
-    display_.showLoggingFailure(log_.lastError());
-    return;
-  }
+  // The count is read now, not at the start of the cycle.
+  log_.writeRecord(readings_, sensorCount_);
+}
+
+void PollingLoop::recordWritten() {
   display_.showRecordNumber(recordNumber_);
   if (recordNumber_ < kMaxRecordNumber) ++recordNumber_;
+  emit recordLogged(true);
+}
+
+void PollingLoop::recordFailed(const QString& reason) {
+  // Not counted; polling goes on and the next record tries again.
+  display_.showLoggingFailure(reason);
+  emit recordLogged(false);
+}
+
+void PollingLoop::logStalled(const QString& reason) {
+  display_.showLoggingFailure(reason);
 }
 
 }  // namespace bw

@@ -8,21 +8,22 @@
 
 #include "acquisition/ReadTemperature.h"
 #include "acquisition/Readings.h"
+#include "acquisition/RecordLog.h"
 #include "acquisition/SensorTable.h"
 
 namespace bw {
 
 class AcquisitionDisplay;
-class RecordLog;
 class SteadyClock;
 class WebBrowser;
 
 // The program's engine: polls slot after slot through the browser, shows
-// each reading, and has one record written per cycle while logging is on.
-// It runs on the GUI thread; every user command is handled inside the wait
-// for a page, so a handler may change the sensor count or logging between
-// two steps, and a modal dialog holds the loop until it closes.
-class PollingLoop : public QObject {
+// each reading, and hands one record per cycle to the log while logging is
+// on; a record counts once the log says it is on the disk, whenever that
+// is, so a slow disk never holds polling. It runs on the GUI thread; every user command is handled
+// inside the wait for a page, so a handler may change the sensor count or logging between two
+// steps, and a modal dialog holds the loop until it closes.
+class PollingLoop : public QObject, private RecordListener {
   Q_OBJECT
 
  public:
@@ -40,6 +41,7 @@ class PollingLoop : public QObject {
   // `pace` measures the time between queries and waits on it.
   PollingLoop(WebBrowser& browser, AcquisitionDisplay& display, RecordLog& log, SteadyClock& pace,
               QObject* parent = nullptr);
+  ~PollingLoop() override;
 
   // Fills the URL table and polls until stop() is asked for; returns without
   // any further step once it is.
@@ -47,7 +49,8 @@ class PollingLoop : public QObject {
   void stop();
   bool stopping() const { return stopping_; }
 
-  // 12 or 16; any other value is taken as 12.
+  // 12 or 16; any other value is taken as 12. Going to 16 marks slots 13 to
+  // 16 as not read yet.
   void setSensorCount(int count);
   int sensorCount() const { return sensorCount_; }
   qint16 recordNumber() const { return recordNumber_; }
@@ -61,8 +64,8 @@ class PollingLoop : public QObject {
   // A page was read for `slot`: what it gave, the value stored, and the time
   // from the query's start to its end.
   void queryEnded(int slot, bw::ReadingOutcome outcome, float stored, double seconds);
-  // A record was handed to the log at the end of a cycle; `written` once it
-  // is on the disk.
+  // A record handed to the log at the end of a cycle has ended: `written`
+  // once it is on the disk (and counted), else it failed.
   void recordLogged(bool written);
   void cycleEnded();
 
@@ -74,6 +77,9 @@ class PollingLoop : public QObject {
   // query began, or stop() is asked for.
   void waitForConversion();
   void endCycle();
+  void recordWritten() override;
+  void recordFailed(const QString& reason) override;
+  void logStalled(const QString& reason) override;
 
   WebBrowser& browser_;
   AcquisitionDisplay& display_;

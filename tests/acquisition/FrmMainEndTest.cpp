@@ -177,6 +177,26 @@ TEST_F(FrmMainEnd, SigtermWhileABoxIsUpClosesItEndsAndNothingResumes) {
   EXPECT_EQ(h.s.settings.writes.size(), 4);
 }
 
+// Settings that cannot be saved (no home, a read-only one): an end the
+// system asks for says so on standard error and ends, with no box to wait on.
+TEST_F(FrmMainEnd, SigtermWithSettingsThatCannotBeSavedTellsStandardErrorAndShowsNoBox) {
+  WindowHarness h(answering());
+  TerminationNotifier termination;
+  endOnSystemRequests(*h.form, termination);
+  h.s.settings.refusedKey = QStringLiteral("MainLeft");
+  h.afterCycles(1, [&] {
+    emit termination.sessionSaveRequested();
+    ::raise(SIGTERM);
+  });
+  ::testing::internal::CaptureStderr();
+  h.form->Form_Load();
+  const std::string errors = ::testing::internal::GetCapturedStderr();
+  EXPECT_TRUE(h.form->ended());
+  EXPECT_TRUE(h.s.messages.texts.isEmpty());
+  EXPECT_EQ(QString::fromStdString(errors).count(QStringLiteral("the settings are read-only")), 2)
+      << errors;
+}
+
 TEST_F(FrmMainEnd, ASessionSaveRequestKeepsThePlacementAndGoesOnPolling) {
   WindowHarness h(answering());
   TerminationNotifier termination;

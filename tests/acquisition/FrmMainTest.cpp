@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <QToolBar>
 #include <cerrno>
@@ -355,6 +356,38 @@ TEST_F(FrmMainLogging, FailingWrites_AreNotCountedAndShownWithoutHoldingPolling)
   EXPECT_EQ(h.form->pollingLoop().recordNumber(), 1);
   EXPECT_FALSE(h.form->txtFileName->toolTip().isEmpty());
   EXPECT_TRUE(h.s.messages.texts.isEmpty());  // no box per cycle
+}
+
+// Each sync of the log held for as long as the test likes: the window keeps
+// polling, shows the disk as not answering, and counts each record once it
+// is on the disk, none lost and none twice.
+TEST_F(FrmMainLogging, ASlowDiskHoldsNeitherTheWindowNorPolling) {
+  WindowHarness h(answering("6"));
+  h.form->logFile().setPatience(std::chrono::milliseconds(50), LogFile::kCloseWait);
+  h.logCalls.hold();
+  h.startLogging(log());
+  int cycles = 0;
+  int whileHeld = 0;
+  QString shownWhileHeld;
+  QObject::connect(&h.form->pollingLoop(), &PollingLoop::cycleEnded, h.form.get(), [&] {
+    // The first record reaches its sync on the log's own thread.
+    if (++cycles == 1) QTRY_COMPARE_WITH_TIMEOUT(h.logCalls.held.load(), 1, 20000);
+    if (h.logCalls.held > 0) ++whileHeld;
+    if (cycles == 4) {
+      QTRY_VERIFY_WITH_TIMEOUT(!h.form->txtRecNum->toolTip().isEmpty(), 20000);
+      shownWhileHeld = h.form->txtRecNum->toolTip();
+      EXPECT_TRUE(h.form->txtRecNum->text().isEmpty()) << "counted before it was on the disk";
+      h.logCalls.release();
+    }
+    if (cycles == 7) h.form->endProgram();
+  });
+  h.form->Form_Load();
+  EXPECT_EQ(whileHeld, 4) << "polling waited for the disk";
+  EXPECT_TRUE(shownWhileHeld.contains(QStringLiteral("the disk does not answer")))
+      << shownWhileHeld.toStdString();
+  EXPECT_EQ(test::wholeRecordLines(log(), 12).size(), 7);
+  EXPECT_EQ(h.form->txtRecNum->text(), QStringLiteral("7"));
+  EXPECT_TRUE(h.form->txtRecNum->toolTip().isEmpty());
 }
 
 TEST_F(FrmMainLogging, SensorCountChangedMidCycle_RecordUsesTheNewCount) {

@@ -15,7 +15,7 @@ namespace bw {
 namespace {
 
 // A logging process killed without warning leaves only whole lines, at least
-// as many as it had reported written.
+// as many as it had reported written, and no more than it had handed over.
 TEST(LogDurability, KilledWhileLogging_LeavesOnlyWholeLines) {
   sim::AdapterSimulator adapter;
   ASSERT_TRUE(adapter.start());
@@ -27,11 +27,13 @@ TEST(LogDurability, KilledWhileLogging_LeavesOnlyWholeLines) {
     child.start(QStringLiteral(LOG_WRITER_CHILD), {adapter.host(), path});
     ASSERT_TRUE(child.waitForStarted());
     int reported = 0;
+    int handed = 0;
     const int target = 20 + 7 * round;
     while (reported < target && child.waitForReadyRead(10000)) {
       while (child.canReadLine()) {
         const QByteArray line = child.readLine().trimmed();
         if (line.startsWith("record ")) reported = line.mid(7).toInt();
+        if (line.startsWith("handed ")) handed = line.mid(7).toInt();
       }
     }
     ASSERT_GE(reported, target) << "the child stopped logging";
@@ -40,6 +42,7 @@ TEST(LogDurability, KilledWhileLogging_LeavesOnlyWholeLines) {
     while (child.canReadLine()) {
       const QByteArray line = child.readLine().trimmed();
       if (line.startsWith("record ")) reported = line.mid(7).toInt();
+      if (line.startsWith("handed ")) handed = line.mid(7).toInt();
     }
 
     QFile file(path);
@@ -53,10 +56,11 @@ TEST(LogDurability, KilledWhileLogging_LeavesOnlyWholeLines) {
                        "|-)\\d[^,]*){15} \\r$"));
     for (const QByteArray& line : lines)
       ASSERT_TRUE(whole.match(QString::fromLatin1(line)).hasMatch()) << line.toStdString();
-    // A record may reach the disk just before its report.
+    // Records reach the disk on the log's own thread, before their report; the
+    // last one handed may reach it just before it is reported handed.
     const int written = static_cast<int>(lines.size()) - before;
     EXPECT_GE(written, reported);
-    EXPECT_LE(written, reported + 1);
+    EXPECT_LE(written, handed + 1);
     before = static_cast<int>(lines.size());
   }
 }

@@ -1,5 +1,6 @@
 // Polls the adapter at argv[1] ("host:port") and logs every cycle to argv[2],
-// printing "record N" once record N is on the disk. The durability test kills
+// printing "handed N" once N records have been handed to the log and
+// "record N" once record N is on the disk. The durability test kills
 // it with SIGKILL at an arbitrary moment. Pacing runs on the tests' instant
 // steady clock, so records follow as fast as the simulator answers.
 #include <QCoreApplication>
@@ -34,6 +35,11 @@ int main(int argc, char** argv) {
   bw::test::InstantSteadyClock pace;
   bw::PollingLoop loop(browser, display, log, pace);
   loop.setSensorCount(bw::PollingLoop::kSixteenSensors);
+  int handed = 0;
+  QObject::connect(&loop, &bw::PollingLoop::cycleEnded, &loop, [&handed] {
+    std::printf("handed %d\n", ++handed);
+    std::fflush(stdout);
+  });
   loop.run(bw::sensorUrls(QString::fromLatin1(argv[1])));
   return 0;
 }

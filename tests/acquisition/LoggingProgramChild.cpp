@@ -26,7 +26,7 @@ void drive(bw::FrmMain& form, bool quitAfterThree) {
     *started = true;
     form.btnFileWrite_Click();
   });
-  QObject::connect(&form.pollingLoop(), &bw::PollingLoop::cycleEnded, &form,
+  QObject::connect(&form.pollingLoop(), &bw::PollingLoop::recordLogged, &form,
                    [&form, quitAfterThree] {
                      std::printf("record %s\n", qPrintable(form.txtRecNum->text()));
                      std::fflush(stdout);

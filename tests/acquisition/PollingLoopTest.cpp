@@ -58,6 +58,33 @@ TEST(PollingLoop, ACycleWithNothingToQueryTakesAConversionTime) {
   EXPECT_GE(h.display.shows, 1);
 }
 
+// Sixteen Sensors ticked again during a cycle of twelve: slots 13 to 16 are
+// not read in it, and their readings from before the untick (maybe days
+// old) must not go out under this cycle's stamp.
+TEST(PollingLoop, SixteenTickedAgainMidCycle_LogsSlotsThirteenToSixteenAsNotRead) {
+  LoopHarness h;
+  h.loop.setSensorCount(PollingLoop::kSixteenSensors);
+  int cycles = 0;
+  QObject::connect(&h.loop, &PollingLoop::cycleEnded, &h.loop, [&] {
+    if (++cycles == 1) h.loop.setSensorCount(PollingLoop::kTwelveSensors);
+    if (cycles == 3) h.loop.stop();
+  });
+  int polled = 0;
+  QObject::connect(&h.loop, &PollingLoop::slotPolled, &h.loop, [&] {
+    if (++polled == 16 + 12 + 3) h.loop.setSensorCount(PollingLoop::kSixteenSensors);
+  });
+  std::array<QString, kSlotCount> all{};
+  for (int slot = 0; slot < PollingLoop::kSixteenSensors; ++slot)
+    all[static_cast<size_t>(slot)] = QStringLiteral("http://a/%1").arg(slot);
+  h.loop.run(all);
+  ASSERT_EQ(h.log.counts, (QList<int>{16, 12, 16}));
+  for (int slot = 12; slot < 16; ++slot) {
+    EXPECT_EQ(h.log.records[0][static_cast<size_t>(slot)], 2.5f);
+    EXPECT_EQ(h.log.records[2][static_cast<size_t>(slot)], kNoPage) << "slot " << slot;
+  }
+  EXPECT_EQ(h.log.records[2][11], 2.5f);
+}
+
 TEST(PollingLoop, RecordNumberCountsWrittenRecordsAndStaysAt32767) {
   LoopHarness h;
   h.runCycles(32769, onlySlots({0}));

@@ -156,3 +156,62 @@ TEST(ProgramTermination, SigtermEndsTheProgramItselfWithThePlacementWritten) {
 
 }  // namespace
 }  // namespace bw
+
+// Ends the system asks for never wait on a box.
+namespace bw {
+namespace {
+
+// Settings that cannot be saved (the configuration folder is a plain file):
+// SIGTERM ends the program at once, telling standard error, with no box.
+TEST(ProgramEndWithoutBoxes, SigtermWhenThePlacementCannotBeSavedEndsAndTellsStandardError) {
+  sim::AdapterSimulator adapter;
+  ASSERT_TRUE(adapter.start());
+  QTemporaryDir dir;
+  const QString notAFolder = dir.filePath(QStringLiteral("config"));
+  QFile plain(notAFolder);
+  ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+  plain.close();
+  QProcess child;
+  child.setProcessEnvironment(test::programEnvironment(notAFolder));
+  child.start(QStringLiteral(LOGGING_PROGRAM_CHILD),
+              {adapter.host(), dir.filePath(QStringLiteral("end.log"))});
+  ASSERT_TRUE(child.waitForStarted());
+  int reported = 0;
+  while (reported < 2 && child.waitForReadyRead(20000)) {
+    while (child.canReadLine()) {
+      const QByteArray line = child.readLine().trimmed();
+      if (line.startsWith("record ")) reported = line.mid(7).toInt();
+    }
+  }
+  ASSERT_GE(reported, 2) << child.readAllStandardError().toStdString();
+  ::kill(static_cast<pid_t>(child.processId()), SIGTERM);
+  ASSERT_TRUE(child.waitForFinished(20000)) << "a box holds the end";
+  EXPECT_EQ(child.exitCode(), 0);
+  EXPECT_TRUE(child.readAllStandardError().contains("The setting MainLeft cannot be saved"));
+}
+
+// The box of a site file that cannot be used, before anything is polled:
+// SIGTERM and SIGINT close it and end the program.
+TEST(ProgramEndWithoutBoxes, SigtermOrSigintEndsTheSiteFileBox) {
+  for (const int signalNumber : {SIGTERM, SIGINT}) {
+    QTemporaryDir dir;
+    const QString site = dir.filePath(QStringLiteral("bad.toml"));
+    QFile file(site);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("adapter = \"127.0.0.1:9\"\ncolour = 1\n");
+    file.close();
+    QProcess program;
+    program.setProcessEnvironment(test::programEnvironment(dir.filePath(QStringLiteral("config"))));
+    program.start(QStringLiteral(BRINEWATCH_PROGRAM), {QStringLiteral("--site"), site});
+    ASSERT_TRUE(program.waitForStarted());
+    // Time for the box to come up; it stays until it is answered.
+    EXPECT_FALSE(program.waitForFinished(2000)) << "the box did not wait";
+    ::kill(static_cast<pid_t>(program.processId()), signalNumber);
+    ASSERT_TRUE(program.waitForFinished(20000)) << "the box ignored signal " << signalNumber;
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 2);  // the site file cannot be used
+  }
+}
+
+}  // namespace
+}  // namespace bw

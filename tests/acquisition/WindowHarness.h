@@ -13,13 +13,14 @@
 namespace bw::test {
 
 // The main window over a given HTTP client and the shared stand-ins for
-// every other service.
+// every other service; its log reaches the disk through calls a test can
+// make fail or hold.
 struct WindowHarness {
   explicit WindowHarness(std::unique_ptr<HttpClient> http,
                          QString host = QStringLiteral("adapter.test")) {
     form = std::make_unique<FrmMain>(FrmMainServices{std::move(http), builtInSite(host), s.clock,
                                                      s.pace, s.messages, s.dialog, s.settings,
-                                                     s.help, s.sysInfo, QString()});
+                                                     s.help, s.sysInfo, QString(), &logCalls});
   }
 
   // Runs the load event until `queries` pages have been read.
@@ -54,6 +55,7 @@ struct WindowHarness {
     });
   }
 
+  FaultyLogCalls logCalls;  // before the window, whose log may still use it
   FakeServices s;
   std::unique_ptr<FrmMain> form;
 };

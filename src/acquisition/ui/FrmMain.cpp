@@ -61,7 +61,7 @@ FrmMain::FrmMain(FrmMainServices services, QWidget* parent)
       messages_(services.messages),
       dialog_(services.dialog),
       sysInfo_(services.sysInfo),
-      logFile_(services.clock) {
+      logFile_(services.clock, services.logCalls ? *services.logCalls : systemLogCalls()) {
   setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(QStringLiteral("Project1"));
   browser_ = std::make_unique<WebBrowser>(std::move(services.http), this);
@@ -197,13 +197,21 @@ void FrmMain::btnFileWrite_Click() {
 }
 
 void FrmMain::endProgram() {
+  end(true);
+}
+
+void FrmMain::endOnRequest() {
+  end(false);
+}
+
+void FrmMain::end(bool boxes) {
   if (ended_) {
     closeModalWindows();
     return;
   }
   ended_ = true;
   if (logFile_.loggingOn()) logFile_.close();
-  frame_->unloadWindows();
+  frame_->unloadWindows(boxes ? MainFrame::Report::Box : MainFrame::Report::StandardError);
   // Boxes still open would hold their nested loops, and with them the end.
   closeModalWindows();
   frame_->stopClock();

@@ -46,6 +46,7 @@ struct FrmMainServices {
   std::reference_wrapper<HelpViewer> helpViewer;
   std::reference_wrapper<SysInfoLauncher> sysInfo;  // for the About window's button
   QString helpFile;                                 // empty: the program has no help file
+  LogCalls* logCalls = nullptr;  // how the log reaches the disk; nullptr: the system's calls
 };
 
 // The main window and its acquisition panel. It holds the controls and
@@ -76,6 +77,10 @@ class FrmMain : public QMainWindow, private AcquisitionDisplay {
   // meanwhile, it only closes modal boxes, so a box it opened itself cannot
   // hold it.
   void endProgram();
+  // The end the system asks for (a signal, the end of the session): the same
+  // sequence, but what it has to say goes to standard error, as nobody may
+  // be there to answer a box, and the program ends at once.
+  void endOnRequest();
   bool ended() const { return ended_; }
   // Shows the About window modally; returns once it is closed.
   void showAbout();
@@ -113,6 +118,7 @@ class FrmMain : public QMainWindow, private AcquisitionDisplay {
   void createPanel();
   void dockBars();
   void setLoggingFailureShown(bool shown, const QString& reason = {});
+  void end(bool boxes);
 
   void showAddress(const QString& url) override;
   void showWindow() override;

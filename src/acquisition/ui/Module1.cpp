@@ -38,7 +38,17 @@ struct SystemServices::Parts {
   TerminationNotifier termination;
 };
 
-SystemServices::SystemServices() : parts_(std::make_unique<Parts>()) {}
+SystemServices::SystemServices() : parts_(std::make_unique<Parts>()) {
+  // From the start of the program to its end, the system's requests close
+  // whatever box is up: a box before polling (a site file that cannot be
+  // used) ends the program with it, and once the main window hears them it
+  // runs its end as well.
+  TerminationNotifier& termination = parts_->termination;
+  QObject::connect(&termination, &TerminationNotifier::terminationRequested, &termination,
+                   [] { closeModalWindows(); });
+  QObject::connect(&termination, &TerminationNotifier::quitRequested, &termination,
+                   [] { closeModalWindows(); });
+}
 
 SystemServices::~SystemServices() = default;
 
@@ -119,15 +129,18 @@ int runUntilEnded(FrmMain& form) {
 }
 
 void endOnSystemRequests(FrmMain& form, TerminationNotifier& termination) {
+  // Nothing the system asks for waits on a box: what its end has to say goes
+  // to standard error.
   QObject::connect(&termination, &TerminationNotifier::terminationRequested, &form,
-                   [&form] { form.endProgram(); });
+                   [&form] { form.endOnRequest(); });
   // A quit would make every nested wait of the polling loop return at once:
   // the end sequence runs first, then Qt goes on to quit.
-  QObject::connect(&termination, &TerminationNotifier::quitRequested, &form, &FrmMain::endProgram);
+  QObject::connect(&termination, &TerminationNotifier::quitRequested, &form,
+                   &FrmMain::endOnRequest);
   // Asked when the desktop saves the session and when a logout may still be
   // cancelled; the real end of a session quits.
   QObject::connect(&termination, &TerminationNotifier::sessionSaveRequested, &form,
-                   [&form] { form.frame().savePlacement(); });
+                   [&form] { form.frame().savePlacement(MainFrame::Report::StandardError); });
 }
 
 }  // namespace bw

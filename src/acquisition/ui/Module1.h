@@ -16,7 +16,8 @@ struct SiteLookup;
 // The services of the program on this system, each made once: the clock and
 // the clock the polling is paced by, the message box, the common dialog, the
 // settings store, the help viewer, the registry, the program starter and the
-// system information launcher, and the termination notifier.
+// system information launcher, and the termination notifier, which closes
+// any box that is up while they exist.
 class SystemServices {
  public:
   SystemServices();
@@ -62,7 +63,7 @@ int runUntilEnded(FrmMain& form);
 // The system's requests reach the program: SIGTERM, SIGINT and a quit
 // request run the end sequence; the desktop's request to save the session
 // keeps the placement and polling goes on (every logged line is on the disk
-// already).
+// already). Neither waits on a box: a failure goes to standard error.
 void endOnSystemRequests(FrmMain& form, TerminationNotifier& termination);
 
 }  // namespace bw

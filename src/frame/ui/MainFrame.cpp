@@ -4,6 +4,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QDialog>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
@@ -12,6 +13,7 @@
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QToolBar>
+#include <cstdio>
 
 #include "frame/ClockText.h"
 #include "frame/Help.h"
@@ -412,15 +414,23 @@ void MainFrame::loadTracked(QWidget* window) {
   });
 }
 
-void MainFrame::unloadWindows() {
+void MainFrame::unloadWindows(Report report) {
   loaded_.unloadAllButFirst();
-  savePlacement();
+  savePlacement(report);
 }
 
-void MainFrame::savePlacement() {
+void MainFrame::savePlacement(Report report) {
   if (window_.isMinimized()) return;
-  if (const auto failure = writePlacement(settings_, window_.frameGeometry()))
+  const auto failure = writePlacement(settings_, window_.frameGeometry());
+  if (!failure) return;
+  if (report == Report::Box) {
     showMessage(*failure);
+    return;
+  }
+  const QString program = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+  std::fprintf(stderr, "%s: %s\n", program.toLocal8Bit().constData(),
+               failure->toLocal8Bit().constData());
+  std::fflush(stderr);
 }
 
 bool MainFrame::eventFilter(QObject* watched, QEvent* event) {

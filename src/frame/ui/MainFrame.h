@@ -58,12 +58,16 @@ class MainFrame : public QObject {
   // unloadWindows() unloads it.
   void trackWindow(QWidget* window);
   const LoadedWindows& loadedWindows() const { return loaded_; }
+  // Where the frame tells a failure: in a box, or on standard error when
+  // nobody may be there to answer a box (an end or a session save the
+  // system asked for).
+  enum class Report { Box, StandardError };
   // Unloads every loaded window but the main one, last loaded first, then
   // keeps the main window's placement.
-  void unloadWindows();
+  void unloadWindows(Report report = Report::Box);
   // Keeps the main window's placement unless it is minimized; a refused
-  // write is shown with its reason.
-  void savePlacement();
+  // write is told with its reason.
+  void savePlacement(Report report = Report::Box);
   // The status bar's clock stops.
   void stopClock();
 
