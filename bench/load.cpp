@@ -163,7 +163,7 @@ int main(int argc, char** argv) {
                    .arg(adapter.host(), l.log)
                    .arg(l.metricsPort)
                    .toUtf8());
-    for (int slot = 1; slot <= bw::kSiteSlots; ++slot)
+    for (int slot = 1; slot <= bw::kMaxReadings; ++slot)
       site.write(QStringLiteral("[[sensor]]\nslot = %1\nrom = \"%2\"\n")
                      .arg(slot)
                      .arg(QLatin1String(
@@ -204,7 +204,7 @@ int main(int argc, char** argv) {
   std::printf(
       "%d loggers x %d sensors at 750 ms per query, scraped every %d s for %d min "
       "(%d cores)\n",
-      o.loggers, bw::kSiteSlots, o.scrapeSeconds, o.minutes, QThread::idealThreadCount());
+      o.loggers, bw::kMaxReadings, o.scrapeSeconds, o.minutes, QThread::idealThreadCount());
   pause(30s);  // everyone started and scraped
   for (Logger& l : loggers) l.cpuAtStart = bw::bench::treeCpuSeconds(l.process->processId());
   const double prometheusCpuAtStart = bw::bench::treeCpuSeconds(prometheus.processId());
@@ -234,7 +234,7 @@ int main(int argc, char** argv) {
 
   // The adapter goes quiet; each log is compared once it has been still for
   // more than two scrapes.
-  for (int slot = 0; slot < bw::kSiteSlots; ++slot)
+  for (int slot = 0; slot < bw::kMaxReadings; ++slot)
     adapter.setFault(slot, bw::sim::Fault::NoAnswer);
   const auto still = std::chrono::seconds(2 * o.scrapeSeconds + 3);
   std::vector<int> lastLines(loggers.size(), -1);

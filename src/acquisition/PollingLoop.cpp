@@ -21,12 +21,12 @@ PollingLoop::~PollingLoop() {
 }
 
 void PollingLoop::setSensorCount(int count) {
-  const int next = count == kSixteenSensors ? kSixteenSensors : kTwelveSensors;
+  const int next = count == kMaxReadings ? kMaxReadings : kTwelveSensors;
   // The four added slots start unread, as on the first tick: what they held
   // before an untick may be days old, and a cycle of twelve begun already
   // does not read them before its record.
-  if (next == kSixteenSensors && sensorCount_ != kSixteenSensors)
-    for (int slot = kTwelveSensors; slot < kSixteenSensors; ++slot)
+  if (next == kMaxReadings && sensorCount_ != kMaxReadings)
+    for (int slot = kTwelveSensors; slot < kMaxReadings; ++slot)
       readings_[static_cast<size_t>(slot)] = kNoPage;
   sensorCount_ = next;
 }
@@ -37,7 +37,7 @@ void PollingLoop::stop() {
   emit stopRequested();
 }
 
-void PollingLoop::run(const std::array<QString, kSlotCount>& urls) {
+void PollingLoop::run(const std::array<QString, kMaxReadings>& urls) {
   urls_ = urls;
   recordNumber_ = 1;
   while (!stopping_) {

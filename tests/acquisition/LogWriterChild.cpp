@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
   };
   bw::test::InstantSteadyClock pace;
   bw::PollingLoop loop(browser, display, log, pace);
-  loop.setSensorCount(bw::PollingLoop::kSixteenSensors);
+  loop.setSensorCount(bw::kMaxReadings);
   int handed = 0;
   QObject::connect(&loop, &bw::PollingLoop::cycleEnded, &loop, [&handed] {
     std::printf("handed %d\n", ++handed);

@@ -166,8 +166,8 @@ void FrmMain::Form_Load() {
 
 void FrmMain::UpdateSensorCount() {
   loop_->setSensorCount(ChkSixteenSensors->checkState() == Qt::Checked
-                            ? PollingLoop::kSixteenSensors
-                            : PollingLoop::kTwelveSensors);
+                            ? kMaxReadings
+                            : kTwelveSensors);
 }
 
 void FrmMain::btnFileWrite_Click() {
