@@ -46,6 +46,8 @@ class PollingLoop : public QObject, private RecordListener {
   void run(const std::array<QString, kMaxReadings>& urls);
   void stop();
   bool stopping() const { return stopping_; }
+  // Where the loop shows what it does from now on.
+  void setDisplay(AcquisitionDisplay& display) { display_ = &display; }
 
   // kTwelveSensors or kMaxReadings; any other value is taken as 12. Going
   // to kMaxReadings marks slots 13 to 16 as not read yet.
@@ -80,7 +82,7 @@ class PollingLoop : public QObject, private RecordListener {
   void logStalled(const QString& reason) override;
 
   WebBrowser& browser_;
-  AcquisitionDisplay& display_;
+  AcquisitionDisplay* display_;
   RecordLog& log_;
   SteadyClock& pace_;
   std::optional<std::chrono::nanoseconds> lastQueryBegan_;

@@ -47,8 +47,8 @@ struct LoggerServices {
 // with the status that says which.
 int runLogger(const Site& site, LoggerServices services);
 
-// The whole of brinewatchd: the command line, the site file, the services,
-// then runLogger.
-int runLoggerProgram(int argc, char** argv);
+// A relative log path is kept in the service's state folder when systemd
+// gives one, else taken from the working folder; said as an absolute one.
+QString logPath(const QString& log);
 
 }  // namespace bw
