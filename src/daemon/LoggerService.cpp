@@ -17,10 +17,6 @@ namespace bw {
 
 namespace {
 
-int status(LoggerExit exit) {
-  return static_cast<int>(exit);
-}
-
 // Whether listening on `address` failed for a reason that may pass: the port
 // is taken by another process, which may end. An address that is not one of
 // this host's, or a port the logger may not take, stays so until the site

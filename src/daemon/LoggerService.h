@@ -28,6 +28,9 @@ enum class LoggerExit : int {
   kLogUnusable = 4,      // the log cannot be opened for writing
   kMetricsUnusable = 6,  // the metrics address is not one of this host's, or not allowed
 };
+inline int status(LoggerExit exit) {
+  return static_cast<int>(exit);
+}
 
 // What the unattended logger works with; its start routine makes each one
 // once, tests give their own.

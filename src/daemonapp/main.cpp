@@ -21,10 +21,6 @@ namespace bw {
 
 namespace {
 
-int status(LoggerExit exit) {
-  return static_cast<int>(exit);
-}
-
 QString usage() {
   return QStringLiteral(
              "Usage: brinewatchd [--site FILE]\n"
@@ -50,9 +46,12 @@ QString usage() {
       .arg(QString::fromLatin1(kDefaultMetricsAddress));
 }
 
-// The whole of brinewatchd: the command line, the site file, the services,
-// then runLogger.
-int runLoggerProgram(int argc, char** argv) {
+}  // namespace
+
+}  // namespace bw
+
+int main(int argc, char** argv) {
+  using namespace bw;
   sendQtMessagesToJournal();
   // The words as given, before the application takes any of its own out.
   QStringList arguments;
@@ -108,12 +107,4 @@ int runLoggerProgram(int argc, char** argv) {
   }
   return runLogger(*reading.site, LoggerServices{std::make_unique<CurlHttpClient>(), clock, pace,
                                                  service, termination, printToJournal});
-}
-
-}  // namespace
-
-}  // namespace bw
-
-int main(int argc, char** argv) {
-  return bw::runLoggerProgram(argc, argv);
 }
