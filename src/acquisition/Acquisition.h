@@ -2,15 +2,16 @@
 
 #include <memory>
 
+#include "acquisition/AcquisitionDisplay.h"
 #include "acquisition/LogFile.h"
 #include "acquisition/PollingLoop.h"
+#include "platform/ProcessSignals.h"
 #include "platform/web/HttpClient.h"
 #include "platform/web/WebBrowser.h"
 #include "site/Site.h"
 
 namespace bw {
 
-class AcquisitionDisplay;
 class Clock;
 class SteadyClock;
 
@@ -21,7 +22,14 @@ class SteadyClock;
 class Acquisition {
  public:
   Acquisition(Site site, std::unique_ptr<HttpClient> http, const Clock& clock, SteadyClock& pace,
-              AcquisitionDisplay& display, LogCalls& logCalls = systemLogCalls());
+              AcquisitionDisplay& display, LogCalls& logCalls = systemLogCalls())
+      : site_(std::move(site)),
+        browser_(std::move(http)),
+        log_(clock, logCalls),
+        loop_(browser_, display, log_, pace) {
+    // A log on a pipe whose reader has gone fails its record, not the program.
+    ignoreBrokenPipes();
+  }
   Acquisition(const Acquisition&) = delete;
   Acquisition& operator=(const Acquisition&) = delete;
 
@@ -42,8 +50,5 @@ class Acquisition {
   LogFile log_;
   PollingLoop loop_;
 };
-
-// Shows nothing: for an acquisition until its window takes it over.
-AcquisitionDisplay& noDisplay();
 
 }  // namespace bw

@@ -9,8 +9,4 @@ std::array<QString, kMaxReadings> sensorUrls(const Site& site) {
   return urls;
 }
 
-std::array<QString, kMaxReadings> sensorUrls(const QString& host) {
-  return sensorUrls(builtInSite(host));
-}
-
 }  // namespace bw

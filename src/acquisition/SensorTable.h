@@ -11,7 +11,5 @@ namespace bw {
 // sensor i + 1, empty where the site names none (the loop skips an empty
 // slot).
 std::array<QString, kMaxReadings> sensorUrls(const Site& site);
-// The sensors built in, on `host`.
-std::array<QString, kMaxReadings> sensorUrls(const QString& host);
 
 }  // namespace bw

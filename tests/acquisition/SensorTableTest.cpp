@@ -40,7 +40,7 @@ TEST(SensorTable, EveryRomCodeIsADs18b20WithAValidCrc) {
 }
 
 TEST(SensorTable, UrlsAreSpelledExactlyWithLowerCaseBraceEscapes) {
-  const auto urls = sensorUrls(QStringLiteral("192.168.1.50"));
+  const auto urls = sensorUrls(builtInSite(QStringLiteral("192.168.1.50")));
   for (int slot = 0; slot < kMaxReadings; ++slot) {
     EXPECT_EQ(urls[slot], QStringLiteral("http://192.168.1.50/1Wire/ReadDS18B20.html"
                                          "?DS18B20Request=%7b") +

@@ -82,7 +82,6 @@ class FrmMain : public QMainWindow, private AcquisitionDisplay {
 
   PollingLoop& pollingLoop() { return acquisition_.loop(); }
   LogFile& logFile() { return acquisition_.log(); }
-  WebBrowser& browser() { return acquisition_.browser(); }
   CommonDialog& dlgCommonDialog() { return dialog_; }
   // Menus, toolbar and status bar.
   MainFrame& frame() { return *frame_; }
