@@ -61,10 +61,6 @@ FrmMainServices SystemServices::mainWindow() {
                          QString::fromUtf8(config::kHelpFile)};
 }
 
-const Clock& SystemServices::clock() {
-  return parts_->clock;
-}
-
 SteadyClock& SystemServices::pace() {
   return parts_->pace;
 }
@@ -117,9 +113,10 @@ int Module1(const QString& siteFile) {
   SystemServices system;
   std::optional<Site> site = chooseSite(SiteLookup::fromEnvironment(siteFile), system.messages());
   if (!site) return kSiteUnusable;
-  Acquisition acquisition(std::move(*site), std::make_unique<CurlHttpClient>(), system.clock(),
+  FrmMainServices services = system.mainWindow();
+  Acquisition acquisition(std::move(*site), std::make_unique<CurlHttpClient>(), services.clock,
                           system.pace(), noDisplay());
-  return runProgram(system.mainWindow(), acquisition, system.termination());
+  return runProgram(std::move(services), acquisition, system.termination());
 }
 
 int runUntilEnded(FrmMain& form) {

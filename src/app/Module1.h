@@ -9,7 +9,6 @@
 
 namespace bw {
 
-class Clock;
 class MessageBox;
 class SteadyClock;
 class TerminationNotifier;
@@ -30,7 +29,6 @@ class SystemServices {
   // What the main window is given. A caller may swap any of them before
   // handing them on.
   FrmMainServices mainWindow();
-  const Clock& clock();
   SteadyClock& pace();
   MessageBox& messages();
   TerminationNotifier& termination();

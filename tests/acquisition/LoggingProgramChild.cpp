@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
   bw::FrmMainServices services = system.mainWindow();
   services.dialog = dialog;
   bw::Acquisition acquisition(bw::builtInSite(QString::fromLocal8Bit(argv[1])),
-                              std::make_unique<bw::CurlHttpClient>(), system.clock(), pace,
+                              std::make_unique<bw::CurlHttpClient>(), services.clock, pace,
                               bw::noDisplay());
   return bw::runProgram(std::move(services), acquisition, system.termination(),
                         [quitAfterThree](bw::FrmMain& form) { drive(form, quitAfterThree); });
