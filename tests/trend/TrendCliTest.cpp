@@ -10,6 +10,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -36,7 +37,8 @@ Outcome trend(const QStringList& arguments, const QString& appendOutputTo = {},
   for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
     env.remove(QString::fromLatin1(name));
   // No site file but the ones a test names.
-  env.insert(QStringLiteral("XDG_CONFIG_HOME"), QDir::temp().filePath(QStringLiteral("no-such-config")));
+  env.insert(QStringLiteral("XDG_CONFIG_HOME"),
+             QDir::temp().filePath(QStringLiteral("no-such-config")));
   process.setProcessEnvironment(env);
   if (!appendOutputTo.isEmpty()) process.setStandardOutputFile(appendOutputTo, QIODevice::Append);
   process.start(program, arguments);
@@ -89,17 +91,21 @@ TEST_F(TrendCli, Csv_OneRowPerLineInFileOrderWithTheReadingsAsTheyStand) {
 }
 
 // --names heads the columns with the site's names, quoted where they need
-// it; without it the header stays as scripts know it. A site file named on
+// it, and with a ' before a name a spreadsheet would take for a formula;
+// without it the header stays as scripts know it. A site file named on
 // the command line that cannot be used ends the run.
 TEST_F(TrendCli, Csv_NamesFromTheSiteOnlyWhenAsked) {
   const QString site =
       folder.write(QStringLiteral("site.toml"),
                    "adapter = \"10.0.0.2\"\n[[sensor]]\nslot = 2\nrom = \"06000000A4EC7428\"\n"
-                   "name = \"South, \\\"deep\\\"\"\n");
+                   "name = \"South, \\\"deep\\\"\"\n"
+                   "[[sensor]]\nslot = 3\nrom = \"B900000027CA8F28\"\nname = \"=1+2\"\n"
+                   "[[sensor]]\nslot = 4\nrom = \"E6000000B4E6AC28\"\nname = \"@x, \\\"y\\\"\"\n");
   const Outcome named = trend({QStringLiteral("--csv"), QStringLiteral("-"),
                                QStringLiteral("--names"), QStringLiteral("--site"), site, log()});
   EXPECT_EQ(named.status, 0) << named.err.constData();
-  EXPECT_TRUE(named.out.startsWith("time,sensor1,\"South, \"\"deep\"\"\",sensor3,sensor4\n"))
+  EXPECT_TRUE(
+      named.out.startsWith("time,sensor1,\"South, \"\"deep\"\"\",\"'=1+2\",\"'@x, \"\"y\"\"\"\n"))
       << named.out.constData();
   const Outcome plain =
       trend({QStringLiteral("--csv"), QStringLiteral("-"), QStringLiteral("--site"), site, log()});
@@ -237,6 +243,23 @@ TEST_F(TrendCli, ALogWhoseNameIsNotUtf8_IsOpenedByItsBytes) {
   EXPECT_EQ(run.out, "time,sensor1\n2026-12-08T10:00:00,4.5\n");
 }
 
+// A year of daily logs at once, more than the usual soft limit of open files.
+TEST_F(TrendCli, ThousandsOfLogsAtOnce_AreAllRead) {
+  rlimit limit{};
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &limit), 0);
+  const int logs = static_cast<int>(std::min<rlim_t>(3000, limit.rlim_max - 64));
+  if (logs < 600) GTEST_SKIP() << "the hard limit of open files is " << limit.rlim_max;
+  QStringList arguments = {QStringLiteral("-c"),
+                           QStringLiteral(R"sh(ulimit -Sn 256 && exec "$0" --csv - "$@")sh"),
+                           QStringLiteral(BRINEWATCH_TREND)};
+  for (int day = 0; day < logs; ++day)
+    arguments << folder.write(QStringLiteral("%1.log").arg(day),
+                              logLine(at(8, 10).addDays(day), {4.5f}));
+  const Outcome run = trend(arguments, {}, QStringLiteral("/bin/sh"));
+  EXPECT_EQ(run.status, 0) << run.err.left(300).constData();
+  EXPECT_EQ(run.out.count('\n'), logs + 1);
+}
+
 // Lines appended while the export runs are left out whole: the CSV is the log
 // as it was at the start, never rows cut to the header's width. The export
 // writes into a pipe that is read only after lines were appended, so they
@@ -280,6 +303,16 @@ TEST_F(TrendCli, ExitStatusesAndTheBadLineReport) {
   const QString out = folder.path(QStringLiteral("x.csv"));
   EXPECT_EQ(trend({QStringLiteral("--help")}).status, 0);
   EXPECT_EQ(trend({QStringLiteral("--csv"), out}).status, 1);
+  // An option it does not know, one-dash words too, is refused with the usage.
+  for (const auto& [arguments, option] : std::vector<std::pair<QStringList, QByteArray>>{
+           {{QStringLiteral("-site"), QStringLiteral("x"), log()}, "-site"},
+           {{QStringLiteral("--csv"), out, QStringLiteral("--all"), log()}, "--all"}}) {
+    const Outcome refused = trend(arguments);
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_TRUE(refused.err.contains("unknown option " + option));
+    EXPECT_TRUE(refused.err.contains("Usage: brinewatch-trend")) << refused.err.constData();
+    EXPECT_FALSE(QFile::exists(out));
+  }
   EXPECT_EQ(
       trend({QStringLiteral("--png"), out, QStringLiteral("--size"), QStringLiteral("big"), log()})
           .status,
