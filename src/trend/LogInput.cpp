@@ -171,6 +171,18 @@ std::int64_t LogInput::readAt(std::int64_t offset, char* data, std::int64_t max,
   }
 }
 
+std::int64_t LogInput::dataFrom(std::int64_t offset, std::int64_t end) const {
+#if defined(SEEK_DATA) && !defined(_WIN32)
+  if (fd_ < 0 || offset >= end) return offset;
+  const off_t data = ::lseek(fd_, static_cast<off_t>(offset), SEEK_DATA);
+  if (data >= 0) return std::min(static_cast<std::int64_t>(data), end);
+  return errno == ENXIO ? end : offset;  // ENXIO: nothing but a hole to the end
+#else
+  Q_UNUSED(end);
+  return offset;
+#endif
+}
+
 QByteArray LogInput::bytes(std::int64_t from, std::int64_t to) {
   QByteArray out(static_cast<qsizetype>(std::max<std::int64_t>(to - from, 0)), Qt::Uninitialized);
   std::int64_t done = 0;

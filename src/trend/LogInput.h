@@ -54,6 +54,11 @@ class LogInput {
   // The same, safe from several threads at once; the reason of an error
   // goes to `error`.
   std::int64_t readAt(std::int64_t offset, char* data, std::int64_t max, QString& error) const;
+  // Where data stands again at or after `offset`: past a hole (a stretch
+  // of the file never written, as a truncation under a writer leaves) the
+  // reading need not read its zeros. `offset` itself where the file system
+  // cannot tell; `end` when only a hole is left before it.
+  std::int64_t dataFrom(std::int64_t offset, std::int64_t end) const;
   // The bytes [from, to), or fewer at the end of the file.
   QByteArray bytes(std::int64_t from, std::int64_t to);
   QString errorText() const { return error_; }

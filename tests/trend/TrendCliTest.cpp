@@ -170,6 +170,32 @@ TEST_F(TrendCli, AnOutputThatIsALog_IsRefusedAndTheLogKeepsItsBytes) {
     EXPECT_TRUE(outcome.err.contains("the log")) << outcome.err.constData();
     EXPECT_EQ(folder.read(QStringLiteral("a.log")), bytes);
   }
+
+  // Logs whose first line is no log line, first of a glob: each is kept.
+  const QByteArray line = logLine(at(8, 10), {4.5f});
+  const QByteArray starts[] = {line.left(20) + "\r\n",  // cut by a crash
+                               "\r\n",
+                               "\xEF\xBB\xBF",  // a byte-order mark on the same line
+                               QByteArray(5000, '\0'), QByteArray(13000, 'x') + '\n'};
+  for (const QByteArray& start : starts) {
+    const QString other = folder.write(QStringLiteral("other.log"), start + line + line);
+    const Outcome outcome = trend({QStringLiteral("--png"), other, b});
+    EXPECT_EQ(outcome.status, 1) << start.left(30).toHex().constData();
+    EXPECT_TRUE(outcome.err.contains("holds log lines")) << outcome.err.constData();
+    EXPECT_EQ(folder.read(QStringLiteral("other.log")), start + line + line);
+  }
+  QFile holed(folder.path(QStringLiteral("holed.log")));  // a hole, as a truncation leaves
+  ASSERT_TRUE(holed.open(QIODevice::WriteOnly));
+  ASSERT_TRUE(holed.seek(64 << 20));
+  ASSERT_EQ(holed.write(line), line.size());
+  holed.close();
+  EXPECT_EQ(trend({QStringLiteral("--csv"), holed.fileName(), b}).status, 1);
+  EXPECT_EQ(QFileInfo(holed.fileName()).size(), (64 << 20) + line.size());
+  // An earlier export is no log, and is replaced.
+  const QString csv =
+      folder.write(QStringLiteral("old.csv"), "time,sensor1\n2026-12-08T10:00:00,4.5\n");
+  EXPECT_EQ(trend({QStringLiteral("--csv"), csv, b}).status, 0);
+  EXPECT_TRUE(folder.read(QStringLiteral("old.csv")).startsWith("time,sensor1,sensor2,"));
 }
 
 // A failed export leaves what stood at OUT; a named pipe stays a pipe and gets
@@ -180,7 +206,8 @@ TEST_F(TrendCli, OutputsAreWrittenWholeOrNotAtAll) {
   EXPECT_EQ(trend({QStringLiteral("--csv"), existing, junk}).status, 3);
   EXPECT_EQ(trend({QStringLiteral("--png"), existing, junk}).status, 3);
   EXPECT_EQ(folder.read(QStringLiteral("old.csv")), "earlier export\n");
-  EXPECT_EQ(QDir(folder.path(QString())).entryList(QDir::Files).size(), 2);  // no temporary left
+  EXPECT_EQ(QDir(folder.path(QString())).entryList(QDir::Files | QDir::Hidden).size(),
+            2);  // no temporary left
 
   const Outcome piped = trend({QStringLiteral("--csv"), QStringLiteral("-"), log()});
   EXPECT_EQ(piped.status, 0);
@@ -198,6 +225,21 @@ TEST_F(TrendCli, OutputsAreWrittenWholeOrNotAtAll) {
   struct stat st {};
   ASSERT_EQ(::stat(QFile::encodeName(fifo).constData(), &st), 0);
   EXPECT_TRUE(S_ISFIFO(st.st_mode));
+
+  // A full disk, and a file size limit on a regular file, say so.
+  const Outcome full = trend({QStringLiteral("--csv"), QStringLiteral("/dev/full"), log()});
+  EXPECT_EQ(full.status, 4);
+  EXPECT_TRUE(full.err.contains(std::strerror(ENOSPC))) << full.err.constData();
+  const Outcome limited = trend(
+      {QStringLiteral("-c"), QStringLiteral(R"sh(trap '' XFSZ; ulimit -f 0; exec "$0" "$@")sh"),
+       QStringLiteral(BRINEWATCH_TREND), QStringLiteral("--csv"), existing, log()},
+      {}, QStringLiteral("/bin/sh"));
+  EXPECT_EQ(limited.status, 4);
+  EXPECT_TRUE(limited.err.contains(std::strerror(EFBIG))) << limited.err.constData();
+  EXPECT_EQ(folder.read(QStringLiteral("old.csv")), "earlier export\n");
+  EXPECT_EQ(QDir(folder.path(QString()))
+                .entryList({QStringLiteral("*.part")}, QDir::Files | QDir::Hidden),
+            QStringList());
 
   const Outcome noFolder =
       trend({QStringLiteral("--csv"), folder.path(QStringLiteral("gone/x.csv")), log()});
@@ -226,21 +268,41 @@ TEST_F(TrendCli, PipesDevicesAndEndlessFiles_EndAtOnce) {
   EXPECT_TRUE(endless.err.contains("sparse.log:1: no line end")) << endless.err.constData();
 }
 
-TEST_F(TrendCli, ALogWhoseNameIsNotUtf8_IsOpenedByItsBytes) {
-  const QByteArray name = QFile::encodeName(folder.path(QString())) + "/\xff\xfe.log";
-  const int fd = ::open(name.constData(), O_WRONLY | O_CREAT, 0644);
+// Names are bytes: a log, an output and a folder whose names are not UTF-8
+// are read and written under the very bytes given.
+TEST_F(TrendCli, NamesThatAreNotUtf8_AreReadAndWrittenByTheirBytes) {
+  const QByteArray dir = QFile::encodeName(folder.path(QString()));
+  const int fd = ::open((dir + "/\xff\xfe.log").constData(), O_WRONLY | O_CREAT, 0644);
   ASSERT_GE(fd, 0);
   const QByteArray line = logLine(at(8, 10), {4.5f});
   ASSERT_EQ(::write(fd, line.constData(), static_cast<std::size_t>(line.size())), line.size());
   ::close(fd);
+  ASSERT_EQ(::mkdir((dir + "/\xfd").constData(), 0755), 0);
   // The shell passes the bytes on as they are; QProcess would make them UTF-8.
-  const Outcome run =
-      trend({QStringLiteral("-c"),
-             QStringLiteral(R"sh(exec "$0" --csv - "$(printf '%s/\377\376.log' "$1")")sh"),
-             QStringLiteral(BRINEWATCH_TREND), folder.path(QString())},
-            {}, QStringLiteral("/bin/sh"));
-  EXPECT_EQ(run.status, 0) << run.err.constData();
-  EXPECT_EQ(run.out, "time,sensor1\n2026-12-08T10:00:00,4.5\n");
+  const auto run = [&](const char* script) {
+    return trend({QStringLiteral("-c"), QString::fromLatin1(script),
+                  QStringLiteral(BRINEWATCH_TREND), folder.path(QString())},
+                 {}, QStringLiteral("/bin/sh"));
+  };
+  const Outcome toStandardOutput =
+      run(R"sh(exec "$0" --csv - "$(printf '%s/\377\376.log' "$1")")sh");
+  EXPECT_EQ(toStandardOutput.status, 0) << toStandardOutput.err.constData();
+  EXPECT_EQ(toStandardOutput.out, "time,sensor1\n2026-12-08T10:00:00,4.5\n");
+  for (
+      const char* script :
+      {R"sh(exec "$0" --csv "$1/$(printf '\374').csv" "$(printf '%s/\377\376.log' "$1")")sh",
+       R"sh(exec "$0" --png "$1/$(printf '\375/\373').png" "$(printf '%s/\377\376.log' "$1")")sh"}) {
+    const Outcome written = run(script);
+    EXPECT_EQ(written.status, 0) << script << ": " << written.err.constData();
+  }
+  struct stat st {};
+  EXPECT_EQ(::stat((dir + "/\xfc.csv").constData(), &st), 0);
+  EXPECT_EQ(st.st_size, 37);
+  EXPECT_EQ(::stat((dir + "/\xfd/\xfb.png").constData(), &st), 0);
+  // The temporary folder cannot remove what it cannot name.
+  for (const char* name : {"/\xfd/\xfb.png", "/\xfc.csv", "/\xff\xfe.log"})
+    ::unlink((dir + name).constData());
+  ::rmdir((dir + "/\xfd").constData());
 }
 
 // A year of daily logs at once, more than the usual soft limit of open files.
