@@ -14,19 +14,27 @@ constexpr std::int64_t kChunkBytes = 1 << 20;
 constexpr std::size_t kFlushBytes = 1 << 20;
 
 // The widest line in range; only a line with more commas than the widest so
-// far is taken apart, so this pass runs at the speed of a line count.
+// far is taken apart, so this pass runs at the speed of a line count. It
+// takes what the reading takes: a log line after zero bytes too.
 class WidthSink : public LineSplitter::Sink {
  public:
   explicit WidthSink(const StampFilter& filter) : filter_(filter) {}
   void line(std::string_view line, std::int64_t) override {
     const auto commas = static_cast<int>(std::count(line.begin(), line.end(), ','));
-    if (commas <= width || !parseLogLine(line, record_) || !filter_.accepts(record_.stamp)) return;
-    width = record_.count;
+    if (commas <= width) return;
+    if (!widen(line)) widen(afterLastZero(line));
   }
-  void overlong(std::int64_t) override {}
+  void overlong(std::int64_t, std::int64_t, std::string_view afterZeros) override {
+    if (!afterZeros.empty()) widen(afterZeros);
+  }
   int width = 0;
 
  private:
+  bool widen(std::string_view line) {
+    if (!parseLogLine(line, record_)) return false;
+    if (filter_.accepts(record_.stamp)) width = std::max(width, record_.count);
+    return true;
+  }
   const StampFilter& filter_;
   LogRecord record_;
 };
@@ -37,8 +45,14 @@ int widestLine(std::vector<LogInput>& inputs, const StampFilter& filter,
   QByteArray buffer(kChunkBytes, Qt::Uninitialized);
   for (LogInput& input : inputs) {
     LineSplitter splitter;
-    for (std::int64_t offset = 0; offset < input.size() && !splitter.endless();) {
+    for (std::int64_t offset = 0; offset < input.size();) {
       if (cancel && cancel->load(std::memory_order_relaxed)) return 0;
+      const std::int64_t data = input.dataFrom(offset, input.size());
+      if (data > offset) {
+        splitter.feedZeros(data - offset);
+        offset = data;
+        continue;
+      }
       const std::int64_t got =
           input.readAt(offset, buffer.data(), std::min(kChunkBytes, input.size() - offset));
       if (got <= 0) break;

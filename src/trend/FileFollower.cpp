@@ -1,5 +1,7 @@
 #include "trend/FileFollower.h"
 
+#include "trend/RecordSink.h"
+
 namespace bw {
 
 namespace {
@@ -12,19 +14,30 @@ class FileFollower::Sink : public LineSplitter::Sink {
  public:
   explicit Sink(FileFollower& owner) : owner_(owner) {}
   void line(std::string_view line, std::int64_t number) override {
-    if (parseLogLine(line, record_)) {
-      owner_.take_(record_);
-      ++taken;
-    } else {
-      emit owner_.badLine(number, QStringLiteral("not a log line"));
+    if (parseLogLine(line, record_)) return take();
+    const std::string_view after = afterLastZero(line);
+    if (after.size() < line.size() && parseLogLine(after, record_)) {
+      emit owner_.badLine(number,
+                          leftOutBefore(static_cast<std::int64_t>(line.size() - after.size())));
+      return take();
     }
+    emit owner_.badLine(number, QStringLiteral("not a log line"));
   }
-  void overlong(std::int64_t number) override {
-    emit owner_.badLine(number, QStringLiteral("longer than %1 bytes").arg(kMaxLineBytes));
+  void overlong(std::int64_t number, std::int64_t bytes, std::string_view afterZeros) override {
+    if (!afterZeros.empty() && parseLogLine(afterZeros, record_)) {
+      emit owner_.badLine(number,
+                          leftOutBefore(bytes - static_cast<std::int64_t>(afterZeros.size())));
+      return take();
+    }
+    emit owner_.badLine(number, overlongReason(bytes));
   }
   int taken = 0;
 
  private:
+  void take() {
+    owner_.take_(record_);
+    ++taken;
+  }
   FileFollower& owner_;
   LogRecord record_;
 };
@@ -79,16 +92,11 @@ void FileFollower::check() {
   Sink sink(*this);
   QByteArray buffer(kChunkBytes, Qt::Uninitialized);
   std::int64_t at = offset_;
-  while (at < *size && !splitter.endless()) {
+  while (at < *size) {
     const std::int64_t got = input_.readAt(at, buffer.data(), std::min(kChunkBytes, *size - at));
     if (got <= 0) break;
     splitter.feed(buffer.constData(), static_cast<std::size_t>(got), sink);
     at += got;
-  }
-  if (splitter.endless()) {
-    stop();
-    emit badLine(splitter.nextLineNumber(), endlessReason());
-    return;
   }
   const std::int64_t lineEnd = at - static_cast<std::int64_t>(splitter.heldBytes());
   if (lineEnd != offset_) {

@@ -176,7 +176,11 @@ std::int64_t LogInput::dataFrom(std::int64_t offset, std::int64_t end) const {
   if (fd_ < 0 || offset >= end) return offset;
   const off_t data = ::lseek(fd_, static_cast<off_t>(offset), SEEK_DATA);
   if (data >= 0) return std::min(static_cast<std::int64_t>(data), end);
-  return errno == ENXIO ? end : offset;  // ENXIO: nothing but a hole to the end
+  if (errno != ENXIO) return offset;
+  // Nothing but a hole to the end of the file, or the file ends before
+  // `offset` now: that the reading must find for itself.
+  const auto now = sizeNow();
+  return now && *now >= end ? end : offset;
 #else
   Q_UNUSED(end);
   return offset;

@@ -7,9 +7,12 @@
 
 namespace bw {
 
-QString endlessReason() {
-  return QStringLiteral("no line end in %1 bytes, again and again: not a log; the rest is not read")
-      .arg(kMaxLineBytes);
+QString cutShortReason(std::int64_t size, std::int64_t sizeWhenOpened) {
+  return QStringLiteral(
+             "the file was cut to %1 bytes while it was read (it had %2): the lines after "
+             "that are not read")
+      .arg(size)
+      .arg(sizeWhenOpened);
 }
 
 QStringList LogReading::open(const QStringList& files, std::vector<LogInput>& inputs) {
@@ -68,31 +71,41 @@ void LogReading::readFile(int index, LogInput& input, const Take& take, ReadRepo
       report.cancelled = true;
       return;
     }
+    // A hole is zeros that were never written: passed over, not read.
+    const std::int64_t data = input.dataFrom(offset, input.size());
     const std::int64_t got =
-        input.readAt(offset, buffer.data(), std::min(kReadPieceBytes, input.size() - offset));
+        data > offset
+            ? data - offset
+            : input.readAt(offset, buffer.data(), std::min(kReadPieceBytes, input.size() - offset));
     if (got < 0) {
       report.errors << input.errorText();
       return;
     }
-    if (got == 0) break;  // cut shorter since it was opened
-    splitter.feed(buffer.constData(), static_cast<std::size_t>(got), sink);
+    if (got == 0) {
+      report.bad.addStop(path, splitter.nextLineNumber(), cutShortReason(offset, input.size()));
+      break;
+    }
+    if (data > offset)
+      splitter.feedZeros(got);
+    else
+      splitter.feed(buffer.constData(), static_cast<std::size_t>(got), sink);
     offset += got;
     done += got;
     if (progress_) progress_(done, std::max(done, total));
-    if (splitter.endless()) {
-      report.bad.add(path, splitter.nextLineNumber(), endlessReason());
-      return;
-    }
   }
   endFile(index, input, offset, splitter.nextLineNumber(), splitter.heldBytes(), report);
 }
 
 void LogReading::endFile(int index, LogInput& input, std::int64_t end, std::int64_t nextLine,
-                         std::size_t heldBytes, ReadReport& report) {
+                         std::int64_t heldBytes, ReadReport& report) {
   const QString& path = files_.at(index);
   if (heldBytes > 0 && !holdLast_)
-    report.bad.add(path, nextLine, QStringLiteral("last line has no line end (cut off?)"));
-  const std::int64_t lineEnd = end - static_cast<std::int64_t>(heldBytes);
+    report.bad.add(
+        path, nextLine,
+        heldBytes > static_cast<std::int64_t>(kMaxLineBytes)
+            ? QStringLiteral("no line end in the last %1 bytes, not a log line").arg(heldBytes)
+            : QStringLiteral("last line has no line end (cut off?)"));
+  const std::int64_t lineEnd = end - heldBytes;
   report.ends.push_back({path, lineEnd, nextLine,
                          input.bytes(lineEnd - std::min(lineEnd, kFingerprintBytes), lineEnd)});
 }
@@ -116,7 +129,6 @@ ReadReport LogReading::readColumns(const TakeColumns& take) {
     if (chunk->file != file) {
       if (file >= 0) before += (*inputs)[static_cast<std::size_t>(file)].size();
       file = chunk->file;
-      overlongRun_ = 0;
       nextLine_ = 1;
       if (fileStart_) fileStart_(file);
     }
@@ -138,26 +150,12 @@ bool LogReading::takeChunk(ParsedChunk& chunk, LogInput& input, const TakeColumn
     return false;
   }
   if (chunk.empty) return true;
-  // Where a reading in pieces would have given the file up, what came
-  // before in the chunk is taken and no more.
-  for (const ParsedChunk::Check& check : chunk.checks) {
-    if ((check.sawShortLine ? check.run : overlongRun_ + check.run) <=
-        LineSplitter::kMostOverlongBytes)
-      continue;
-    chunk.lines.truncate(check.taken);
-    if (chunk.lines.size() > 0) take(chunk.lines);
-    report.lines += static_cast<std::int64_t>(check.taken);
-    report.outOfRange += check.outOfRange;
-    report.bad.add(chunk.found.bad, nextLine_ - 1, check.bad);
-    report.bad.add(path, nextLine_ - 1 + check.nextLine, endlessReason());
-    return false;
-  }
   if (chunk.lines.size() > 0) take(chunk.lines);
   report.lines += chunk.found.lines;
   report.outOfRange += chunk.found.outOfRange;
   report.bad.add(chunk.found.bad, nextLine_ - 1, chunk.found.bad.count());
-  overlongRun_ = chunk.sawShortLine ? chunk.run : overlongRun_ + chunk.run;
   nextLine_ += chunk.lineCount;
+  if (chunk.cutShort) report.bad.addStop(path, nextLine_, cutShortReason(chunk.end, input.size()));
   if (!chunk.fileEnds) return true;
   endFile(chunk.file, input, chunk.end, nextLine_, chunk.heldBytes, report);
   return false;

@@ -41,8 +41,7 @@ struct StampFilter {
   bool accepts(StampSeconds t) const { return (!from || t >= *from) && (!to || t <= *to); }
 };
 
-// A file is read in pieces of this size; one that holds overlong lines
-// only is given up at the end of a piece.
+// A file is read in pieces of this size.
 inline constexpr std::int64_t kReadPieceBytes = 1 << 20;
 // What a worker thread takes apart at a time: large enough that handing
 // chunks over costs next to nothing, small enough that a few per thread
@@ -55,10 +54,13 @@ struct ParsedChunk;
 // filter's range to `take`. Files are read one after the other in the order
 // given, each up to the size it had when opened, so a log still being
 // appended to is read to a line end that was there at the start. A file that
-// cannot be read is reported and the others are still read; a file that
-// turns out to hold no line ends (endless overlong lines) ends with a bad
-// line. A last line without its line end is a bad line, unless `holdLast`
-// (the file is being followed and the rest may come).
+// cannot be read is reported and the others are still read. However long a
+// stretch without a line end (overlong lines, a hole of zeros, which is
+// passed over without reading it), it is one bad line and the reading goes
+// on after it; a file cut shorter while it is read is the one place a
+// reading stops before the end, and says so (BadLines::addStop). A last
+// line without its line end is a bad line, unless `holdLast` (the file is
+// being followed and the rest may come).
 class LogReading {
  public:
   using Take = std::function<void(const LogRecord&)>;
@@ -97,7 +99,7 @@ class LogReading {
   // when the rest of its file is not to be read.
   bool takeChunk(ParsedChunk& chunk, LogInput& input, const TakeColumns& take, ReadReport& report);
   void endFile(int index, LogInput& input, std::int64_t end, std::int64_t nextLine,
-               std::size_t heldBytes, ReadReport& report);
+               std::int64_t heldBytes, ReadReport& report);
 
   const QStringList files_;  // const: worker threads read it, and a detach would move it
   StampFilter filter_;
@@ -108,15 +110,11 @@ class LogReading {
   std::vector<LogInput>* inputs_ = nullptr;
   int threads_ = 0;
   std::int64_t chunkBytes_ = kDefaultChunkBytes;
-  // Where the file being taken from chunks stands: the bytes of overlong
-  // lines one after the other up to the end of the last chunk taken, and
-  // the number of the next line.
-  std::size_t overlongRun_ = 0;
-  std::int64_t nextLine_ = 1;
+  std::int64_t nextLine_ = 1;  // of the file being taken from chunks
 };
 
-// The bad line that ends the reading of a file that never gives a line end.
-QString endlessReason();
+// The stop of a file that was cut to `size` bytes while it was read.
+QString cutShortReason(std::int64_t size, std::int64_t sizeWhenOpened);
 
 // How much of what was read, just before where reading stopped, is kept to
 // recognise the file again.

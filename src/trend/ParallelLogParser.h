@@ -20,31 +20,16 @@ namespace bw {
 // up to the end of the one running across its end. Line numbers count from
 // the chunk's first line as 1; the reading numbers them on.
 struct ParsedChunk {
-  // Where a reading of the file in pieces asks whether it is endless (at
-  // the end of each piece), kept where the answer may depend on the chunks
-  // before: overlong lines run on there, or no line of a log's length has
-  // ended the run coming from before the chunk yet.
-  struct Check {
-    std::size_t run = 0;  // overlong bytes one after the other, in this chunk
-    bool sawShortLine = false;
-    std::int64_t nextLine = 1;
-    std::size_t taken = 0;  // lines in `lines` up to here
-    std::int64_t outOfRange = 0;
-    std::int64_t bad = 0;
-  };
-
   int file = 0;
   std::int64_t end = 0;  // the offset after the chunk's last byte
   LineColumns lines;     // the lines taken
   ReadReport found;      // lines taken, out of range and bad
   std::int64_t lineCount = 0;
-  std::vector<Check> checks;
-  std::size_t run = 0;  // overlong bytes at the end, as in a Check
-  bool sawShortLine = false;
-  std::size_t heldBytes = 0;  // of a last line without its line end
-  bool fileEnds = false;      // nothing of the file is read after this chunk
-  bool empty = false;         // no line begins in it: one from before runs through
-  QString error;              // the file could not be read
+  std::int64_t heldBytes = 0;  // of a last line without its line end
+  bool fileEnds = false;       // nothing of the file is read after this chunk
+  bool cutShort = false;       // because the file is shorter now than when opened
+  bool empty = false;          // no line begins in it: one from before runs through
+  QString error;               // the file could not be read
 };
 
 // Takes log files apart on several threads. Each file is cut into chunks

@@ -44,8 +44,17 @@ QString trendUsage() {
       "Exit status: 0 at least one log line read, 1 usage error (OUT is a log),\n"
       "2 a file cannot be read (missing, a folder, not a regular file), 3 no log\n"
       "line could be read or none lies in the range, 4 the output could not be\n"
-      "written. Lines that are not log lines are reported on standard error (the\n"
+      "written, 5 a log was cut shorter while it was read (what was read is\n"
+      "written). Lines that are not log lines are reported on standard error (the\n"
       "first 20, then a count).\n");
+}
+
+TrendExit exitStatus(const ReadReport& report, bool written) {
+  if (!report.errors.isEmpty()) return TrendExit::kUnreadable;
+  if (!written) return TrendExit::kUnwritable;
+  if (report.lines == 0) return TrendExit::kNoLines;
+  if (report.bad.stops() > 0) return TrendExit::kStopped;
+  return TrendExit::kRead;
 }
 
 TrendOptions parseTrendOptions(const QStringList& arguments) {

@@ -249,7 +249,8 @@ TEST_F(TrendCli, OutputsAreWrittenWholeOrNotAtAll) {
 }
 
 // Nothing that is not a regular file is read: a named pipe would block the
-// open for ever, a device never ends. A file with no line ends stops at once.
+// open for ever, a device never ends. A hole is passed over unread, in the
+// CSV's reading and the picture's.
 TEST_F(TrendCli, PipesDevicesAndEndlessFiles_EndAtOnce) {
   const QString fifo = folder.path(QStringLiteral("pipe.log"));
   ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
@@ -262,10 +263,36 @@ TEST_F(TrendCli, PipesDevicesAndEndlessFiles_EndAtOnce) {
   ASSERT_TRUE(sparse.open(QIODevice::WriteOnly));
   ASSERT_TRUE(sparse.resize(qint64(64) << 30));  // 64 GiB of nothing, on no disk
   sparse.close();
-  const Outcome endless =
-      trend({QStringLiteral("--csv"), folder.path(QStringLiteral("x.csv")), sparse.fileName()});
-  EXPECT_EQ(endless.status, 3);
-  EXPECT_TRUE(endless.err.contains("sparse.log:1: no line end")) << endless.err.constData();
+  for (const char* mode : {"--csv", "--png"}) {
+    const Outcome endless =
+        trend({QString::fromLatin1(mode), folder.path(QStringLiteral("x.out")), sparse.fileName()});
+    EXPECT_EQ(endless.status, 3) << mode;
+    EXPECT_TRUE(endless.err.contains("sparse.log:1: no line end in the last 68719476736 bytes"))
+        << endless.err.constData();
+  }
+}
+
+// However long a stretch without a line end comes, after however many bad
+// lines (a hundred megabytes of one line, zeros as a truncation under a
+// writer leaves, a hole), it is one bad line and every line after it is
+// read: the first after the zeros or the hole too.
+TEST_F(TrendCli, AStretchWithoutALineEnd_IsOneBadLineAndEveryLineAfterItIsRead) {
+  QByteArray log;
+  for (int i = 0; i < 25; ++i) log += "junk\r\n";
+  const QByteArray lines = twelveSensorLines(1000);
+  log += lines + QByteArray(8 << 20, 'x') + "\r\n" + lines + QByteArray(3 << 20, '\0') + lines;
+  QFile holed(folder.path(QStringLiteral("holed.log")));
+  ASSERT_TRUE(holed.open(QIODevice::WriteOnly));
+  ASSERT_EQ(holed.write(log), log.size());
+  ASSERT_TRUE(holed.seek(holed.pos() + (32 << 20)));
+  ASSERT_EQ(holed.write(lines), lines.size());
+  holed.close();
+  const Outcome run = trend({QStringLiteral("--csv"), QStringLiteral("-"), holed.fileName()});
+  EXPECT_EQ(run.status, 0) << run.err.constData();
+  EXPECT_EQ(run.out.count('\n'), 4001);
+  const QList<QByteArray> err = run.err.trimmed().split('\n');
+  ASSERT_EQ(err.size(), 21) << run.err.constData();
+  EXPECT_TRUE(err[20].startsWith("28 lines that are not log lines in all")) << err[20].constData();
 }
 
 // Names are bytes: a log, an output and a folder whose names are not UTF-8

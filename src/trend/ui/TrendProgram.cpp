@@ -53,20 +53,19 @@ QString rangeText(const StampFilter& filter) {
 int finish(const ReadReport& report, const QString& writeError, const StampFilter& filter) {
   for (const QString& line : report.bad.report()) printError(line);
   for (const QString& error : report.errors) printError(error);
-  if (!report.errors.isEmpty()) return static_cast<int>(TrendExit::kUnreadable);
-  if (!writeError.isEmpty()) {
+  const TrendExit status = exitStatus(report, writeError.isEmpty());
+  if (status == TrendExit::kUnwritable)
     printError(QStringLiteral("brinewatch-trend: %1").arg(writeError));
-    return static_cast<int>(TrendExit::kUnwritable);
-  }
-  if (report.lines == 0) {
+  if (status == TrendExit::kNoLines)
     printError(
         report.outOfRange > 0
             ? QStringLiteral("brinewatch-trend: no line in the range %1; nothing written")
                   .arg(rangeText(filter))
             : QStringLiteral("brinewatch-trend: no log line could be read; nothing written"));
-    return static_cast<int>(TrendExit::kNoLines);
-  }
-  return static_cast<int>(TrendExit::kRead);
+  if (status == TrendExit::kStopped)
+    printError(QStringLiteral(
+        "brinewatch-trend: a log was cut shorter while it was read; what was read is written"));
+  return static_cast<int>(status);
 }
 
 // Without a session the platform warns about its runtime folder; the
