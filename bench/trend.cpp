@@ -1,6 +1,6 @@
 // The trend viewer at the scale of a year: twelve-sensor lines at one cycle
 // per 9.1 s, written with the logger's own record-line code, then read,
-// held, drawn and turned into CSV, with `wc -l` on the same file as the
+// held, followed, drawn and turned into CSV, with `wc -l` on the same file as the
 // floor for reading. Drawing is timed for the whole year and for each zoom
 // step, decimation and the chart library's redraw together; the same
 // decimated year is drawn by the other chart library beside it where it is
@@ -33,6 +33,7 @@
 #include "logformat/RecordLine.h"
 #include "logformat/Sentinels.h"
 #include "trend/ColumnDecimator.h"
+#include "trend/ContentSamples.h"
 #include "trend/CsvExport.h"
 #include "trend/SeriesReading.h"
 #include "trend/ui/TrendPlot.h"
@@ -221,6 +222,29 @@ int main(int argc, char** argv) {
   std::printf("memory: %.1f bytes per line held (%zu bytes for %zu lines)\n", perLine,
               series->bytesHeld(), series->size());
   printSummary("trend memory per 12-reading line", perLine, "bytes", 64, "<= 64");
+
+  // Following the year: what a check costs once the file changed (the
+  // sampled blocks read again from the page cache) and while it stands
+  // still (one fstat).
+  {
+    bw::LogInput input;
+    input.open(log);
+    const bw::ContentSamples samples = bw::ContentSamples::of(input, input.size());
+    constexpr int kChecks = 2000;
+    bool held = true;
+    Stopwatch sampled;
+    for (int i = 0; i < kChecks; ++i) held = samples.matches(input) && held;
+    const double sampledUs = sampled.seconds() * 1e6 / kChecks;
+    Stopwatch stamped;
+    for (int i = 0; i < kChecks; ++i) held = input.stampNow().has_value() && held;
+    const double stampUs = stamped.seconds() * 1e6 / kChecks;
+    std::printf(
+        "follow check on %.0f MB: %.1f us once it changed (%d blocks of %lld bytes read "
+        "again), %.2f us while it stands still (fstat)%s\n",
+        mb, sampledUs, bw::ContentSamples::kBlocks,
+        static_cast<long long>(bw::ContentSamples::kBlockBytes), stampUs,
+        held ? "" : "; THE SAMPLES DID NOT HOLD");
+  }
 
   // Drawing: the whole year, then zoom steps into its middle.
   bw::TrendPlot plot;

@@ -1,5 +1,7 @@
 #include "trend/FileFollower.h"
 
+#include <QDateTime>
+
 #include "trend/RecordSink.h"
 
 namespace bw {
@@ -7,6 +9,8 @@ namespace bw {
 namespace {
 
 constexpr std::int64_t kChunkBytes = 1 << 16;
+// Longer than any file system's tick for its times.
+constexpr std::int64_t kSettledNs = 2'000'000'000;
 
 }  // namespace
 
@@ -47,7 +51,7 @@ FileFollower::FileFollower(const ReadReport::FileEnd& end, Take take, QObject* p
       path_(end.path),
       offset_(end.offset),
       nextLine_(end.nextLine),
-      tail_(end.tail),
+      samples_(end.samples),
       take_(std::move(take)) {
   gone_ = !input_.open(path_).isEmpty();
   watcher_.addPath(path_);
@@ -71,9 +75,17 @@ bool FileFollower::stillTheFileRead() {
     return true;
   }
   if (gone_ || *atPath != input_.identity()) return false;
-  const auto size = input_.sizeNow();
-  if (!size || *size < offset_) return false;
-  return input_.bytes(offset_ - tail_.size(), offset_) == tail_;
+  const auto stamp = input_.stampNow();
+  if (!stamp) return false;
+  if (settled_ && stamp == seen_) return true;  // not written since it last held the samples
+  if (stamp->size < offset_ || !samples_.matches(input_)) return false;
+  // A file system keeps its times at a coarse tick: a write within the tick
+  // of the one before may leave them as they were. Only times older than any
+  // tick are trusted to stand for the bytes.
+  const std::int64_t now = QDateTime::currentMSecsSinceEpoch() * 1'000'000;
+  seen_ = stamp;
+  settled_ = std::max(stamp->modifiedNs, stamp->changedNs) < now - kSettledNs;
+  return true;
 }
 
 void FileFollower::check() {
@@ -93,16 +105,23 @@ void FileFollower::check() {
   QByteArray buffer(kChunkBytes, Qt::Uninitialized);
   std::int64_t at = offset_;
   while (at < *size) {
+    const std::int64_t data = input_.dataFrom(at, *size);
+    if (data > at) {
+      splitter.feedZeros(data - at);
+      at = data;
+      continue;
+    }
     const std::int64_t got = input_.readAt(at, buffer.data(), std::min(kChunkBytes, *size - at));
     if (got <= 0) break;
     splitter.feed(buffer.constData(), static_cast<std::size_t>(got), sink);
     at += got;
   }
-  const std::int64_t lineEnd = at - static_cast<std::int64_t>(splitter.heldBytes());
+  const std::int64_t lineEnd = at - splitter.heldBytes();
   if (lineEnd != offset_) {
     offset_ = lineEnd;
     nextLine_ = splitter.nextLineNumber();
-    tail_ = input_.bytes(offset_ - std::min(offset_, kFingerprintBytes), offset_);
+    samples_ = ContentSamples::of(input_, offset_);
+    settled_ = false;  // the samples are new: the stamp they go with is the next check's
   }
   if (sink.taken > 0) emit appended(sink.taken);
 }

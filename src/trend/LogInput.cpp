@@ -141,6 +141,24 @@ std::optional<std::int64_t> LogInput::sizeNow() const {
   return static_cast<std::int64_t>(st.st_size);
 }
 
+std::optional<FileStamp> LogInput::stampNow() const {
+  StatBuffer st{};
+  if (fd_ < 0 || fstatOf(fd_, st) != 0) return std::nullopt;
+  FileStamp stamp;
+  stamp.size = static_cast<std::int64_t>(st.st_size);
+#ifdef _WIN32
+  stamp.modifiedNs = static_cast<std::int64_t>(st.st_mtime) * 1'000'000'000;
+  stamp.changedNs = static_cast<std::int64_t>(st.st_ctime) * 1'000'000'000;
+#else
+  const auto ns = [](const timespec& t) {
+    return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+  };
+  stamp.modifiedNs = ns(st.st_mtim);
+  stamp.changedNs = ns(st.st_ctim);
+#endif
+  return stamp;
+}
+
 std::int64_t LogInput::readAt(std::int64_t offset, char* data, std::int64_t max) {
   return readAt(offset, data, max, error_);
 }

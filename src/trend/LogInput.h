@@ -17,6 +17,18 @@ struct FileIdentity {
   bool operator!=(const FileIdentity& o) const { return !(*this == o); }
 };
 
+// What changes whenever a file is written: its size and the times of its
+// last change, to the nanosecond where the file system keeps them.
+struct FileStamp {
+  std::int64_t size = 0;
+  std::int64_t modifiedNs = 0;
+  std::int64_t changedNs = 0;  // the status change time, which no one can set back
+  bool operator==(const FileStamp& o) const {
+    return size == o.size && modifiedNs == o.modifiedNs && changedNs == o.changedNs;
+  }
+  bool operator!=(const FileStamp& o) const { return !(*this == o); }
+};
+
 // The identity of the file at `path`, links followed; none when nothing is there.
 std::optional<FileIdentity> identityOf(const QString& path);
 // The identity of what an open descriptor (standard output, say) writes to.
@@ -45,8 +57,9 @@ class LogInput {
   // The size when opened.
   std::int64_t size() const { return size_; }
   FileIdentity identity() const { return identity_; }
-  // The open file's size now.
+  // The open file's size now, and its stamp.
   std::optional<std::int64_t> sizeNow() const;
+  std::optional<FileStamp> stampNow() const;
 
   // Reads up to `max` bytes at `offset`; the count, 0 at the end, -1 on an
   // error (errorText() says why).

@@ -106,8 +106,7 @@ void LogReading::endFile(int index, LogInput& input, std::int64_t end, std::int6
             ? QStringLiteral("no line end in the last %1 bytes, not a log line").arg(heldBytes)
             : QStringLiteral("last line has no line end (cut off?)"));
   const std::int64_t lineEnd = end - heldBytes;
-  report.ends.push_back({path, lineEnd, nextLine,
-                         input.bytes(lineEnd - std::min(lineEnd, kFingerprintBytes), lineEnd)});
+  report.ends.push_back({path, lineEnd, nextLine, ContentSamples::of(input, lineEnd)});
 }
 
 ReadReport LogReading::readColumns(const TakeColumns& take) {

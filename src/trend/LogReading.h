@@ -11,6 +11,7 @@
 
 #include "logformat/LogRecord.h"
 #include "trend/BadLines.h"
+#include "trend/ContentSamples.h"
 #include "trend/LineColumns.h"
 #include "trend/LineSplitter.h"
 #include "trend/LogInput.h"
@@ -24,7 +25,7 @@ struct ReadReport {
     QString path;
     std::int64_t offset = 0;  // just after the last whole line
     std::int64_t nextLine = 1;
-    QByteArray tail;  // the bytes just before `offset`, to tell a rewrite from an append
+    ContentSamples samples;  // of [0, offset), to tell a rewrite from an append
   };
   std::int64_t lines = 0;       // log lines taken
   std::int64_t outOfRange = 0;  // log lines left out by the stamp filter
@@ -115,9 +116,5 @@ class LogReading {
 
 // The stop of a file that was cut to `size` bytes while it was read.
 QString cutShortReason(std::int64_t size, std::int64_t sizeWhenOpened);
-
-// How much of what was read, just before where reading stopped, is kept to
-// recognise the file again.
-inline constexpr std::int64_t kFingerprintBytes = 4096;
 
 }  // namespace bw

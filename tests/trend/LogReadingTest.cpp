@@ -153,7 +153,7 @@ std::string describe(const ReadReport& report, const TrendSeries& series) {
   add(report.lines, report.outOfRange, report.bad.count(), report.cancelled ? 1 : 0);
   for (const QString& line : report.bad.report() + report.errors) add(line);
   for (const ReadReport::FileEnd& end : report.ends)
-    add(end.path, end.offset, end.nextLine, QString::fromLatin1(end.tail.toHex()));
+    add(end.path, end.offset, end.nextLine, end.samples.digest());
   for (const TrendSeries::Piece& piece : series.pieces()) add(piece.begin, piece.end);
   for (std::size_t setBack : series.setBacks()) add(setBack);
   for (std::size_t i = 0; i < series.size(); ++i) add(series.stamps()[i]);
