@@ -16,13 +16,13 @@ std::optional<StampSeconds> optionStamp(const QString& text) {
 
 QString trendUsage() {
   return QStringLiteral(
-      "Usage: brinewatch-trend [--site FILE] [LOG...]\n"
+      "Usage: brinewatch-trend [--site FILE] [--all-sensors] [LOG...]\n"
       "       brinewatch-trend --csv OUT [--names] [--from T] [--to T] LOG...\n"
       "       brinewatch-trend --png OUT [--size WxH] [--from T] [--to T] [--flagged-ordinary] "
       "LOG...\n"
       "       brinewatch-trend --svg OUT [--size WxH] [--from T] [--to T] [--flagged-ordinary] "
       "LOG...\n"
-      "       (each of them takes --site FILE too)\n"
+      "       (each of them takes --site FILE too, the pictures --all-sensors)\n"
       "\n"
       "Shows Brinewatch log files as a chart of temperature against local time, or\n"
       "turns them into CSV, PNG or SVG without a window. OUT may be - for standard\n"
@@ -39,6 +39,8 @@ QString trendUsage() {
       "  --site FILE         the site file whose names and bands are shown (without\n"
       "                      it, the one brinewatch reads: $XDG_CONFIG_HOME or\n"
       "                      ~/.config/brinewatch/site.toml, /etc/brinewatch/site.toml)\n"
+      "  --all-sensors       with a site, show every slot the logs hold, not only\n"
+      "                      the site's sensors (a slot it leaves out is logged as -1)\n"
       "  --help              this text\n"
       "\n"
       "Exit status: 0 at least one log line read, 1 usage error (OUT is a log),\n"
@@ -87,6 +89,10 @@ TrendOptions parseTrendOptions(const QStringList& arguments) {
       o.names = true;
       continue;
     }
+    if (a == u"--all-sensors") {
+      o.allSensors = true;
+      continue;
+    }
     const bool takesValue = a == u"--csv" || a == u"--png" || a == u"--svg" || a == u"--size" ||
                             a == u"--from" || a == u"--to" || a == u"--site";
     if (!takesValue) return fail(QStringLiteral("unknown option %1").arg(a));
@@ -120,6 +126,10 @@ TrendOptions parseTrendOptions(const QStringList& arguments) {
   if (!picture && sizeGiven) return fail(QStringLiteral("--size goes with --png or --svg"));
   if (o.names && o.mode != TrendOptions::Mode::kCsv)
     return fail(QStringLiteral("--names goes with --csv"));
+  if (o.allSensors && o.mode == TrendOptions::Mode::kCsv)
+    return fail(
+        QStringLiteral("--all-sensors goes with the window, --png or --svg (the CSV has "
+                       "every column)"));
   if (o.mode != TrendOptions::Mode::kWindow && o.logs.isEmpty())
     return fail(QStringLiteral("no log file given"));
   if (o.filter.from && o.filter.to && *o.filter.from > *o.filter.to)

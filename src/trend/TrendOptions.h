@@ -32,8 +32,9 @@ struct TrendOptions {
   QSize size{1200, 600};
   StampFilter filter;
   bool flaggedAsOrdinary = false;
-  QString siteFile;    // --site FILE
-  bool names = false;  // the CSV header names the sensors
+  QString siteFile;         // --site FILE
+  bool names = false;       // the CSV header names the sensors
+  bool allSensors = false;  // every slot the logs hold, not only the site's sensors
   QStringList logs;
   QString error;  // a usage error; the mode is then meaningless
 };

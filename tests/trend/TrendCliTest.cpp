@@ -124,6 +124,10 @@ TEST_F(TrendCli, PngAndSvg_DrawnWithoutADisplayAtTheSizeAsked) {
                 .status,
             0);
   EXPECT_EQ(QImage(png).size(), QSize(640, 320));
+  EXPECT_EQ(trend({QStringLiteral("--png"), png, QStringLiteral("--all-sensors"), log()}).status,
+            0);
+  EXPECT_EQ(trend({QStringLiteral("--csv"), png, QStringLiteral("--all-sensors"), log()}).status,
+            1);
   // The SVG is as many pixels as asked for, to other programs too.
   const QString svg = folder.path(QStringLiteral("a.svg"));
   EXPECT_EQ(trend({QStringLiteral("--svg"), svg, QStringLiteral("--size"),

@@ -141,9 +141,10 @@ void TrendPlot::ensureSensors() {
     c.hidden.push_back(false);
     drawBand(static_cast<int>(s));
   }
-  // Sensors beyond what the data holds (a smaller file opened) leave the legend.
+  // Sensors beyond what the data holds (a smaller file opened), and slots
+  // the site leaves out, leave the legend.
   for (std::size_t s = 0; s < c.lines.size(); ++s) {
-    const bool present = static_cast<int>(s) < count;
+    const bool present = static_cast<int>(s) < count && keys_[s].shown;
     if (present && !c.plot->legend->hasItemWithPlottable(c.lines[s])) c.lines[s]->addToLegend();
     if (!present) c.lines[s]->removeFromLegend();
     c.lines[s]->setVisible(present && !c.hidden[s]);
@@ -163,7 +164,7 @@ void TrendPlot::setFlaggedAsOrdinary(bool ordinary) {
 void TrendPlot::setSensorVisible(int sensor, bool visible) {
   Chart& c = *chart_;
   const auto s = static_cast<std::size_t>(sensor);
-  if (s >= c.lines.size()) return;
+  if (s >= c.lines.size() || !keys_[s].shown) return;
   c.hidden[s] = !visible;
   c.lines[s]->setVisible(visible);
   c.flags[s]->setVisible(visible);
@@ -212,7 +213,7 @@ void TrendPlot::drawBand(int sensor) {
 
 bool TrendPlot::sensorVisible(int sensor) const {
   const auto s = static_cast<std::size_t>(sensor);
-  return s < chart_->hidden.size() && !chart_->hidden[s];
+  return s < chart_->hidden.size() && !chart_->hidden[s] && keys_[s].shown;
 }
 
 StampSeconds TrendPlot::viewFrom() const {

@@ -84,7 +84,7 @@ std::optional<SensorKeys> siteKeys(const TrendOptions& o, QStringList& problems)
   const QString file = SiteLookup::fromEnvironment(o.siteFile).find();
   if (file.isEmpty()) return sensorKeys(nullptr);
   const SiteReading reading = readSiteFile(file);
-  if (reading.site) return sensorKeys(&*reading.site);
+  if (reading.site) return sensorKeys(&*reading.site, o.allSensors);
   problems = reading.errors;
   if (!o.siteFile.isEmpty()) return std::nullopt;
   problems.prepend(
