@@ -8,6 +8,7 @@
 #include "trend/LogReading.h"
 #include "trend/RangeStatistics.h"
 #include "trend/SeriesReading.h"
+#include "trend/TextColumns.h"
 #include "trend/TrendOptions.h"
 
 namespace bw {
@@ -332,6 +333,22 @@ TEST(LineSplitter, PiecesOfAnySize_GiveTheSameLinesAndHoldTheUnfinishedOne) {
     splitter.feed("d\r\n", 3, pieces);
     EXPECT_EQ(pieces.got.back(), "9:ddd");
   }
+}
+
+// Names in any script are measured in the columns they take, and cut there
+// whole: a wide character takes two, a combining mark none and stays with
+// its letter.
+TEST(TextColumns, WideCharactersTakeTwoColumnsAndMarksNone) {
+  EXPECT_EQ(displayWidth(u"North tank"), 10);
+  EXPECT_EQ(displayWidth(u"北タンク上"), 10);
+  EXPECT_EQ(displayWidth(u"ＡＢ１"), 6);
+  EXPECT_EQ(displayWidth(u"Cafe\u0301 e\u0308"), 6);
+  EXPECT_EQ(displayWidth(u"\U0001F9CA ice"), 6);
+  EXPECT_EQ(elidedToColumns(QStringLiteral("North tank"), 10), QStringLiteral("North tank"));
+  EXPECT_EQ(elidedToColumns(QStringLiteral("北タンク上段"), 10), QStringLiteral("北タンク…"));
+  EXPECT_EQ(elidedToColumns(QStringLiteral("abce\u0301\u0301fg"), 5),
+            QStringLiteral("abce\u0301\u0301…"));
+  EXPECT_EQ(elidedToColumns(QStringLiteral("abcde\u0301fg"), 5), QStringLiteral("abcd…"));
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "LogLines.h"
 #include "TrendWindowFakes.h"
 #include "site/Site.h"
+#include "trend/TextColumns.h"
 #include "trend/ui/CsvExportJob.h"
 #include "trend/ui/StatisticsTable.h"
 
@@ -210,6 +211,12 @@ TEST_F(TrendWindowTest, ASitesNamesAndBandsAreShown_AndOnlyItsSensors) {
   EXPECT_TRUE(window.plot()->bandLines(1).empty());
   window.plot()->redraw();
   EXPECT_FALSE(window.plot()->legendEntry(1).isEmpty());
+
+  // A long name in a wide script is cut to the columns of the others.
+  site.sensors[0].name = QString(30, QChar(0x5317));  // 北
+  window.setSensorKeys(sensorKeys(&site));
+  EXPECT_EQ(displayWidth(table->item(0, 0)->text()), kLabelColumns - 1);
+  EXPECT_EQ(table->item(0, 0)->toolTip(), QStringLiteral("1 ") + site.sensors[0].name);
 }
 
 // Closing the window while a year's CSV is written cancels it: the thread

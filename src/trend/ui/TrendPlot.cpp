@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "trend/ColumnDecimator.h"
+#include "trend/TextColumns.h"
 
 namespace bw {
 
@@ -124,7 +125,7 @@ void TrendPlot::ensureSensors() {
     const auto s = c.lines.size();
     const QColor colour = kColours[s % kColours.size()];
     auto* line = new QCPCurve(c.plot->xAxis, c.plot->yAxis);
-    line->setName(keys_[s].label);
+    line->setName(elidedToColumns(keys_[s].label, kLabelColumns));
     line->setPen(QPen(colour, 1));
     auto* flags = c.plot->addGraph();
     flags->setLineStyle(QCPGraph::lsNone);
@@ -180,7 +181,7 @@ void TrendPlot::setSensorKeys(const SensorKeys& keys) {
   keys_ = keys;
   keys_.resize(static_cast<std::size_t>(kMaxReadings));
   for (std::size_t s = 0; s < chart_->lines.size(); ++s) {
-    chart_->lines[s]->setName(keys_[s].label);
+    chart_->lines[s]->setName(elidedToColumns(keys_[s].label, kLabelColumns));
     drawBand(static_cast<int>(s));
   }
   ensureSensors();
