@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "trend/ExportTarget.h"
 
@@ -11,7 +12,6 @@ namespace bw {
 namespace {
 
 constexpr std::int64_t kChunkBytes = 1 << 20;
-constexpr std::size_t kFlushBytes = 1 << 20;
 
 // The widest line in range; only a line with more commas than the widest so
 // far is taken apart, so this pass runs at the speed of a line count. It
@@ -79,8 +79,20 @@ std::string csvCell(const QString& text) {
 
 }  // namespace
 
+void appendCsvRow(const LogRecord& record, int width, std::string& text) {
+  const std::size_t at = text.size();
+  text.resize(at + 19);
+  writeCsvStamp(record.stamp, text.data() + at);
+  for (int s = 0; s < width; ++s) {
+    text += ',';
+    if (s < record.count) text += record.texts[static_cast<std::size_t>(s)];
+  }
+  text += '\n';
+}
+
 CsvResult writeCsv(const QStringList& logs, const QString& out, const StampFilter& filter,
-                   const std::atomic_bool* cancel, const QStringList& columnNames) {
+                   const std::atomic_bool* cancel, const QStringList& columnNames,
+                   const CsvReading& how) {
   CsvResult result;
   std::vector<LogInput> inputs;
   result.report.errors = LogReading::open(logs, inputs);
@@ -96,35 +108,31 @@ CsvResult writeCsv(const QStringList& logs, const QString& out, const StampFilte
   }
 
   const int width = widestLine(inputs, filter, cancel);
-  std::string text;
-  text.reserve(kFlushBytes + 4096);
-  text += "time";
+  std::string header = "time";
   for (int s = 1; s <= width; ++s)
-    text += ',' +
-            (s <= columnNames.size() ? csvCell(columnNames[s - 1]) : "sensor" + std::to_string(s));
-  text += '\n';
+    header += ',' + (s <= columnNames.size() ? csvCell(columnNames[s - 1])
+                                             : "sensor" + std::to_string(s));
+  header += '\n';
   bool failed = false;
-  const auto flush = [&] {
+  const auto write = [&](const std::string& text) {
     if (!failed && !target.write(text.data(), static_cast<qint64>(text.size()))) failed = true;
-    text.clear();
   };
 
+  // The rows are formatted on the reading's threads, a chunk at a time.
   LogReading reading(logs, filter);
   reading.setInputs(&inputs);
   reading.setCancel(cancel);
-  result.report = reading.read([&](const LogRecord& record) {
-    const std::size_t at = text.size();
-    text.resize(at + 19);
-    writeCsvStamp(record.stamp, text.data() + at);
-    for (int s = 0; s < width; ++s) {
-      text += ',';
-      if (s < record.count) text += record.texts[static_cast<std::size_t>(s)];
-    }
-    text += '\n';
-    if (text.size() >= kFlushBytes) flush();
+  reading.setThreads(how.threads);
+  reading.setChunkBytes(how.chunkBytes);
+  const LogReading::FormatRow format = [width](const LogRecord& record, std::string& text) {
+    appendCsvRow(record, width, text);
+  };
+  bool started = false;  // a pipe gets nothing, not even the header, when no line is taken
+  result.report = reading.readRows(format, [&](const std::string& rows) {
+    if (!std::exchange(started, true)) write(header);
+    write(rows);
   });
   if (width == 0 || result.report.lines == 0 || result.report.cancelled) return result;
-  flush();
   if (failed || !target.commit()) result.writeError = target.errorString();
   return result;
 }

@@ -110,13 +110,21 @@ void LogReading::endFile(int index, LogInput& input, std::int64_t end, std::int6
 }
 
 ReadReport LogReading::readColumns(const TakeColumns& take) {
+  return readChunks(nullptr, [&take](const ParsedChunk& chunk) { take(chunk.lines); });
+}
+
+ReadReport LogReading::readRows(const FormatRow& format, const TakeRows& take) {
+  return readChunks(&format, [&take](const ParsedChunk& chunk) { take(chunk.rows); });
+}
+
+ReadReport LogReading::readChunks(const FormatRow* format, const TakeChunk& take) {
   ReadReport report;
   std::vector<LogInput> own;
   std::vector<LogInput>* inputs = openInputs(own, report);
   const std::int64_t total = totalSize(*inputs);
   const int threads =
       threads_ > 0 ? threads_ : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-  ParallelLogParser parser(*inputs, files_, filter_, threads, chunkBytes_, cancel_);
+  ParallelLogParser parser(*inputs, files_, filter_, threads, chunkBytes_, cancel_, format);
   int file = -1;
   std::int64_t before = 0;  // bytes of the files before this one
   while (ParsedChunk* chunk = parser.next()) {
@@ -141,7 +149,7 @@ ReadReport LogReading::readColumns(const TakeColumns& take) {
   return report;
 }
 
-bool LogReading::takeChunk(ParsedChunk& chunk, LogInput& input, const TakeColumns& take,
+bool LogReading::takeChunk(ParsedChunk& chunk, LogInput& input, const TakeChunk& take,
                            ReadReport& report) {
   const QString& path = files_.at(chunk.file);
   if (!chunk.error.isEmpty()) {
@@ -149,7 +157,7 @@ bool LogReading::takeChunk(ParsedChunk& chunk, LogInput& input, const TakeColumn
     return false;
   }
   if (chunk.empty) return true;
-  if (chunk.lines.size() > 0) take(chunk.lines);
+  if (chunk.found.lines > 0) take(chunk);
   report.lines += chunk.found.lines;
   report.outOfRange += chunk.found.outOfRange;
   report.bad.add(chunk.found.bad, nextLine_ - 1, chunk.found.bad.count());

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "logformat/LogRecord.h"
@@ -84,8 +85,15 @@ class LogReading {
   // chunk at a time, in file order, as columns: what is left out of them
   // (the readings' texts) is never copied.
   ReadReport readColumns(const TakeColumns& take);
-  // Worker threads for readColumns, one per core unless set; and the bytes
-  // of a chunk, for tests.
+  // Formats a log line as text; called on several threads at once.
+  using FormatRow = std::function<void(const LogRecord&, std::string&)>;
+  using TakeRows = std::function<void(const std::string&)>;
+  // The same again, with each line in range formatted by `format` on the
+  // worker threads and handed over as the text of a chunk at a time, in
+  // file order.
+  ReadReport readRows(const FormatRow& format, const TakeRows& take);
+  // Worker threads for readColumns and readRows, one per core unless set;
+  // and the bytes of a chunk, for tests.
   void setThreads(int threads) { threads_ = threads; }
   void setChunkBytes(std::int64_t bytes) { chunkBytes_ = bytes; }
 
@@ -98,7 +106,9 @@ class LogReading {
                 std::int64_t& done, std::int64_t total);
   // Takes one parsed chunk into the report and hands its lines over; false
   // when the rest of its file is not to be read.
-  bool takeChunk(ParsedChunk& chunk, LogInput& input, const TakeColumns& take, ReadReport& report);
+  using TakeChunk = std::function<void(const ParsedChunk&)>;
+  ReadReport readChunks(const FormatRow* format, const TakeChunk& take);
+  bool takeChunk(ParsedChunk& chunk, LogInput& input, const TakeChunk& take, ReadReport& report);
   void endFile(int index, LogInput& input, std::int64_t end, std::int64_t nextLine,
                std::int64_t heldBytes, ReadReport& report);
 

@@ -35,10 +35,18 @@ std::int64_t readWhole(const LogInput& input, std::int64_t offset, char* data, s
 // One chunk's lines through a splitter of their own.
 class ParallelLogParser::ChunkParse {
  public:
-  ChunkParse(const QString& file, const StampFilter& filter, ParsedChunk& chunk)
+  ChunkParse(const QString& file, const StampFilter& filter, const LogReading::FormatRow* format,
+             ParsedChunk& chunk)
       : chunk_(chunk),
         sink_(
-            file, filter, [this](const LogRecord& r) { chunk_.lines.add(r); }, chunk.found) {}
+            file, filter,
+            [this, format](const LogRecord& r) {
+              if (format)
+                (*format)(r, chunk_.rows);
+              else
+                chunk_.lines.add(r);
+            },
+            chunk.found) {}
 
   void feed(const char* data, std::int64_t size) {
     splitter_.feed(data, static_cast<std::size_t>(size), sink_);
@@ -58,12 +66,14 @@ class ParallelLogParser::ChunkParse {
 
 ParallelLogParser::ParallelLogParser(std::vector<LogInput>& inputs, const QStringList& files,
                                      const StampFilter& filter, int threads,
-                                     std::int64_t chunkBytes, const std::atomic_bool* cancel)
+                                     std::int64_t chunkBytes, const std::atomic_bool* cancel,
+                                     const LogReading::FormatRow* format)
     : inputs_(inputs),
       files_(files),
       filter_(filter),
       chunkBytes_(std::max<std::int64_t>(chunkBytes, 1)),
-      cancel_(cancel) {
+      cancel_(cancel),
+      format_(format) {
   threads = std::max(threads, 1);
   slots_.resize(static_cast<std::size_t>(threads * kChunksPerWorker));
   for (auto& slot : slots_) slot = std::make_unique<ParsedChunk>();
@@ -174,6 +184,7 @@ ParsedChunk* ParallelLogParser::next() {
 void ParallelLogParser::parse(const Job& job, ParsedChunk& chunk, Buffers& buffers) {
   chunk.file = job.file;
   chunk.lines.clear();
+  chunk.rows.clear();
   chunk.found = ReadReport();
   chunk.lineCount = 0;
   chunk.heldBytes = 0;
@@ -207,7 +218,7 @@ void ParallelLogParser::parse(const Job& job, ParsedChunk& chunk, Buffers& buffe
     }
     begin = cut + (lf - data) + 1;
   }
-  ChunkParse parse(files_.at(job.file), filter_, chunk);
+  ChunkParse parse(files_.at(job.file), filter_, format_, chunk);
   parse.feed(data + (begin - cut), cut + got - begin);
   chunk.end = cut + got;
   chunk.cutShort = got < nextCut - cut;

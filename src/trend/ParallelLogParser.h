@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -22,7 +23,8 @@ namespace bw {
 struct ParsedChunk {
   int file = 0;
   std::int64_t end = 0;  // the offset after the chunk's last byte
-  LineColumns lines;     // the lines taken
+  LineColumns lines;     // the lines taken, unless they are formatted:
+  std::string rows;      // the lines taken, formatted
   ReadReport found;      // lines taken, out of range and bad
   std::int64_t lineCount = 0;
   std::int64_t heldBytes = 0;  // of a last line without its line end
@@ -40,10 +42,12 @@ struct ParsedChunk {
 class ParallelLogParser {
  public:
   // Inputs that are not open are passed over. `threads` at least 1; the
-  // files, filter and cancel flag must outlive the parser.
+  // files, filter, cancel flag and format must outlive the parser. With a
+  // format, each line taken is formatted into the chunk's rows instead of
+  // its lines.
   ParallelLogParser(std::vector<LogInput>& inputs, const QStringList& files,
                     const StampFilter& filter, int threads, std::int64_t chunkBytes,
-                    const std::atomic_bool* cancel);
+                    const std::atomic_bool* cancel, const LogReading::FormatRow* format = nullptr);
   ~ParallelLogParser();
   ParallelLogParser(const ParallelLogParser&) = delete;
   ParallelLogParser& operator=(const ParallelLogParser&) = delete;
@@ -77,6 +81,7 @@ class ParallelLogParser {
   const StampFilter& filter_;
   const std::int64_t chunkBytes_;
   const std::atomic_bool* cancel_;
+  const LogReading::FormatRow* format_;
 
   std::vector<std::unique_ptr<ParsedChunk>> slots_;  // chunk n in slot n % size
   std::vector<bool> ready_;

@@ -4,6 +4,7 @@
 
 #include "LogLines.h"
 #include "trend/ColumnDecimator.h"
+#include "trend/CsvExport.h"
 #include "trend/LineSplitter.h"
 #include "trend/LogReading.h"
 #include "trend/RangeStatistics.h"
@@ -230,6 +231,31 @@ TEST_F(LogReadingTest, ChunksOfAnySizeOnAnyThreads_ReadAsOneThreadLineByLine) {
   // Every line is read, the first after a hole or zeros too.
   TrendSeries all;
   EXPECT_EQ(readSeries({files[0], files[1], files[5]}, all).lines, written);
+  // The CSV's rows, formatted on the threads, are those of a reading line by line.
+  const QStringList readable = {files[0], files[1], files[2], files[4], files[5]};
+  for (const StampFilter filter : {StampFilter{}, StampFilter{stampOf(at(2, 0)), {}}}) {
+    std::vector<std::string> rows;
+    int width = 0;
+    LogReading({readable}, filter).read([&](const LogRecord& r) {
+      rows.emplace_back();
+      appendCsvRow(r, kMaxReadings, rows.back());
+      width = std::max(width, r.count);
+    });
+    std::string expected = "time";
+    for (int s = 1; s <= width; ++s) expected += ",sensor" + std::to_string(s);
+    expected += '\n';
+    for (const std::string& row : rows)  // cut to the widest line's cells
+      expected +=
+          row.substr(0, row.size() - 1 - static_cast<std::size_t>(kMaxReadings - width)) + '\n';
+    for (const auto& [threads, chunk] : std::vector<std::pair<int, std::int64_t>>{
+             {1, kDefaultChunkBytes}, {3, 700}, {2, 65536 + 13}}) {
+      const QString csv = folder.path(QStringLiteral("out.csv"));
+      const CsvResult result = writeCsv(readable, csv, filter, nullptr, {}, {threads, chunk});
+      ASSERT_TRUE(result.writeError.isEmpty()) << result.writeError.toStdString();
+      EXPECT_TRUE(folder.read(QStringLiteral("out.csv")).toStdString() == expected)
+          << threads << " threads, chunks of " << chunk;
+    }
+  }
 
   for (const bool holdLast : {false, true}) {
     for (const StampFilter filter : {StampFilter{}, StampFilter{stampOf(at(2, 0)), {}}}) {
