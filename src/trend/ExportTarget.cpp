@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <QRandomGenerator>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <utility>
 
@@ -62,6 +64,31 @@ bool holdsLogLine(const QString& path) {
   }
   return false;
 }
+
+#ifndef _WIN32
+// A symbolic link stays a link: what it points at is replaced, even where
+// nothing stands there yet.
+QByteArray resolvedLinks(const QByteArray& path) {
+  QByteArray at = path;
+  for (int hop = 0; hop < 40; ++hop) {
+    struct stat st {};
+    if (::lstat(at.constData(), &st) != 0 || !S_ISLNK(st.st_mode)) return at;
+    if (char* real = ::realpath(at.constData(), nullptr)) {
+      const QByteArray resolved(real);
+      std::free(real);
+      return resolved;
+    }
+    QByteArray target(static_cast<qsizetype>(st.st_size > 0 ? st.st_size : PATH_MAX), '\0');
+    const ssize_t length =
+        ::readlink(at.constData(), target.data(), static_cast<std::size_t>(target.size()));
+    if (length <= 0) return at;
+    target.truncate(length);
+    const qsizetype slash = at.lastIndexOf('/');
+    at = target.startsWith('/') || slash < 0 ? target : at.left(slash + 1) + target;
+  }
+  return at;
+}
+#endif
 
 }  // namespace
 
@@ -154,7 +181,7 @@ bool ExportTarget::open() {
     ownFd_ = false;
     return true;
   }
-  native_ = losslessBytes(out_);
+  native_ = resolvedLinks(losslessBytes(out_));
   ownFd_ = true;
   struct stat st {};
   const bool exists = ::stat(native_.constData(), &st) == 0;

@@ -213,6 +213,22 @@ TEST_F(TrendCli, OutputsAreWrittenWholeOrNotAtAll) {
   EXPECT_EQ(QDir(folder.path(QString())).entryList(QDir::Files | QDir::Hidden).size(),
             2);  // no temporary left
 
+  // A link to an earlier export stays a link; what it points at is written,
+  // where nothing stood yet too.
+  const QString linked = folder.path(QStringLiteral("linked.csv"));
+  const QString dangling = folder.path(QStringLiteral("dangling.csv"));
+  ASSERT_TRUE(QFile::link(QStringLiteral("old.csv"), linked));
+  ASSERT_TRUE(QFile::link(QStringLiteral("new.csv"), dangling));
+  for (const QString& link : {linked, dangling}) {
+    EXPECT_EQ(trend({QStringLiteral("--csv"), link, log()}).status, 0);
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+  }
+  EXPECT_TRUE(folder.read(QStringLiteral("old.csv")).startsWith("time,sensor1,"));
+  EXPECT_TRUE(folder.read(QStringLiteral("new.csv")).startsWith("time,sensor1,"));
+  ASSERT_TRUE(QFile(existing).remove());
+  ASSERT_TRUE(QFile(folder.path(QStringLiteral("new.csv"))).remove());
+  folder.write(QStringLiteral("old.csv"), "earlier export\n");
+
   const Outcome piped = trend({QStringLiteral("--csv"), QStringLiteral("-"), log()});
   EXPECT_EQ(piped.status, 0);
   EXPECT_TRUE(piped.out.startsWith("time,sensor1,"));
