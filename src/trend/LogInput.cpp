@@ -15,6 +15,7 @@
 #include <QFileInfo>
 #include <QHash>
 #else
+#include <sys/resource.h>
 #include <unistd.h>
 #endif
 
@@ -62,9 +63,20 @@ QString reason(const QString& path, int error) {
       return QStringLiteral("%1: no such file").arg(path);
     case EISDIR:
       return QStringLiteral("%1: is a folder, not a log file").arg(path);
+#ifndef _WIN32
+    case EMFILE: {
+      // Every log given is open at once: say how many may be.
+      rlimit limit{};
+      if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) break;
+      return QStringLiteral("%1: %2 (no more than %3 files may be open at once; see ulimit -n)")
+          .arg(path, QString::fromLocal8Bit(std::strerror(error)))
+          .arg(static_cast<qulonglong>(limit.rlim_cur));
+    }
+#endif
     default:
-      return QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(error)));
+      break;
   }
+  return QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(error)));
 }
 
 }  // namespace
