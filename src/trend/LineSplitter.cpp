@@ -7,8 +7,23 @@
 
 namespace bw {
 
+namespace {
+
+// The last zero byte of [data, data + size), or null.
+const char* lastZero(const char* data, std::size_t size) {
+#ifdef __GLIBC__
+  return size == 0 ? nullptr : static_cast<const char*>(::memrchr(data, 0, size));
+#else
+  for (std::size_t i = size; i > 0; --i)
+    if (data[i - 1] == '\0') return data + i - 1;
+  return nullptr;
+#endif
+}
+
+}  // namespace
+
 std::string_view afterLastZero(std::string_view line) {
-  const auto* zero = static_cast<const char*>(::memrchr(line.data(), 0, line.size()));
+  const char* zero = lastZero(line.data(), line.size());
   return zero ? line.substr(static_cast<std::size_t>(zero - line.data()) + 1) : line;
 }
 
@@ -49,7 +64,7 @@ void LineSplitter::skip(const char* data, std::size_t size) {
   if (size == 0) return;
   skipped_ += static_cast<std::int64_t>(size);
   lastByte_ = data[size - 1];
-  if (const auto* zero = static_cast<const char*>(::memrchr(data, 0, size))) {
+  if (const char* zero = lastZero(data, size)) {
     const std::size_t after = size - static_cast<std::size_t>(zero - data) - 1;
     afterZerosKept_ = after <= kMostKept;
     afterZeros_.assign(zero + 1, afterZerosKept_ ? after : 0);
