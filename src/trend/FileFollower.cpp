@@ -68,34 +68,36 @@ void FileFollower::stop() {
   watcher_.removePaths(watcher_.files());
 }
 
-bool FileFollower::stillTheFileRead() {
+FileFollower::Look FileFollower::look() {
   const auto atPath = identityOf(path_);
   if (!atPath) {
     gone_ = true;  // removed for now; a file that comes back under the name is new
-    return true;
+    return Look::kGone;
   }
-  if (gone_ || *atPath != input_.identity()) return false;
+  if (gone_ || *atPath != input_.identity()) return Look::kReplaced;
   const auto stamp = input_.stampNow();
-  if (!stamp) return false;
-  if (settled_ && stamp == seen_) return true;  // not written since it last held the samples
-  if (stamp->size < offset_ || !samples_.matches(input_)) return false;
+  if (!stamp) return Look::kReplaced;
+  // Not written since it last held the samples and was read to its end.
+  if (settled_ && stamp == seen_) return Look::kUnchanged;
+  if (stamp->size < offset_ || !samples_.matches(input_)) return Look::kReplaced;
   // A file system keeps its times at a coarse tick: a write within the tick
   // of the one before may leave them as they were. Only times older than any
   // tick are trusted to stand for the bytes.
   const std::int64_t now = QDateTime::currentMSecsSinceEpoch() * 1'000'000;
   seen_ = stamp;
   settled_ = std::max(stamp->modifiedNs, stamp->changedNs) < now - kSettledNs;
-  return true;
+  return Look::kChanged;
 }
 
 void FileFollower::check() {
   if (!poll_.isActive()) return;
-  if (!stillTheFileRead()) {
+  const Look seen = look();
+  if (seen == Look::kReplaced) {
     stop();
     emit replaced();
     return;
   }
-  if (gone_) return;
+  if (seen != Look::kChanged) return;
   if (watcher_.files().isEmpty()) watcher_.addPath(path_);
   const auto size = input_.sizeNow();
   if (!size || *size == offset_) return;

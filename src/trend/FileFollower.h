@@ -46,7 +46,10 @@ class FileFollower : public QObject {
  private:
   class Sink;
 
-  bool stillTheFileRead();
+  enum class Look { kReplaced, kGone, kUnchanged, kChanged };
+  // Whether the file at the path is still the one read, and whether it was
+  // written since the last look.
+  Look look();
   void stop();
 
   QString path_;
