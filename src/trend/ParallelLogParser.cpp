@@ -227,10 +227,10 @@ void ParallelLogParser::parse(const Job& job, ParsedChunk& chunk, Buffers& buffe
   // without reading them.
   buffers.rest.resize(static_cast<std::size_t>(kRestBytes));
   while (!chunk.fileEnds && !stopping()) {
-    const std::int64_t data = input.dataFrom(chunk.end, size);
-    if (data > chunk.end) {
-      parse.feedZeros(data - chunk.end);
-      chunk.end = data;
+    const std::int64_t dataAt = input.dataFrom(chunk.end, size);
+    if (dataAt > chunk.end) {
+      parse.feedZeros(dataAt - chunk.end);
+      chunk.end = dataAt;
       chunk.fileEnds = chunk.end == size;
       continue;
     }
