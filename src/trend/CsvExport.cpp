@@ -63,15 +63,15 @@ int widestLine(std::vector<LogInput>& inputs, const StampFilter& filter,
   return sink.width;
 }
 
-// A header cell: quoted, with its quotes doubled, where it holds a comma or a
-// quote. A name that a spreadsheet would take for a formula (it starts with
+// A header cell: quoted, with its quotes doubled, where it holds a comma, a
+// quote or a line end. A name that a spreadsheet would take for a formula (it starts with
 // =, +, -, @, a tab or a CR) is quoted with a ' before it, which spreadsheets
 // read as "text follows" and do not show.
 std::string csvCell(const QString& text) {
   const std::string cell = text.toStdString();
   const bool formula =
       !cell.empty() && cell.front() != '\0' && std::strchr("=+-@\t\r", cell.front()) != nullptr;
-  if (!formula && cell.find_first_of(",\"") == std::string::npos) return cell;
+  if (!formula && cell.find_first_of(",\"\r\n") == std::string::npos) return cell;
   std::string quoted = formula ? "\"'" : "\"";
   for (char c : cell) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
   return quoted + '"';
