@@ -44,9 +44,13 @@ int widestLine(std::vector<LogInput>& inputs, const StampFilter& filter,
   WidthSink sink(filter);
   QByteArray buffer(kChunkBytes, Qt::Uninitialized);
   for (LogInput& input : inputs) {
+    if (!input.acquire().isEmpty()) continue;  // the reading of the rows says why
     LineSplitter splitter;
     for (std::int64_t offset = 0; offset < input.size();) {
-      if (cancel && cancel->load(std::memory_order_relaxed)) return 0;
+      if (cancel && cancel->load(std::memory_order_relaxed)) {
+        input.release();
+        return 0;
+      }
       const std::int64_t data = input.dataFrom(offset, input.size());
       if (data > offset) {
         splitter.feedZeros(data - offset);
@@ -59,6 +63,7 @@ int widestLine(std::vector<LogInput>& inputs, const StampFilter& filter,
       splitter.feed(buffer.constData(), static_cast<std::size_t>(got), sink);
       offset += got;
     }
+    input.release();
   }
   return sink.width;
 }

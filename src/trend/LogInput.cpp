@@ -110,6 +110,8 @@ LogInput& LogInput::operator=(LogInput&& other) noexcept {
   if (this != &other) {
     close();
     fd_ = std::exchange(other.fd_, -1);
+    later_ = std::exchange(other.later_, false);
+    outOfDescriptors_ = other.outOfDescriptors_;
     path_ = std::move(other.path_);
     size_ = other.size_;
     identity_ = other.identity_;
@@ -121,8 +123,12 @@ LogInput& LogInput::operator=(LogInput&& other) noexcept {
 QString LogInput::open(const QString& path) {
   close();
   path_ = path;
+  outOfDescriptors_ = false;
   const int fd = openForReading(path);
-  if (fd < 0) return error_ = reason(path, errno);
+  if (fd < 0) {
+    outOfDescriptors_ = errno == EMFILE || errno == ENFILE;
+    return error_ = reason(path, errno);
+  }
   StatBuffer st{};
   if (fstatOf(fd, st) != 0) {
     error_ = reason(path, errno);
@@ -141,7 +147,43 @@ QString LogInput::open(const QString& path) {
   return {};
 }
 
+QString LogInput::openLater(const QString& path) {
+  close();
+  path_ = path;
+  StatBuffer st{};
+  if (statOf(path, st) != 0) return error_ = reason(path, errno);
+  if (S_ISDIR(st.st_mode)) return error_ = reason(path, EISDIR);
+  if (!S_ISREG(st.st_mode)) return error_ = QStringLiteral("%1: not a regular file").arg(path);
+  later_ = true;
+  size_ = static_cast<std::int64_t>(st.st_size);
+  identity_ = identityFrom(path, st);
+  error_.clear();
+  return {};
+}
+
+QString LogInput::acquire() {
+  if (!later_ || fd_ >= 0) return {};
+  const int fd = openForReading(path_);
+  if (fd < 0) return error_ = reason(path_, errno);
+  StatBuffer st{};
+  if (fstatOf(fd, st) != 0 || identityFrom(path_, st) != identity_) {
+    ::close(fd);
+    return error_ = QStringLiteral("%1: another file stands under the name since it was looked at")
+                        .arg(path_);
+  }
+  fd_ = fd;
+  return {};
+}
+
+void LogInput::release() {
+  if (later_ && fd_ >= 0) {
+    ::close(fd_);
+    fd_ = -1;
+  }
+}
+
 void LogInput::close() {
+  later_ = false;
   if (fd_ < 0) return;
   ::close(fd_);
   fd_ = -1;
@@ -178,7 +220,7 @@ std::int64_t LogInput::readAt(std::int64_t offset, char* data, std::int64_t max)
 std::int64_t LogInput::readAt(std::int64_t offset, char* data, std::int64_t max,
                               QString& error) const {
   if (fd_ < 0) {
-    error = QStringLiteral("%1: not open").arg(path_);
+    error = error_.isEmpty() ? QStringLiteral("%1: not open").arg(path_) : error_;
     return -1;
   }
   while (true) {

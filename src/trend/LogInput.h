@@ -50,8 +50,16 @@ class LogInput {
   // Empty on success, else "PATH: reason" ("no such file", "is a folder, not
   // a log file", "not a regular file", or the system's reason).
   QString open(const QString& path);
+  // The same, but the file is only looked at now (its size and identity
+  // taken) and opened when it is read: more logs than may be open at once
+  // are read one after the other. acquire() opens it for reading, release()
+  // closes it again; a file opened with open() stays open throughout.
+  QString openLater(const QString& path);
+  QString acquire();
+  void release();
   void close();
-  bool isOpen() const { return fd_ >= 0; }
+  // Ready to be read: open, or to be opened when it is.
+  bool isOpen() const { return fd_ >= 0 || later_; }
   const QString& path() const { return path_; }
 
   // The size when opened.
@@ -75,9 +83,13 @@ class LogInput {
   // The bytes [from, to), or fewer at the end of the file.
   QByteArray bytes(std::int64_t from, std::int64_t to);
   QString errorText() const { return error_; }
+  // Whether open() failed for want of descriptors, the limit of open files reached.
+  bool outOfDescriptors() const { return outOfDescriptors_; }
 
  private:
   int fd_ = -1;
+  bool later_ = false;  // opened by acquire(), closed by release()
+  bool outOfDescriptors_ = false;
   QString path_;
   std::int64_t size_ = 0;
   FileIdentity identity_;

@@ -1,6 +1,11 @@
 #include "trend/LogReading.h"
 
+#include <limits>
 #include <thread>
+
+#ifndef _WIN32
+#include <sys/resource.h>
+#endif
 
 #include "trend/ParallelLogParser.h"
 #include "trend/RecordSink.h"
@@ -15,13 +20,38 @@ QString cutShortReason(std::int64_t size, std::int64_t sizeWhenOpened) {
       .arg(sizeWhenOpened);
 }
 
+namespace {
+
+// How many logs are held open from the start: as many as the limit of open
+// files leaves room for beside what the program itself opens (its output,
+// the platform's files). The others are opened when they are read.
+int logsOpenAtOnce() {
+#ifdef _WIN32
+  return std::numeric_limits<int>::max();
+#else
+  constexpr rlim_t kLeftForTheRest = 128;
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+    return std::numeric_limits<int>::max();
+  return static_cast<int>(
+      std::min<rlim_t>(limit.rlim_cur > kLeftForTheRest ? limit.rlim_cur - kLeftForTheRest : 0,
+                       std::numeric_limits<int>::max()));
+#endif
+}
+
+}  // namespace
+
 QStringList LogReading::open(const QStringList& files, std::vector<LogInput>& inputs) {
   QStringList errors;
   inputs.clear();
   inputs.resize(static_cast<std::size_t>(files.size()));
-  for (int i = 0; i < files.size(); ++i)
-    if (const QString why = inputs[static_cast<std::size_t>(i)].open(files[i]); !why.isEmpty())
-      errors << why;
+  const int atOnce = logsOpenAtOnce();
+  for (int i = 0; i < files.size(); ++i) {
+    LogInput& input = inputs[static_cast<std::size_t>(i)];
+    QString why = i < atOnce ? input.open(files[i]) : input.openLater(files[i]);
+    if (!why.isEmpty() && input.outOfDescriptors()) why = input.openLater(files[i]);
+    if (!why.isEmpty()) errors << why;
+  }
   return errors;
 }
 
@@ -53,7 +83,13 @@ ReadReport LogReading::read(const Take& take) {
   std::int64_t done = 0;
   for (int index = 0; index < files_.size() && !report.cancelled; ++index) {
     LogInput& input = (*inputs)[static_cast<std::size_t>(index)];
-    if (input.isOpen()) readFile(index, input, take, report, done, total);
+    if (!input.isOpen()) continue;
+    if (const QString why = input.acquire(); !why.isEmpty()) {
+      report.errors << why;
+      continue;
+    }
+    readFile(index, input, take, report, done, total);
+    input.release();
   }
   return report;
 }
@@ -121,10 +157,18 @@ ReadReport LogReading::readChunks(const FormatRow* format, const TakeChunk& take
   ReadReport report;
   std::vector<LogInput> own;
   std::vector<LogInput>* inputs = openInputs(own, report);
-  const std::int64_t total = totalSize(*inputs);
   const int threads =
       threads_ > 0 ? threads_ : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-  ParallelLogParser parser(*inputs, files_, filter_, threads, chunkBytes_, cancel_, format);
+  readFromParser(*inputs, threads, format, take, report);
+  // The workers are done: the files opened when read are closed again.
+  for (LogInput& input : *inputs) input.release();
+  return report;
+}
+
+void LogReading::readFromParser(std::vector<LogInput>& inputs, int threads, const FormatRow* format,
+                                const TakeChunk& take, ReadReport& report) {
+  const std::int64_t total = totalSize(inputs);
+  ParallelLogParser parser(inputs, files_, filter_, threads, chunkBytes_, cancel_, format);
   int file = -1;
   std::int64_t before = 0;  // bytes of the files before this one
   while (ParsedChunk* chunk = parser.next()) {
@@ -132,9 +176,13 @@ ReadReport LogReading::readChunks(const FormatRow* format, const TakeChunk& take
       report.cancelled = true;
       break;
     }
-    LogInput& input = (*inputs)[static_cast<std::size_t>(chunk->file)];
+    LogInput& input = inputs[static_cast<std::size_t>(chunk->file)];
     if (chunk->file != file) {
-      if (file >= 0) before += (*inputs)[static_cast<std::size_t>(file)].size();
+      // Every chunk of the file before has been taken: no worker reads it now.
+      if (file >= 0) {
+        inputs[static_cast<std::size_t>(file)].release();
+        before += inputs[static_cast<std::size_t>(file)].size();
+      }
       file = chunk->file;
       nextLine_ = 1;
       if (fileStart_) fileStart_(file);
@@ -146,7 +194,6 @@ ReadReport LogReading::readChunks(const FormatRow* format, const TakeChunk& take
     }
     if (!goOn) parser.dropUpTo(file);
   }
-  return report;
 }
 
 bool LogReading::takeChunk(ParsedChunk& chunk, LogInput& input, const TakeChunk& take,

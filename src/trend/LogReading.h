@@ -108,6 +108,8 @@ class LogReading {
   // when the rest of its file is not to be read.
   using TakeChunk = std::function<void(const ParsedChunk&)>;
   ReadReport readChunks(const FormatRow* format, const TakeChunk& take);
+  void readFromParser(std::vector<LogInput>& inputs, int threads, const FormatRow* format,
+                      const TakeChunk& take, ReadReport& report);
   bool takeChunk(ParsedChunk& chunk, LogInput& input, const TakeChunk& take, ReadReport& report);
   void endFile(int index, LogInput& input, std::int64_t end, std::int64_t nextLine,
                std::int64_t heldBytes, ReadReport& report);

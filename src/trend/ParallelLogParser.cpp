@@ -108,7 +108,11 @@ bool ParallelLogParser::jobsLeft() const {
 
 ParallelLogParser::Job ParallelLogParser::takeJob() {
   const Job job = nextJob_;
-  const LogInput& input = inputs_[static_cast<std::size_t>(job.file)];
+  LogInput& input = inputs_[static_cast<std::size_t>(job.file)];
+  // A file opened only when read is opened with its first chunk; the reading
+  // closes it once it has taken its last. One that cannot be opened now
+  // fails its chunks' reads with the reason.
+  if (job.index == 0) input.acquire();
   // Every file, an empty one too, is at least one chunk.
   if ((job.index + 1) * chunkBytes_ < input.size()) {
     ++nextJob_.index;
