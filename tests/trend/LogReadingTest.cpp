@@ -273,6 +273,12 @@ TEST_F(LogReadingTest, ChunksOfAnySizeOnAnyThreads_ReadAsOneThreadLineByLine) {
         options.holdLast = holdLast;
         options.threads = threads;
         options.chunkBytes = chunk;
+        // Chunks of 700 bytes with the files opened only when read, as
+        // beyond the limit of open files.
+        std::vector<LogInput> later(static_cast<std::size_t>(files.size()));
+        for (int i = 0; i < files.size() && chunk == 700; ++i)
+          later[static_cast<std::size_t>(i)].openLater(files[i]);
+        if (chunk == 700) options.inputs = &later;
         const ReadReport report = readSeries(files, parallel, options);
         const std::string got = describe(report, parallel);
         const auto [wrong, right] =
