@@ -326,10 +326,13 @@ TEST_F(AlertsReachAPerson, EachFaultRaisesItsAlertWithItsLabelsAndItsMendResolve
       QStringLiteral("(group_wait|group_interval|repeat_interval): (\\S+)"));
   QString scaledYml;
   qsizetype from = 0;
+  double longestGroupInterval = 0;
   for (const auto& m : amWait.globalMatch(alertmanagerYml)) {
     scaledYml += alertmanagerYml.mid(from, m.capturedStart() - from) + m.captured(1) +
                  QStringLiteral(": ") + scaled(seconds(m.captured(2)));
     from = m.capturedEnd();
+    if (m.captured(1) == u"group_interval")
+      longestGroupInterval = std::max(longestGroupInterval, seconds(m.captured(2)) / kTimeScale);
     std::printf("  %s: %s\n", qPrintable(m.captured(1)),
                 qPrintable(scaled(seconds(m.captured(2)))));
   }
@@ -450,7 +453,11 @@ TEST_F(AlertsReachAPerson, EachFaultRaisesItsAlertWithItsLabelsAndItsMendResolve
       patience(120)))
       << diagnosis();
   timings.push_back({"logger down", webhook.find(pager, down, firing, atB)->at - killedAt});
-  waitUntil([] { return false; }, 5s);
+  // Down past the next sending of its group, which would carry the band
+  // alert resolved were it not held back.
+  waitUntil(
+      [&] { return now() > killedAt + static_cast<qint64>(longestGroupInterval * 1000) + 5000; },
+      patience(600));
   const qint64 revivedAt = now();
   loggerB = logger(siteB);
   ASSERT_TRUE(waitUntil([&] { return webhook.find(pager, down, resolved, atB); }, patience(120)))
