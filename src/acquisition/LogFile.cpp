@@ -167,11 +167,15 @@ bool LogFile::appendLine(const QByteArray& line) {
     return false;
   }
   if (!sync()) return false;
-  // The line went into a file nobody will find again: it counts as lost.
+  // The file went meanwhile; the next record opens the path again. Moved
+  // away (a rotation) it holds the line; deleted, the line is lost.
   if (const auto gone = goneReason()) {
-    lastError_ = *gone;
     reopenPending_ = true;
-    return false;
+    struct stat after {};
+    if (::fstat(fd_, &after) != 0 || (S_ISREG(after.st_mode) && after.st_nlink == 0)) {
+      lastError_ = *gone;
+      return false;
+    }
   }
   lastError_.clear();
   return true;

@@ -7,7 +7,9 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <atomic>
 #include <csignal>
+#include <thread>
 
 #include "Fakes.h"
 #include "acquisition/LogFile.h"
@@ -183,6 +185,37 @@ TEST_F(LogFileTest, ALogDeletedOrMovedAwayIsMadeAgainAtItsPath) {
   readings[0] = 3.0f;
   ASSERT_TRUE(log.writeRecord(readings, 1));
   EXPECT_EQ(contents(file), QByteArray("2026-12-08 10:00:00,  3 \r\n"));
+}
+
+// A rotation may move the file away while a record is being written and
+// synced: the record is then in the moved file, and counts as written.
+TEST_F(LogFileTest, ARecordWrittenAsTheFileIsMovedAwayCountsAsWritten) {
+  const QString file = path("brine.log");
+  LogFile log(clock);
+  ASSERT_FALSE(log.open(file).has_value());
+  std::atomic_bool done{false};
+  std::atomic_int moves{0};
+  std::thread rotation([&] {
+    const QByteArray from = QFile::encodeName(file);
+    while (!done) {
+      const QByteArray to = from + '.' + QByteArray::number(moves.load());
+      if (::rename(from.constData(), to.constData()) == 0) ++moves;
+    }
+  });
+  // Until the file has been moved away often enough to catch records on
+  // the way.
+  int records = 0, written = 0;
+  while ((moves < 100 || records < 300) && records < 5000) {
+    written += log.writeRecord(readings, 1);
+    ++records;
+  }
+  done = true;
+  rotation.join();
+  qsizetype lines = contents(file).count('\n');
+  for (int n = 0; n < moves; ++n)
+    lines += contents(file + QLatin1Char('.') + QString::number(n)).count('\n');
+  EXPECT_EQ(written, records);
+  EXPECT_EQ(lines, records);
 }
 
 }  // namespace
