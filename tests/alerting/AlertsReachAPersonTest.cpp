@@ -3,10 +3,11 @@
 // routing, whose receivers post to a webhook of this test. Each fault raises
 // its alert there with the labels a person needs, and the mend resolves it.
 //
-// The shipped files are copied with their waiting times divided by
-// kTimeScale (a `for:` of 5m waits 30 s here) and scraped and evaluated every
-// second, so the test runs in about two minutes; the times it prints, fault
-// to message and mend to message, scale back to the shipped ones.
+// The shipped files are copied with every waiting time divided by
+// kTimeScale (a `for:` of 5m waits 30 s here, a group_interval of 5m 30 s),
+// scraped and evaluated every second, so the test runs in under three
+// minutes; the times it prints, fault to message and mend to message, scale
+// back to the shipped ones.
 
 #include <gtest/gtest.h>
 
