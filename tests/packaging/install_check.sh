@@ -20,6 +20,8 @@ expected=(
   usr/lib/systemd/system/brinewatchd.service usr/share/man/man1/brinewatchd.1.gz
   usr/share/doc/brinewatch/examples/prometheus/prometheus.yml
   usr/share/doc/brinewatch/examples/prometheus/brinewatch-rules.yml
+  usr/share/doc/brinewatch/examples/prometheus/alertmanager.yml
+  etc/logrotate.d/brinewatch usr/lib/sysusers.d/brinewatch.conf
   usr/share/applications/$app.desktop
   usr/share/icons/hicolor/scalable/apps/$app.svg
   usr/share/metainfo/$app.metainfo.xml
