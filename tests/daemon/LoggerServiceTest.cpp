@@ -242,41 +242,57 @@ TEST(LoggerService, EndsAtTheStartWithAStatusThatTellsAPermanentFailureFromAPass
   }
 }
 
-// Two loggers whose site files give one metrics port: the second ends at
-// the start, naming the first, with a status the unit does not restart on,
-// and the first logs and serves on, its series labelled with its name.
-TEST(LoggerService, ASecondLoggerOnTheMetricsPortOfAnotherRefusesNamingIt) {
+// Two loggers whose site files give one log or one metrics port: the second
+// ends at the start, naming the first, with a status the unit does not
+// restart on, and the first logs and serves on, its series labelled with its
+// name.
+TEST(LoggerService, ASecondLoggerOnTheLogOrMetricsPortOfAnotherRefusesNamingIt) {
   sim::AdapterSimulator adapter;
   ASSERT_TRUE(adapter.start());
   QTemporaryDir dir;
-  const QString metrics = QStringLiteral("127.0.0.1:%1").arg(freePort());
-  const QString first = writeSite(dir, adapter.host(), dir.filePath(QStringLiteral("tank1.log")),
-                                  metrics, QStringLiteral("tank1.toml"));
-  const QString second = writeSite(dir, adapter.host(), dir.filePath(QStringLiteral("tank2.log")),
-                                   metrics, QStringLiteral("tank2.toml"));
+  const quint16 port = freePort();
+  const QString metrics = QStringLiteral("127.0.0.1:%1").arg(port);
+  const QString log = dir.filePath(QStringLiteral("tank1.log"));
+  const QString first = writeSite(dir, adapter.host(), log, metrics, QStringLiteral("tank1.toml"));
   QProcess tank1;
   tank1.start(QStringLiteral(BRINEWATCHD),
               {QStringLiteral("--site"), first, QStringLiteral("--name"), QStringLiteral("tank1")});
   ASSERT_TRUE(tank1.waitForStarted());
-  for (int i = 0; i < 200 && logLines(dir.filePath(QStringLiteral("tank1.log"))).isEmpty(); ++i)
-    QThread::msleep(25);
-  const quint16 port = static_cast<quint16>(metrics.section(u':', 1).toUInt());
+  for (int i = 0; i < 200 && logLines(log).isEmpty(); ++i) QThread::msleep(25);
   const QByteArray scraped = scrape(port);
 
-  QProcess tank2;
-  tank2.start(QStringLiteral(BRINEWATCHD), {QStringLiteral("--site"), second,
-                                            QStringLiteral("--name"), QStringLiteral("tank2")});
-  ASSERT_TRUE(tank2.waitForFinished(20000));
-  EXPECT_EQ(tank2.exitCode(), 6);
-  const QByteArray said = tank2.readAllStandardError();
-  EXPECT_TRUE(said.contains(QStringLiteral("port %1 is taken by brinewatchd --site %2 --name "
-                                           "tank1 (pid %3): another logger")
-                                .arg(port)
-                                .arg(first)
-                                .arg(tank1.processId())
-                                .toUtf8()))
-      << said.constData();
-  EXPECT_TRUE(unitRestartPrevented(BRINEWATCHD_TEMPLATE_UNIT).contains(6));
+  const QString pid = QString::number(tank1.processId());
+  struct Case {
+    const char* what;
+    QString log, metrics;
+    int status;
+    QString said;
+  };
+  const Case cases[] = {
+      {"one log", log, QStringLiteral("127.0.0.1:%1").arg(freePort()), 4,
+       QStringLiteral("the log %1 cannot be opened: another program logs to it (brinewatchd, "
+                      "process %2)")
+           .arg(log, pid)},
+      {"one metrics port", dir.filePath(QStringLiteral("tank2.log")), metrics, 6,
+       QStringLiteral("port %1 is taken by brinewatchd --site %2 --name tank1 (pid %3): another "
+                      "logger")
+           .arg(port)
+           .arg(first, pid)},
+  };
+  const QSet<int> prevented = unitRestartPrevented(BRINEWATCHD_TEMPLATE_UNIT);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    QProcess tank2;
+    tank2.start(QStringLiteral(BRINEWATCHD),
+                {QStringLiteral("--site"),
+                 writeSite(dir, adapter.host(), c.log, c.metrics, QStringLiteral("tank2.toml")),
+                 QStringLiteral("--name"), QStringLiteral("tank2")});
+    ASSERT_TRUE(tank2.waitForFinished(20000));
+    EXPECT_EQ(tank2.exitCode(), c.status);
+    const QByteArray said = tank2.readAllStandardError();
+    EXPECT_TRUE(said.contains(c.said.toUtf8())) << said.constData();
+    EXPECT_TRUE(prevented.contains(c.status));
+  }
   // Where /proc hides the first (another dynamic user), its metrics name it.
   const std::optional<PortHolder> asked = askPortMetrics(QStringLiteral("0.0.0.0"), port);
   ASSERT_TRUE(asked);
