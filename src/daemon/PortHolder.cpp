@@ -7,8 +7,10 @@
 #include <QRegularExpression>
 #include <QTcpSocket>
 
+#ifndef _WIN32
 #include <dirent.h>
 #include <unistd.h>
+#endif
 
 namespace bw {
 
@@ -34,8 +36,12 @@ QByteArray readBounded(const QString& path, qint64 most) {
 }
 
 // The process holding a descriptor of the socket `inode`; 0 when none this
-// process may see.
+// process may see (and always on Windows, which has no /proc).
 qint64 socketOwner(quint64 inode) {
+#ifdef _WIN32
+  Q_UNUSED(inode);
+  return 0;
+#else
   const QByteArray wanted = "socket:[" + QByteArray::number(inode) + ']';
   const qint64 self = ::getpid();
   DIR* proc = ::opendir("/proc");
@@ -62,6 +68,7 @@ qint64 socketOwner(quint64 inode) {
   }
   ::closedir(proc);
   return owner;
+#endif
 }
 
 std::optional<PortHolder> fromProc(quint16 port) {
