@@ -10,6 +10,7 @@
 #include "acquisition/LogFile.h"
 #include "acquisition/PollingLoop.h"
 #include "acquisition/SensorTable.h"
+#include "daemon/PortHolder.h"
 #include "metrics/MetricsEndpoint.h"
 #include "platform/Clock.h"
 #include "platform/ProcessSignals.h"
@@ -39,21 +40,34 @@ QString logPath(const QString& log) {
   return QDir::cleanPath(QDir(state.isEmpty() ? QDir::currentPath() : state).absoluteFilePath(log));
 }
 
-// Whether listening on `address` failed for a reason that may pass: the port
-// is taken by another process, which may end. An address that is not one of
-// this host's, or a port the logger may not take, stays so until the site
-// file changes. Tried once more to learn the system's reason.
-bool listenFailurePasses(const QString& address) {
+// Why listening on `address` failed, and so whether the unit should try
+// again: a port taken by another program may pass, when it ends; one taken
+// by another brinewatchd is two site files that give one port, and an
+// address that is not one of this host's, or a port the logger may not take,
+// stays so until a site file changes. Tried once more to learn the system's
+// reason.
+std::pair<LoggerExit, QString> listenFailure(const QString& address) {
   const qsizetype colon = address.lastIndexOf(u':');
-  QString host = address.left(colon);
+  const QString given = address.left(colon);
+  QString host = given;
   if (host.startsWith(u'[') && host.endsWith(u']')) host = host.mid(1, host.size() - 2);
   const QHostAddress where = host.isEmpty() || host == u"localhost"
                                  ? QHostAddress(QHostAddress::LocalHost)
                                  : QHostAddress(host);
-  if (where.isNull()) return false;
-  QTcpServer probe;
-  return probe.listen(where, static_cast<quint16>(address.mid(colon + 1).toUInt())) ||
-         probe.serverError() == QAbstractSocket::AddressInUseError;
+  if (where.isNull()) return {LoggerExit::kMetricsUnusable, {}};
+  const auto port = static_cast<quint16>(address.mid(colon + 1).toUInt());
+  {
+    QTcpServer probe;
+    if (!probe.listen(where, port) && probe.serverError() != QAbstractSocket::AddressInUseError)
+      return {LoggerExit::kMetricsUnusable, {}};
+  }
+  const std::optional<PortHolder> holder = findPortHolder(given, port);
+  if (!holder) return {LoggerExit::kFailed, {}};
+  const QString taken = QStringLiteral("port %1 is taken by %2").arg(port).arg(holder->who);
+  if (!holder->logger) return {LoggerExit::kFailed, taken};
+  return {LoggerExit::kMetricsUnusable,
+          taken + QStringLiteral(": another logger serves its metrics there; give each site file "
+                                 "a port of its own")};
 }
 
 // SIGHUP: the log is closed and opened again now, as a rotation asks. A path
@@ -83,7 +97,7 @@ bool reopenLog(LogFile& log, const QString& path, const Clock& clock,
 
 QString usage() {
   return QStringLiteral(
-             "Usage: brinewatchd [--site FILE]\n"
+             "Usage: brinewatchd [--site FILE] [--name NAME]\n"
              "       brinewatchd --check-site [FILE]\n"
              "       brinewatchd --help\n"
              "\n"
@@ -94,21 +108,24 @@ QString usage() {
              "\n"
              "  --site FILE          the site file; without it $XDG_CONFIG_HOME or\n"
              "                       ~/.config/brinewatch/site.toml, /etc/brinewatch/site.toml\n"
+             "  --name NAME          the site's name, the label site=\"NAME\" on every metric;\n"
+             "                       brinewatchd@NAME.service gives its instance name\n"
              "  --check-site [FILE]  print the sensors that would be polled and end; status 2\n"
              "                       when the file has errors\n"
              "  --help               this text\n"
              "\n"
-             "Exit status: 0 ended on a signal; 1 the metrics port is taken (it may\n"
-             "pass: worth a restart); 2 a usage error, or a site file that cannot be\n"
-             "used; 4 the log cannot be opened for writing; 6 the metrics address is not\n"
-             "one of this host's, or its port is not allowed. The unit restarts the\n"
-             "logger on 1 only.\n")
+             "Exit status: 0 ended on a signal; 1 the metrics port is taken by another\n"
+             "program (it may pass: worth a restart); 2 a usage error, or a site file\n"
+             "that cannot be used; 4 the log cannot be opened for writing, or another\n"
+             "logger writes it; 6 the metrics address is not one of this host's, its port\n"
+             "is not allowed, or another brinewatchd serves its metrics there. The unit\n"
+             "restarts the logger on 1 only.\n")
       .arg(QString::fromLatin1(kDefaultMetricsAddress));
 }
 
 }  // namespace
 
-int runLogger(const Site& site, LoggerServices services) {
+int runLogger(const Site& site, const QString& name, LoggerServices services) {
   const QString path = logPath(site.log);
   LogFile log(services.clock);
   if (const auto reason = log.open(path)) {
@@ -126,10 +143,13 @@ int runLogger(const Site& site, LoggerServices services) {
   MetricsEndpoint metrics(site, QStringLiteral("brinewatchd"), services.clock, log, loop);
   QString address =
       site.metrics.isEmpty() ? QString::fromLatin1(kDefaultMetricsAddress) : site.metrics;
+  metrics.metrics().setSiteName(name);
   if (const auto reason = metrics.listen(address)) {
-    services.print(JournalDisplay::kError, QStringLiteral("the metrics: %1").arg(*reason));
-    return status(listenFailurePasses(address) ? LoggerExit::kFailed
-                                               : LoggerExit::kMetricsUnusable);
+    const auto [exit, taken] = listenFailure(address);
+    services.print(JournalDisplay::kError,
+                   taken.isEmpty() ? QStringLiteral("the metrics: %1").arg(*reason)
+                                   : QStringLiteral("the metrics: %1: %2").arg(*reason, taken));
+    return status(exit);
   }
   address = address.left(address.lastIndexOf(u':') + 1) + QString::number(metrics.port());
 
@@ -149,13 +169,15 @@ int runLogger(const Site& site, LoggerServices services) {
     reopenPending = false;
     services.print(JournalDisplay::kInfo, QStringLiteral("the log %1 is open again").arg(path));
   });
-  services.print(JournalDisplay::kInfo,
-                 QStringLiteral("polling %1 sensors of %2 (%3 per line), logging to %4, metrics "
-                                "on %5")
-                     .arg(site.sensors.size())
-                     .arg(site.adapter)
-                     .arg(site.sensorCount())
-                     .arg(path, address));
+  services.print(
+      JournalDisplay::kInfo,
+      QStringLiteral("polling %1 sensors of %2 (%3 per line), logging to %4, metrics "
+                     "on %5%6")
+          .arg(site.sensors.size())
+          .arg(site.adapter)
+          .arg(site.sensorCount())
+          .arg(path, address,
+               name.isEmpty() ? QString() : QStringLiteral(" as site \"%1\"").arg(name)));
   QTimer::singleShot(0, &loop, [&] {
     loop.run(sensorUrls(site));
     QCoreApplication::exit(0);
@@ -173,7 +195,7 @@ int runLoggerProgram(int argc, char** argv) {
   // The words as given, before the application takes any of its own out.
   QStringList arguments;
   for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
-  const SiteCommandLine line = parseSiteCommandLine(arguments);
+  const SiteCommandLine line = parseSiteCommandLine(arguments, true);
   QCoreApplication app(argc, argv);
   if (!line.error.isEmpty()) {
     printToJournal(JournalDisplay::kError, line.error);
@@ -223,8 +245,9 @@ int runLoggerProgram(int argc, char** argv) {
                    QStringLiteral("cannot take SIGTERM, SIGINT and SIGHUP"));
     return status(LoggerExit::kFailed);
   }
-  return runLogger(*reading.site, LoggerServices{std::make_unique<CurlHttpClient>(), clock, pace,
-                                                 service, termination, printToJournal});
+  return runLogger(*reading.site, line.name,
+                   LoggerServices{std::make_unique<CurlHttpClient>(), clock, pace, service,
+                                  termination, printToJournal});
 }
 
 }  // namespace bw

@@ -302,7 +302,7 @@ TEST_F(AlertsReachAPerson, EachFaultRaisesItsAlertWithItsLabelsAndItsMendResolve
                QStringLiteral("evaluation_interval: 1s"))
       .replace(QRegularExpression(QStringLiteral("\"localhost:9093\"")),
                QStringLiteral("\"127.0.0.1:%1\"").arg(alertmanagerPort))
-      .remove(QRegularExpression(QStringLiteral("\\n\\s*- \"[^\"]*:9816\"")))
+      .remove(QRegularExpression(QStringLiteral("\\n\\s*- \"[^\"]*:\\d+\"[^\\n]*")))
       .replace(QRegularExpression(QStringLiteral("- targets:[ \\t]*$"),
                                   QRegularExpression::MultilineOption),
                QStringLiteral("- targets: [\"%1\", \"%2\"]").arg(instanceA, instanceB));

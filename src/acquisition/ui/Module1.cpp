@@ -1,6 +1,7 @@
 #include "acquisition/ui/Module1.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QTimer>
 #include <memory>
 
@@ -90,7 +91,6 @@ std::optional<Site> chooseSite(const SiteLookup& lookup, MessageBox& messages) {
 int runProgram(FrmMainServices services, Site site, TerminationNotifier& termination,
                const std::function<void(FrmMain&)>& prepare) {
   const Clock& clock = services.clock;
-  MessageBox& messages = services.messages;
   services.site = site;
   // The one program-wide reference to the main window, for the program's life.
   FrmMain frmMain(std::move(services));
@@ -100,12 +100,16 @@ int runProgram(FrmMainServices services, Site site, TerminationNotifier& termina
   if (!site.metrics.isEmpty()) {
     metrics = std::make_unique<MetricsEndpoint>(site, QStringLiteral("brinewatch"), clock,
                                                 frmMain.logFile(), frmMain.pollingLoop());
-    if (const auto reason = metrics->listen(site.metrics))
-      messages.show(nullptr,
-                    QStringLiteral("The metrics cannot be served: %1.\nBrinewatch polls and logs "
-                                   "without them.")
-                        .arg(*reason),
-                    MessageStyle::Ok);
+    // Polling and logging go on without them: said in the status bar, as a
+    // box would hold the first query until someone answered it.
+    if (const auto reason = metrics->listen(site.metrics)) {
+      QLabel* status = frmMain.frame().sbStatusBar_Panel1;
+      status->setText(QStringLiteral("Metrics not served: %1").arg(*reason));
+      status->setToolTip(
+          QStringLiteral("The metrics of the site file cannot be served: %1. Brinewatch polls "
+                         "and logs without them.")
+              .arg(*reason));
+    }
   }
   if (prepare) prepare(frmMain);
   return runUntilEnded(frmMain);
