@@ -1,6 +1,6 @@
 // The trend viewer at the scale of a year: twelve-sensor lines at one cycle
 // per 9.1 s, written with the logger's own record-line code, then read,
-// held, drawn and turned into CSV, with `wc -l` on the same file as the
+// held, followed, drawn and turned into CSV, with `wc -l` on the same file as the
 // floor for reading. Drawing is timed for the whole year and for each zoom
 // step, decimation and the chart library's redraw together; the same
 // decimated year is drawn by the other chart library beside it where it is
@@ -33,6 +33,7 @@
 #include "logformat/RecordLine.h"
 #include "logformat/Sentinels.h"
 #include "trend/ColumnDecimator.h"
+#include "trend/ContentSamples.h"
 #include "trend/CsvExport.h"
 #include "trend/SeriesReading.h"
 #include "trend/ui/TrendPlot.h"
@@ -222,6 +223,29 @@ int main(int argc, char** argv) {
               series->bytesHeld(), series->size());
   printSummary("trend memory per 12-reading line", perLine, "bytes", 64, "<= 64");
 
+  // Following the year: what a check costs once the file changed (the
+  // sampled blocks read again from the page cache) and while it stands
+  // still (one fstat).
+  {
+    bw::LogInput input;
+    input.open(log);
+    const bw::ContentSamples samples = bw::ContentSamples::of(input, input.size());
+    constexpr int kChecks = 2000;
+    bool held = true;
+    Stopwatch sampled;
+    for (int i = 0; i < kChecks; ++i) held = samples.matches(input) && held;
+    const double sampledUs = sampled.seconds() * 1e6 / kChecks;
+    Stopwatch stamped;
+    for (int i = 0; i < kChecks; ++i) held = input.stampNow().has_value() && held;
+    const double stampUs = stamped.seconds() * 1e6 / kChecks;
+    std::printf(
+        "follow check on %.0f MB: %.1f us once it changed (%d blocks of %lld bytes read "
+        "again), %.2f us while it stands still (fstat)%s\n",
+        mb, sampledUs, bw::ContentSamples::kBlocks,
+        static_cast<long long>(bw::ContentSamples::kBlockBytes), stampUs,
+        held ? "" : "; THE SAMPLES DID NOT HOLD");
+  }
+
   // Drawing: the whole year, then zoom steps into its middle.
   bw::TrendPlot plot;
   plot.resize(kChartSize);
@@ -254,14 +278,23 @@ int main(int argc, char** argv) {
 #endif
   series.reset();
 
-  // CSV of the whole year.
+  // CSV of the whole year, on every core and on one, beside wc -l.
   const QString csv = temp.filePath(QStringLiteral("year.csv"));
-  Stopwatch csvWatch;
-  const bw::CsvResult result = bw::writeCsv({log}, csv, {});
-  const double csvSeconds = csvWatch.seconds();
-  std::printf("CSV: %.2f s, %.0f MB/s of log, %.1f MB written, %lld rows\n", csvSeconds,
-              mb / csvSeconds, static_cast<double>(QFileInfo(csv).size()) / 1e6,
-              static_cast<long long>(result.report.lines));
+  const auto timeCsv = [&](int threads, bw::CsvResult& result) {
+    Stopwatch watch;
+    result = bw::writeCsv({log}, csv, {}, nullptr, {}, {threads, bw::kDefaultChunkBytes});
+    return watch.seconds();
+  };
+  bw::CsvResult result;
+  const double csvOne = timeCsv(1, result);
+  const double csvSeconds = timeCsv(0, result);
+  const double csvWc = timeWcL(log);
+  std::printf(
+      "CSV: %.2f s, %.0f MB/s of log, %.1f times wc -l (%.2f s), %.1f MB written, %lld rows; "
+      "%.2f s on one thread\n",
+      csvSeconds, mb / csvSeconds, csvSeconds / csvWc, csvWc,
+      static_cast<double>(QFileInfo(csv).size()) / 1e6, static_cast<long long>(result.report.lines),
+      csvOne);
   printAtLeast("trend CSV of the whole year", mb / csvSeconds, "MB/s", 100);
   return 0;
 }

@@ -1,6 +1,7 @@
 #include "app/Module1.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QTimer>
 #include <memory>
 
@@ -88,7 +89,6 @@ std::optional<Site> chooseSite(const SiteLookup& lookup, MessageBox& messages) {
 int runProgram(FrmMainServices services, Acquisition& acquisition, TerminationNotifier& termination,
                const std::function<void(FrmMain&)>& prepare) {
   const Clock& clock = services.clock;
-  MessageBox& messages = services.messages;
   const Site& site = acquisition.site();
   // The one program-wide reference to the main window, for the program's life.
   FrmMain frmMain(acquisition, std::move(services));
@@ -98,12 +98,17 @@ int runProgram(FrmMainServices services, Acquisition& acquisition, TerminationNo
   if (!site.metrics.isEmpty()) {
     metrics = std::make_unique<MetricsEndpoint>(site, QStringLiteral("brinewatch"), clock,
                                                 acquisition.log(), acquisition.loop());
-    if (const auto reason = metrics->listen(site.metrics))
-      messages.show(nullptr,
-                    QStringLiteral("The metrics cannot be served: %1.\nBrinewatch polls and logs "
-                                   "without them.")
-                        .arg(siteError(site, site.lines.metrics, *reason)),
-                    MessageStyle::Ok);
+    // Polling and logging go on without them: said in the status bar, as a
+    // box would hold the first query until someone answered it.
+    if (const auto reason = metrics->listen(site.metrics)) {
+      const QString why = siteError(site, site.lines.metrics, *reason);
+      QLabel* status = frmMain.frame().sbStatusBar_Panel1;
+      status->setText(QStringLiteral("Metrics not served: %1").arg(why));
+      status->setToolTip(
+          QStringLiteral("The metrics of the site file cannot be served: %1. Brinewatch polls "
+                         "and logs without them.")
+              .arg(why));
+    }
   }
   if (prepare) prepare(frmMain);
   return runUntilEnded(frmMain);

@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include "acquisition/Acquisition.h"
+#include "daemon/PortHolder.h"
 #include "metrics/MetricsEndpoint.h"
 #include "platform/Clock.h"
 #include "platform/ServiceManager.h"
@@ -17,21 +18,34 @@ namespace bw {
 
 namespace {
 
-// Whether listening on `address` failed for a reason that may pass: the port
-// is taken by another process, which may end. An address that is not one of
-// this host's, or a port the logger may not take, stays so until the site
-// file changes. Tried once more to learn the system's reason.
-bool listenFailurePasses(const QString& address) {
+// Why listening on `address` failed, and so whether the unit should try
+// again: a port taken by another program may pass, when it ends; one taken
+// by another brinewatchd is two site files that give one port, and an
+// address that is not one of this host's, or a port the logger may not take,
+// stays so until a site file changes. Tried once more to learn the system's
+// reason.
+std::pair<LoggerExit, QString> listenFailure(const QString& address) {
   const qsizetype colon = address.lastIndexOf(u':');
-  QString host = address.left(colon);
+  const QString given = address.left(colon);
+  QString host = given;
   if (host.startsWith(u'[') && host.endsWith(u']')) host = host.mid(1, host.size() - 2);
   const QHostAddress where = host.isEmpty() || host == u"localhost"
                                  ? QHostAddress(QHostAddress::LocalHost)
                                  : QHostAddress(host);
-  if (where.isNull()) return false;
-  QTcpServer probe;
-  return probe.listen(where, static_cast<quint16>(address.mid(colon + 1).toUInt())) ||
-         probe.serverError() == QAbstractSocket::AddressInUseError;
+  if (where.isNull()) return {LoggerExit::kMetricsUnusable, {}};
+  const auto port = static_cast<quint16>(address.mid(colon + 1).toUInt());
+  {
+    QTcpServer probe;
+    if (!probe.listen(where, port) && probe.serverError() != QAbstractSocket::AddressInUseError)
+      return {LoggerExit::kMetricsUnusable, {}};
+  }
+  const std::optional<PortHolder> holder = findPortHolder(given, port);
+  if (!holder) return {LoggerExit::kFailed, {}};
+  const QString taken = QStringLiteral("port %1 is taken by %2").arg(port).arg(holder->who);
+  if (!holder->logger) return {LoggerExit::kFailed, taken};
+  return {LoggerExit::kMetricsUnusable,
+          taken + QStringLiteral(": another logger serves its metrics there; give each site file "
+                                 "a port of its own")};
 }
 
 // SIGHUP: the log is closed and opened again now, as a rotation asks. A path
@@ -66,7 +80,7 @@ QString logPath(const QString& log) {
   return QDir::cleanPath(QDir(state.isEmpty() ? QDir::currentPath() : state).absoluteFilePath(log));
 }
 
-int runLogger(const Site& site, LoggerServices services) {
+int runLogger(const Site& site, const QString& name, LoggerServices services) {
   const QString path = logPath(site.log);
   Site logged = site;
   logged.log = path;
@@ -86,12 +100,13 @@ int runLogger(const Site& site, LoggerServices services) {
   MetricsEndpoint metrics(site, QStringLiteral("brinewatchd"), services.clock, log, loop);
   QString address =
       site.metrics.isEmpty() ? QString::fromLatin1(kDefaultMetricsAddress) : site.metrics;
+  metrics.metrics().setSiteName(name);
   if (const auto reason = metrics.listen(address)) {
-    services.print(
-        JournalDisplay::kError,
-        siteError(site, site.lines.metrics, QStringLiteral("the metrics: %1").arg(*reason)));
-    return status(listenFailurePasses(address) ? LoggerExit::kFailed
-                                               : LoggerExit::kMetricsUnusable);
+    const auto [exit, taken] = listenFailure(address);
+    const QString why = taken.isEmpty() ? QStringLiteral("the metrics: %1").arg(*reason)
+                                        : QStringLiteral("the metrics: %1: %2").arg(*reason, taken);
+    services.print(JournalDisplay::kError, siteError(site, site.lines.metrics, why));
+    return status(exit);
   }
   address = address.left(address.lastIndexOf(u':') + 1) + QString::number(metrics.port());
 
@@ -111,13 +126,15 @@ int runLogger(const Site& site, LoggerServices services) {
     reopenPending = false;
     services.print(JournalDisplay::kInfo, QStringLiteral("the log %1 is open again").arg(path));
   });
-  services.print(JournalDisplay::kInfo,
-                 QStringLiteral("polling %1 sensors of %2 (%3 per line), logging to %4, metrics "
-                                "on %5")
-                     .arg(site.sensors.size())
-                     .arg(site.adapter)
-                     .arg(site.sensorCount())
-                     .arg(path, address));
+  services.print(
+      JournalDisplay::kInfo,
+      QStringLiteral("polling %1 sensors of %2 (%3 per line), logging to %4, metrics "
+                     "on %5%6")
+          .arg(site.sensors.size())
+          .arg(site.adapter)
+          .arg(site.sensorCount())
+          .arg(path, address,
+               name.isEmpty() ? QString() : QStringLiteral(" as site \"%1\"").arg(name)));
   QTimer::singleShot(0, &loop, [&] {
     acquisition.run();
     QCoreApplication::exit(0);

@@ -17,16 +17,17 @@ class TerminationNotifier;
 inline constexpr char kDefaultMetricsAddress[] = "127.0.0.1:9816";
 
 // Exit statuses of brinewatchd. A failure that may pass (the metrics port is
-// taken) is worth a restart; the others stay until the operator mends the
+// taken by another program) is worth a restart; the others stay until the operator mends the
 // site file or the log's folder, so the unit does not restart on them
 // (RestartPreventExitStatus=2 4 6). Their numbers are the ones systemd names
 // INVALIDARGUMENT, NOPERMISSION and NOTCONFIGURED.
 enum class LoggerExit : int {
   kStopped = 0,
-  kFailed = 1,           // passing: the metrics port is taken
+  kFailed = 1,           // passing: the metrics port is taken by another program
   kUsage = 2,            // a usage error, no site file, one with errors or without a log
-  kLogUnusable = 4,      // the log cannot be opened for writing
-  kMetricsUnusable = 6,  // the metrics address is not one of this host's, or not allowed
+  kLogUnusable = 4,      // the log cannot be opened for writing, or another logger holds it
+  kMetricsUnusable = 6,  // the metrics address is not this host's, not allowed, or another
+                         // brinewatchd's
 };
 inline int status(LoggerExit exit) {
   return static_cast<int>(exit);
@@ -48,7 +49,8 @@ struct LoggerServices {
 // closed; SIGHUP (the notifier's reloadRequested) opens the log again. A log
 // that cannot be opened or metrics that cannot be served end it at the start
 // with the status that says which.
-int runLogger(const Site& site, LoggerServices services);
+// `name`, when given, is the label site="NAME" on every series.
+int runLogger(const Site& site, const QString& name, LoggerServices services);
 
 // A relative log path is kept in the service's state folder when systemd
 // gives one, else taken from the working folder; said as an absolute one.

@@ -23,7 +23,7 @@ namespace {
 
 QString usage() {
   return QStringLiteral(
-             "Usage: brinewatchd [--site FILE]\n"
+             "Usage: brinewatchd [--site FILE] [--name NAME]\n"
              "       brinewatchd --check-site [FILE]\n"
              "       brinewatchd --help\n"
              "\n"
@@ -34,15 +34,18 @@ QString usage() {
              "\n"
              "  --site FILE          the site file; without it $XDG_CONFIG_HOME or\n"
              "                       ~/.config/brinewatch/site.toml, /etc/brinewatch/site.toml\n"
+             "  --name NAME          the site's name, the label site=\"NAME\" on every metric;\n"
+             "                       brinewatchd@NAME.service gives its instance name\n"
              "  --check-site [FILE]  print the sensors that would be polled and end; status 2\n"
              "                       when the file has errors\n"
              "  --help               this text\n"
              "\n"
-             "Exit status: 0 ended on a signal; 1 the metrics port is taken (it may\n"
-             "pass: worth a restart); 2 a usage error, or a site file that cannot be\n"
-             "used; 4 the log cannot be opened for writing; 6 the metrics address is not\n"
-             "one of this host's, or its port is not allowed. The unit restarts the\n"
-             "logger on 1 only.\n")
+             "Exit status: 0 ended on a signal; 1 the metrics port is taken by another\n"
+             "program (it may pass: worth a restart); 2 a usage error, or a site file\n"
+             "that cannot be used; 4 the log cannot be opened for writing, or another\n"
+             "logger writes it; 6 the metrics address is not one of this host's, its port\n"
+             "is not allowed, or another brinewatchd serves its metrics there. The unit\n"
+             "restarts the logger on 1 only.\n")
       .arg(QString::fromLatin1(kDefaultMetricsAddress));
 }
 
@@ -56,7 +59,7 @@ int main(int argc, char** argv) {
   // The words as given, before the application takes any of its own out.
   QStringList arguments;
   for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
-  const SiteCommandLine line = parseSiteCommandLine(arguments);
+  const SiteCommandLine line = parseSiteCommandLine(arguments, true);
   QCoreApplication app(argc, argv);
   if (!line.error.isEmpty()) {
     printToJournal(JournalDisplay::kError, line.error);
@@ -105,6 +108,7 @@ int main(int argc, char** argv) {
                    QStringLiteral("cannot take SIGTERM, SIGINT and SIGHUP"));
     return status(LoggerExit::kFailed);
   }
-  return runLogger(*reading.site, LoggerServices{std::make_unique<CurlHttpClient>(), clock, pace,
-                                                 service, termination, printToJournal});
+  return runLogger(*reading.site, line.name,
+                   LoggerServices{std::make_unique<CurlHttpClient>(), clock, pace, service,
+                                  termination, printToJournal});
 }

@@ -129,6 +129,10 @@ void AcquisitionMetrics::recordLogged(bool written) {
 
 QByteArray AcquisitionMetrics::exposition() const {
   Writer w;
+  // Labels stand in name order, the site's among them.
+  const QByteArray site =
+      siteName_.isEmpty() ? QByteArray() : "site=\"" + labelValue(siteName_) + '"';
+  const QByteArray siteAfter = site.isEmpty() ? QByteArray() : ',' + site;
   std::vector<std::pair<const Sensor*, QByteArray>> named;
   for (const Sensor& sensor : sensors_) {
     if (!sensor.site) continue;
@@ -136,8 +140,8 @@ QByteArray AcquisitionMetrics::exposition() const {
     const QByteArray name = sensor.site->name.isEmpty()
                                 ? QByteArray()
                                 : "name=\"" + labelValue(sensor.site->name) + "\",";
-    named.emplace_back(&sensor, name + "rom=\"" + labelValue(sensor.site->rom) + "\",slot=\"" +
-                                    QByteArray::number(sensor.site->slot) + '"');
+    named.emplace_back(&sensor, name + "rom=\"" + labelValue(sensor.site->rom) + '"' + siteAfter +
+                                    ",slot=\"" + QByteArray::number(sensor.site->slot) + '"');
   }
 
   w.family("brinewatch_temperature_celsius", "gauge",
@@ -179,34 +183,35 @@ QByteArray AcquisitionMetrics::exposition() const {
     std::uint64_t cumulative = 0;
     for (std::size_t i = 0; i < histogram->bounds.size(); ++i) {
       cumulative += histogram->counts[i];
-      w.sample(QByteArray(name) + "_bucket", "le=\"" + number(histogram->bounds[i]) + '"',
-               number(cumulative));
+      w.sample(QByteArray(name) + "_bucket",
+               "le=\"" + number(histogram->bounds[i]) + '"' + siteAfter, number(cumulative));
     }
-    w.sample(QByteArray(name) + "_bucket", "le=\"+Inf\"", number(histogram->count));
-    w.sample(QByteArray(name) + "_sum", {}, number(histogram->sum));
-    w.sample(QByteArray(name) + "_count", {}, number(histogram->count));
+    w.sample(QByteArray(name) + "_bucket", "le=\"+Inf\"" + siteAfter, number(histogram->count));
+    w.sample(QByteArray(name) + "_sum", site, number(histogram->sum));
+    w.sample(QByteArray(name) + "_count", site, number(histogram->count));
   }
 
   w.family("brinewatch_log_records_written_total", "counter",
            "Records that reached the log's disk.");
-  w.sample("brinewatch_log_records_written_total", {}, number(written_));
+  w.sample("brinewatch_log_records_written_total", site, number(written_));
   w.family("brinewatch_log_write_failures_total", "counter",
            "Records that could not be written to the log.");
-  w.sample("brinewatch_log_write_failures_total", {}, number(writeFailures_));
+  w.sample("brinewatch_log_write_failures_total", site, number(writeFailures_));
   w.family("brinewatch_log_open", "gauge", "1 while a log is open (logging is on), else 0.");
-  w.sample("brinewatch_log_open", {}, log_.loggingOn() ? "1" : "0");
+  w.sample("brinewatch_log_open", site, log_.loggingOn() ? "1" : "0");
   w.family("brinewatch_log_writing", "gauge",
            "1 while a log is open and its last record reached the disk, else 0.");
-  w.sample("brinewatch_log_writing", {}, log_.loggingOn() && !lastWriteFailed_ ? "1" : "0");
+  w.sample("brinewatch_log_writing", site, log_.loggingOn() && !lastWriteFailed_ ? "1" : "0");
   w.family("brinewatch_build_info", "gauge", "The program serving these metrics and its version.");
   w.sample("brinewatch_build_info",
-           "program=\"" + labelValue(program_) + "\",version=\"" +
+           "program=\"" + labelValue(program_) + '"' + siteAfter + ",version=\"" +
                QByteArray::number(config::kVersionMajor) + '.' +
                QByteArray::number(config::kVersionMinor) + '.' +
                QByteArray::number(config::kVersionRevision) + '"',
            "1");
   w.family("process_start_time_seconds", "gauge", "Start time of the process, in Unix time.");
-  w.sample("process_start_time_seconds", {}, QByteArray::number(static_cast<qlonglong>(started_)));
+  w.sample("process_start_time_seconds", site,
+           QByteArray::number(static_cast<qlonglong>(started_)));
   return w.text;
 }
 

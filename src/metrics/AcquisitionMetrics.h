@@ -31,6 +31,11 @@ class AcquisitionMetrics {
   AcquisitionMetrics(const AcquisitionMetrics&) = delete;
   AcquisitionMetrics& operator=(const AcquisitionMetrics&) = delete;
 
+  // The site's name, given to every series as the label site="NAME", so
+  // that the loggers of one host tell their series apart whatever port or
+  // target they are scraped at; none while it is empty (the default).
+  void setSiteName(const QString& name) { siteName_ = name; }
+
   void queryEnded(int slot, ReadingOutcome outcome, float stored, double seconds);
   void cycleEnded(double seconds);
   void recordLogged(bool written);
@@ -58,6 +63,7 @@ class AcquisitionMetrics {
 
   Site site_;
   QString program_;
+  QString siteName_;
   const Clock& clock_;
   const RecordLog& log_;
   std::int64_t started_;

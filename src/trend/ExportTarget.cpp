@@ -2,9 +2,13 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <QRandomGenerator>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "logformat/LogRecord.h"
 #include "trend/LogInput.h"
@@ -27,24 +31,71 @@ QString systemReason(int error) {
   return QString::fromLocal8Bit(std::strerror(error));
 }
 
-// Whether the regular file at `path` begins with a whole log line.
-bool startsWithLogLine(const QString& path) {
+bool isDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+// Whether `line` ends in a whole log line, whatever stands before it on the
+// line (the rest of a line a crash cut, zeros, a byte-order mark).
+bool endsInLogLine(std::string_view line) {
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  LogRecord record;
+  const std::size_t from = line.size() > kMaxLineBytes ? line.size() - kMaxLineBytes : 0;
+  for (std::size_t at = from; at + 10 < line.size(); ++at)
+    if (isDigit(line[at]) && line[at + 4] == '-' && line[at + 7] == '-' &&
+        parseLogLine(line.substr(at), record))
+      return true;
+  return false;
+}
+
+// Whether the regular file at `path` holds a log line within its first
+// ExportTarget::kLookedThroughBytes of data.
+bool holdsLogLine(const QString& path) {
   LogInput file;
   if (!file.open(path).isEmpty()) return false;
-  const QByteArray start = file.bytes(0, static_cast<std::int64_t>(kMaxLineBytes) + 2);
-  qsizetype end = start.indexOf('\n');
-  if (end > 0 && start[end - 1] == '\r') --end;
-  LogRecord record;
-  return end > 0 &&
-         parseLogLine(std::string_view(start.constData(), static_cast<std::size_t>(end)), record);
+  const std::int64_t from = file.dataFrom(0, file.size());
+  const QByteArray start = file.bytes(from, from + ExportTarget::kLookedThroughBytes);
+  const std::string_view text(start.constData(), static_cast<std::size_t>(start.size()));
+  for (std::size_t begin = 0; begin < text.size();) {
+    std::size_t end = text.find('\n', begin);
+    if (end == std::string_view::npos) end = text.size();
+    if (endsInLogLine(text.substr(begin, end - begin))) return true;
+    begin = end + 1;
+  }
+  return false;
 }
+
+#ifndef _WIN32
+// A symbolic link stays a link: what it points at is replaced, even where
+// nothing stands there yet.
+QByteArray resolvedLinks(const QByteArray& path) {
+  QByteArray at = path;
+  for (int hop = 0; hop < 40; ++hop) {
+    struct stat st {};
+    if (::lstat(at.constData(), &st) != 0 || !S_ISLNK(st.st_mode)) return at;
+    if (char* real = ::realpath(at.constData(), nullptr)) {
+      const QByteArray resolved(real);
+      std::free(real);
+      return resolved;
+    }
+    QByteArray target(static_cast<qsizetype>(st.st_size > 0 ? st.st_size : PATH_MAX), '\0');
+    const ssize_t length =
+        ::readlink(at.constData(), target.data(), static_cast<std::size_t>(target.size()));
+    if (length <= 0) return at;
+    target.truncate(length);
+    const qsizetype slash = at.lastIndexOf('/');
+    at = target.startsWith('/') || slash < 0 ? target : at.left(slash + 1) + target;
+  }
+  return at;
+}
+#endif
 
 }  // namespace
 
 ExportTarget::ExportTarget(const QString& out) : out_(out) {}
 
 ExportTarget::~ExportTarget() {
-  if (save_) save_->cancelWriting();  // the temporary file goes, the old one stays
+  discard();  // the temporary file goes, the old one stays
 }
 
 QString ExportTarget::shownName(const QString& out) {
@@ -59,8 +110,8 @@ QString ExportTarget::clash(const QString& out, const QStringList& logs) {
     if (identityOf(log) == target)
       return QStringLiteral("%1 is the log %2 (writing it would replace the log)")
           .arg(shownName(out), log);
-  if (!isStandardOutput(out) && startsWithLogLine(out))
-    return QStringLiteral("%1 is a Brinewatch log (writing it would replace the log)").arg(out);
+  if (!isStandardOutput(out) && holdsLogLine(out))
+    return QStringLiteral("%1 holds log lines (writing it would replace the log)").arg(out);
   return {};
 }
 
@@ -69,31 +120,19 @@ bool ExportTarget::fail(const QString& reason) {
   return false;
 }
 
+#ifdef _WIN32
+
+void ExportTarget::discard() {
+  if (save_) save_->cancelWriting();
+  save_.reset();
+}
+
 bool ExportTarget::open() {
   if (isStandardOutput(out_)) {
     if (!direct_.open(fileno(stdout), QIODevice::WriteOnly, QFileDevice::DontCloseHandle))
       return fail(direct_.errorString());
     return true;
   }
-#ifndef _WIN32
-  struct stat st {};
-  const QByteArray native = losslessBytes(out_);
-  if (::stat(native.constData(), &st) == 0) {
-    if (S_ISDIR(st.st_mode)) return fail(QStringLiteral("it is a folder"));
-    if (!S_ISREG(st.st_mode)) {
-      // Written into, never replaced; opened without waiting for a reader.
-      const int fd = ::open(native.constData(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-      if (fd < 0) return fail(systemReason(errno));
-      // From here on a slow reader holds the export back, as a pipe should.
-      ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-      if (!direct_.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        return fail(direct_.errorString());
-      }
-      return true;
-    }
-  }
-#endif
   save_ = std::make_unique<QSaveFile>(out_);
   if (!save_->open(QIODevice::WriteOnly)) {
     const QString reason = save_->errorString();
@@ -106,7 +145,7 @@ bool ExportTarget::open() {
 bool ExportTarget::write(const char* data, qint64 size) {
   QFileDevice& device = save_ ? static_cast<QFileDevice&>(*save_) : direct_;
   if (!device.isOpen()) return fail(QStringLiteral("not open"));
-  if (device.write(data, size) != size) return fail(device.errorString());
+  if (device.write(data, size) != size || !device.flush()) return fail(device.errorString());
   return true;
 }
 
@@ -121,5 +160,94 @@ bool ExportTarget::commit() {
   direct_.close();
   return true;
 }
+
+#else
+
+// Written with the system's calls rather than Qt's files: the name goes to
+// the system as the bytes given, and every failure keeps its errno (a full
+// disk says so, a file size limit too, where a buffered write would lose it).
+
+void ExportTarget::discard() {
+  if (ownFd_ && fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  if (!temporary_.isEmpty()) ::unlink(temporary_.constData());
+  temporary_.clear();
+}
+
+bool ExportTarget::open() {
+  discard();
+  if (isStandardOutput(out_)) {
+    fd_ = fileno(stdout);
+    ownFd_ = false;
+    return true;
+  }
+  native_ = resolvedLinks(losslessBytes(out_));
+  ownFd_ = true;
+  struct stat st {};
+  const bool exists = ::stat(native_.constData(), &st) == 0;
+  if (exists && S_ISDIR(st.st_mode)) return fail(QStringLiteral("it is a folder"));
+  if (exists && !S_ISREG(st.st_mode)) {
+    // Written into, never replaced; opened without waiting for a reader.
+    fd_ = ::open(native_.constData(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd_ < 0) return fail(systemReason(errno));
+    // From here on a slow reader holds the export back, as a pipe should.
+    ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
+    return true;
+  }
+  // A name beside it that no one else takes: created, never opened if there.
+  const qsizetype slash = native_.lastIndexOf('/');
+  const QByteArray folder = slash < 0 ? QByteArray() : native_.left(slash + 1);
+  const QByteArray base = native_.mid(slash + 1);
+  for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
+    temporary_ = folder + '.' + base + '.' +
+                 QByteArray::number(QRandomGenerator::global()->generate(), 36) + ".part";
+    fd_ = ::open(temporary_.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+    if (fd_ < 0 && errno != EEXIST) break;
+  }
+  if (fd_ < 0) {
+    const int error = errno;
+    temporary_.clear();
+    return fail(systemReason(error));
+  }
+  // A file replaced keeps its permissions; a new one gets what the umask leaves.
+  if (exists) ::fchmod(fd_, st.st_mode & 07777);
+  return true;
+}
+
+bool ExportTarget::write(const char* data, qint64 size) {
+  if (fd_ < 0) return fail(QStringLiteral("not open"));
+  while (size > 0) {
+    const ssize_t done = ::write(fd_, data, static_cast<std::size_t>(size));
+    if (done < 0 && errno == EINTR) continue;
+    if (done < 0) return fail(systemReason(errno));
+    data += done;
+    size -= done;
+  }
+  return true;
+}
+
+bool ExportTarget::commit() {
+  if (fd_ < 0) return fail(QStringLiteral("not open"));
+  if (temporary_.isEmpty()) {
+    const int fd = std::exchange(fd_, -1);
+    if (ownFd_ && ::close(fd) != 0 && errno != EINTR) return fail(systemReason(errno));
+    return true;
+  }
+  // On the disk before the name points at it: a crash leaves the old file
+  // or the whole new one. The disk may say only now that it is full.
+  const int fd = std::exchange(fd_, -1);
+  int error = 0;
+  if (::fsync(fd) != 0 && errno != EINVAL) error = errno;
+  if (::close(fd) != 0 && error == 0 && errno != EINTR) error = errno;
+  if (error == 0 && ::rename(temporary_.constData(), native_.constData()) != 0) error = errno;
+  if (error != 0) {
+    discard();
+    return fail(systemReason(error));
+  }
+  temporary_.clear();
+  return true;
+}
+
+#endif
 
 }  // namespace bw

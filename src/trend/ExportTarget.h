@@ -1,11 +1,14 @@
 #pragma once
 
 #include <QByteArray>
-#include <QFile>
-#include <QSaveFile>
 #include <QString>
 #include <QStringList>
 #include <memory>
+
+#ifdef _WIN32
+#include <QFile>
+#include <QSaveFile>
+#endif
 
 namespace bw {
 
@@ -13,17 +16,25 @@ namespace bw {
 // is written under a temporary name in its folder and renamed into place
 // only once complete, so a failed or cancelled export leaves what stood there
 // as it was. A device or a named pipe is written as it is and never replaced;
-// "-" and /dev/stdout are standard output, so the CSV goes down a pipe.
+// "-" and /dev/stdout are standard output, so the CSV goes down a pipe. The
+// name is taken by its bytes (see LosslessText.h), as the logs' names are,
+// and a failure gives the system's reason.
 class ExportTarget {
  public:
+  // How much of an existing file is looked through for a log line: its
+  // first mebibyte of data, holes left out.
+  static constexpr std::int64_t kLookedThroughBytes = 1 << 20;
+
   explicit ExportTarget(const QString& out);
   ~ExportTarget();
   ExportTarget(const ExportTarget&) = delete;
   ExportTarget& operator=(const ExportTarget&) = delete;
 
   // Why writing `out` would replace a log, naming both: `out` is one of
-  // `logs` by any name or link, or a file that holds log lines itself (the
-  // first name of a glob taken for the output); empty when it would not.
+  // `logs` by any name or link, or a file that holds a log line itself
+  // within kLookedThroughBytes, whatever comes before it (the first name of
+  // a glob taken for the output, a log whose first line a crash cut); empty
+  // when it would not.
   static QString clash(const QString& out, const QStringList& logs);
   // "standard output" for "-" and /dev/stdout, else the name.
   static QString shownName(const QString& out);
@@ -38,11 +49,19 @@ class ExportTarget {
 
  private:
   bool fail(const QString& reason);
+  void discard();
 
   QString out_;
+  QString error_;
+#ifdef _WIN32
   std::unique_ptr<QSaveFile> save_;  // a regular file, or a new one
   QFile direct_;                     // standard output, a device, a pipe
-  QString error_;
+#else
+  int fd_ = -1;
+  bool ownFd_ = false;    // not standard output
+  QByteArray temporary_;  // the name written under until commit(); empty: written in place
+  QByteArray native_;
+#endif
 };
 
 }  // namespace bw

@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <chrono>
 #include <functional>
+#include <optional>
 
 #include "trend/LogInput.h"
 #include "trend/LogReading.h"
@@ -14,10 +15,12 @@ namespace bw {
 // Reads what is appended to a log file after where a reading ended. A file
 // watcher says when it changed; a poll once a second catches what the watcher
 // misses (network file systems, a file replaced under it). A last line
-// without its line end is read again until the rest is written. The bytes
-// just before the offset are kept: a file rewritten in place (the same file,
-// as large or larger) no longer holds them there, and is read again from the
-// start rather than taken for an append.
+// without its line end is read again until the rest is written. A file
+// rewritten in place (the same file, as large or larger, `cp backup.log LOG`)
+// is read again from the start rather than taken for an append: whenever
+// the file's size or change times moved, blocks sampled across what was
+// read (ContentSamples) must still hold what they held. A file whose size
+// and times stand still costs one fstat a check.
 class FileFollower : public QObject {
   Q_OBJECT
 
@@ -43,13 +46,18 @@ class FileFollower : public QObject {
  private:
   class Sink;
 
-  bool stillTheFileRead();
+  enum class Look { kReplaced, kGone, kUnchanged, kChanged };
+  // Whether the file at the path is still the one read, and whether it was
+  // written since the last look.
+  Look look();
   void stop();
 
   QString path_;
   std::int64_t offset_;  // just after the last whole line read
   std::int64_t nextLine_;
-  QByteArray tail_;  // the bytes just before offset_
+  ContentSamples samples_;         // of [0, offset_)
+  std::optional<FileStamp> seen_;  // the stamp the file had when it last held the samples
+  bool settled_ = false;           // the times of seen_ lie far enough back to trust them unchanged
   Take take_;
   LogInput input_;
   QFileSystemWatcher watcher_;

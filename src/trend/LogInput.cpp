@@ -15,6 +15,7 @@
 #include <QFileInfo>
 #include <QHash>
 #else
+#include <sys/resource.h>
 #include <unistd.h>
 #endif
 
@@ -62,9 +63,20 @@ QString reason(const QString& path, int error) {
       return QStringLiteral("%1: no such file").arg(path);
     case EISDIR:
       return QStringLiteral("%1: is a folder, not a log file").arg(path);
+#ifndef _WIN32
+    case EMFILE: {
+      // Every log given is open at once: say how many may be.
+      rlimit limit{};
+      if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) break;
+      return QStringLiteral("%1: %2 (no more than %3 files may be open at once; see ulimit -n)")
+          .arg(path, QString::fromLocal8Bit(std::strerror(error)))
+          .arg(static_cast<qulonglong>(limit.rlim_cur));
+    }
+#endif
     default:
-      return QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(error)));
+      break;
   }
+  return QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(error)));
 }
 
 }  // namespace
@@ -98,6 +110,8 @@ LogInput& LogInput::operator=(LogInput&& other) noexcept {
   if (this != &other) {
     close();
     fd_ = std::exchange(other.fd_, -1);
+    later_ = std::exchange(other.later_, false);
+    outOfDescriptors_ = other.outOfDescriptors_;
     path_ = std::move(other.path_);
     size_ = other.size_;
     identity_ = other.identity_;
@@ -109,8 +123,12 @@ LogInput& LogInput::operator=(LogInput&& other) noexcept {
 QString LogInput::open(const QString& path) {
   close();
   path_ = path;
+  outOfDescriptors_ = false;
   const int fd = openForReading(path);
-  if (fd < 0) return error_ = reason(path, errno);
+  if (fd < 0) {
+    outOfDescriptors_ = errno == EMFILE || errno == ENFILE;
+    return error_ = reason(path, errno);
+  }
   StatBuffer st{};
   if (fstatOf(fd, st) != 0) {
     error_ = reason(path, errno);
@@ -129,7 +147,43 @@ QString LogInput::open(const QString& path) {
   return {};
 }
 
+QString LogInput::openLater(const QString& path) {
+  close();
+  path_ = path;
+  StatBuffer st{};
+  if (statOf(path, st) != 0) return error_ = reason(path, errno);
+  if (S_ISDIR(st.st_mode)) return error_ = reason(path, EISDIR);
+  if (!S_ISREG(st.st_mode)) return error_ = QStringLiteral("%1: not a regular file").arg(path);
+  later_ = true;
+  size_ = static_cast<std::int64_t>(st.st_size);
+  identity_ = identityFrom(path, st);
+  error_.clear();
+  return {};
+}
+
+QString LogInput::acquire() {
+  if (!later_ || fd_ >= 0) return {};
+  const int fd = openForReading(path_);
+  if (fd < 0) return error_ = reason(path_, errno);
+  StatBuffer st{};
+  if (fstatOf(fd, st) != 0 || identityFrom(path_, st) != identity_) {
+    ::close(fd);
+    return error_ = QStringLiteral("%1: another file stands under the name since it was looked at")
+                        .arg(path_);
+  }
+  fd_ = fd;
+  return {};
+}
+
+void LogInput::release() {
+  if (later_ && fd_ >= 0) {
+    ::close(fd_);
+    fd_ = -1;
+  }
+}
+
 void LogInput::close() {
+  later_ = false;
   if (fd_ < 0) return;
   ::close(fd_);
   fd_ = -1;
@@ -141,6 +195,24 @@ std::optional<std::int64_t> LogInput::sizeNow() const {
   return static_cast<std::int64_t>(st.st_size);
 }
 
+std::optional<FileStamp> LogInput::stampNow() const {
+  StatBuffer st{};
+  if (fd_ < 0 || fstatOf(fd_, st) != 0) return std::nullopt;
+  FileStamp stamp;
+  stamp.size = static_cast<std::int64_t>(st.st_size);
+#ifdef _WIN32
+  stamp.modifiedNs = static_cast<std::int64_t>(st.st_mtime) * 1'000'000'000;
+  stamp.changedNs = static_cast<std::int64_t>(st.st_ctime) * 1'000'000'000;
+#else
+  const auto ns = [](const timespec& t) {
+    return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+  };
+  stamp.modifiedNs = ns(st.st_mtim);
+  stamp.changedNs = ns(st.st_ctim);
+#endif
+  return stamp;
+}
+
 std::int64_t LogInput::readAt(std::int64_t offset, char* data, std::int64_t max) {
   return readAt(offset, data, max, error_);
 }
@@ -148,7 +220,7 @@ std::int64_t LogInput::readAt(std::int64_t offset, char* data, std::int64_t max)
 std::int64_t LogInput::readAt(std::int64_t offset, char* data, std::int64_t max,
                               QString& error) const {
   if (fd_ < 0) {
-    error = QStringLiteral("%1: not open").arg(path_);
+    error = error_.isEmpty() ? QStringLiteral("%1: not open").arg(path_) : error_;
     return -1;
   }
   while (true) {
@@ -169,6 +241,22 @@ std::int64_t LogInput::readAt(std::int64_t offset, char* data, std::int64_t max,
     error = reason(path_, errno);
     return -1;
   }
+}
+
+std::int64_t LogInput::dataFrom(std::int64_t offset, std::int64_t end) const {
+#if defined(SEEK_DATA) && !defined(_WIN32)
+  if (fd_ < 0 || offset >= end) return offset;
+  const off_t data = ::lseek(fd_, static_cast<off_t>(offset), SEEK_DATA);
+  if (data >= 0) return std::min(static_cast<std::int64_t>(data), end);
+  if (errno != ENXIO) return offset;
+  // Nothing but a hole to the end of the file, or the file ends before
+  // `offset` now: that the reading must find for itself.
+  const auto now = sizeNow();
+  return now && *now >= end ? end : offset;
+#else
+  Q_UNUSED(end);
+  return offset;
+#endif
 }
 
 QByteArray LogInput::bytes(std::int64_t from, std::int64_t to) {

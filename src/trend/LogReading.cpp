@@ -1,24 +1,57 @@
 #include "trend/LogReading.h"
 
+#include <limits>
 #include <thread>
+
+#ifndef _WIN32
+#include <sys/resource.h>
+#endif
 
 #include "trend/ParallelLogParser.h"
 #include "trend/RecordSink.h"
 
 namespace bw {
 
-QString endlessReason() {
-  return QStringLiteral("no line end in %1 bytes, again and again: not a log; the rest is not read")
-      .arg(kMaxLineBytes);
+QString cutShortReason(std::int64_t size, std::int64_t sizeWhenOpened) {
+  return QStringLiteral(
+             "the file was cut to %1 bytes while it was read (it had %2): the lines after "
+             "that are not read")
+      .arg(size)
+      .arg(sizeWhenOpened);
 }
+
+namespace {
+
+// How many logs are held open from the start: as many as the limit of open
+// files leaves room for beside what the program itself opens (its output,
+// the platform's files). The others are opened when they are read.
+int logsOpenAtOnce() {
+#ifdef _WIN32
+  return std::numeric_limits<int>::max();
+#else
+  constexpr rlim_t kLeftForTheRest = 128;
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+    return std::numeric_limits<int>::max();
+  return static_cast<int>(
+      std::min<rlim_t>(limit.rlim_cur > kLeftForTheRest ? limit.rlim_cur - kLeftForTheRest : 0,
+                       std::numeric_limits<int>::max()));
+#endif
+}
+
+}  // namespace
 
 QStringList LogReading::open(const QStringList& files, std::vector<LogInput>& inputs) {
   QStringList errors;
   inputs.clear();
   inputs.resize(static_cast<std::size_t>(files.size()));
-  for (int i = 0; i < files.size(); ++i)
-    if (const QString why = inputs[static_cast<std::size_t>(i)].open(files[i]); !why.isEmpty())
-      errors << why;
+  const int atOnce = logsOpenAtOnce();
+  for (int i = 0; i < files.size(); ++i) {
+    LogInput& input = inputs[static_cast<std::size_t>(i)];
+    QString why = i < atOnce ? input.open(files[i]) : input.openLater(files[i]);
+    if (!why.isEmpty() && input.outOfDescriptors()) why = input.openLater(files[i]);
+    if (!why.isEmpty()) errors << why;
+  }
   return errors;
 }
 
@@ -50,7 +83,13 @@ ReadReport LogReading::read(const Take& take) {
   std::int64_t done = 0;
   for (int index = 0; index < files_.size() && !report.cancelled; ++index) {
     LogInput& input = (*inputs)[static_cast<std::size_t>(index)];
-    if (input.isOpen()) readFile(index, input, take, report, done, total);
+    if (!input.isOpen()) continue;
+    if (const QString why = input.acquire(); !why.isEmpty()) {
+      report.errors << why;
+      continue;
+    }
+    readFile(index, input, take, report, done, total);
+    input.release();
   }
   return report;
 }
@@ -68,43 +107,68 @@ void LogReading::readFile(int index, LogInput& input, const Take& take, ReadRepo
       report.cancelled = true;
       return;
     }
+    // A hole is zeros that were never written: passed over, not read.
+    const std::int64_t data = input.dataFrom(offset, input.size());
     const std::int64_t got =
-        input.readAt(offset, buffer.data(), std::min(kReadPieceBytes, input.size() - offset));
+        data > offset
+            ? data - offset
+            : input.readAt(offset, buffer.data(), std::min(kReadPieceBytes, input.size() - offset));
     if (got < 0) {
       report.errors << input.errorText();
       return;
     }
-    if (got == 0) break;  // cut shorter since it was opened
-    splitter.feed(buffer.constData(), static_cast<std::size_t>(got), sink);
+    if (got == 0) {
+      report.bad.addStop(path, splitter.nextLineNumber(), cutShortReason(offset, input.size()));
+      break;
+    }
+    if (data > offset)
+      splitter.feedZeros(got);
+    else
+      splitter.feed(buffer.constData(), static_cast<std::size_t>(got), sink);
     offset += got;
     done += got;
     if (progress_) progress_(done, std::max(done, total));
-    if (splitter.endless()) {
-      report.bad.add(path, splitter.nextLineNumber(), endlessReason());
-      return;
-    }
   }
   endFile(index, input, offset, splitter.nextLineNumber(), splitter.heldBytes(), report);
 }
 
 void LogReading::endFile(int index, LogInput& input, std::int64_t end, std::int64_t nextLine,
-                         std::size_t heldBytes, ReadReport& report) {
+                         std::int64_t heldBytes, ReadReport& report) {
   const QString& path = files_.at(index);
   if (heldBytes > 0 && !holdLast_)
-    report.bad.add(path, nextLine, QStringLiteral("last line has no line end (cut off?)"));
-  const std::int64_t lineEnd = end - static_cast<std::int64_t>(heldBytes);
-  report.ends.push_back({path, lineEnd, nextLine,
-                         input.bytes(lineEnd - std::min(lineEnd, kFingerprintBytes), lineEnd)});
+    report.bad.add(
+        path, nextLine,
+        heldBytes > static_cast<std::int64_t>(kMaxLineBytes)
+            ? QStringLiteral("no line end in the last %1 bytes, not a log line").arg(heldBytes)
+            : QStringLiteral("last line has no line end (cut off?)"));
+  const std::int64_t lineEnd = end - heldBytes;
+  report.ends.push_back({path, lineEnd, nextLine, ContentSamples::of(input, lineEnd)});
 }
 
 ReadReport LogReading::readColumns(const TakeColumns& take) {
+  return readChunks(nullptr, [&take](const ParsedChunk& chunk) { take(chunk.lines); });
+}
+
+ReadReport LogReading::readRows(const FormatRow& format, const TakeRows& take) {
+  return readChunks(&format, [&take](const ParsedChunk& chunk) { take(chunk.rows); });
+}
+
+ReadReport LogReading::readChunks(const FormatRow* format, const TakeChunk& take) {
   ReadReport report;
   std::vector<LogInput> own;
   std::vector<LogInput>* inputs = openInputs(own, report);
-  const std::int64_t total = totalSize(*inputs);
   const int threads =
       threads_ > 0 ? threads_ : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-  ParallelLogParser parser(*inputs, files_, filter_, threads, chunkBytes_, cancel_);
+  readFromParser(*inputs, threads, format, take, report);
+  // The workers are done: the files opened when read are closed again.
+  for (LogInput& input : *inputs) input.release();
+  return report;
+}
+
+void LogReading::readFromParser(std::vector<LogInput>& inputs, int threads, const FormatRow* format,
+                                const TakeChunk& take, ReadReport& report) {
+  const std::int64_t total = totalSize(inputs);
+  ParallelLogParser parser(inputs, files_, filter_, threads, chunkBytes_, cancel_, format);
   int file = -1;
   std::int64_t before = 0;  // bytes of the files before this one
   while (ParsedChunk* chunk = parser.next()) {
@@ -112,11 +176,14 @@ ReadReport LogReading::readColumns(const TakeColumns& take) {
       report.cancelled = true;
       break;
     }
-    LogInput& input = (*inputs)[static_cast<std::size_t>(chunk->file)];
+    LogInput& input = inputs[static_cast<std::size_t>(chunk->file)];
     if (chunk->file != file) {
-      if (file >= 0) before += (*inputs)[static_cast<std::size_t>(file)].size();
+      // Every chunk of the file before has been taken: no worker reads it now.
+      if (file >= 0) {
+        inputs[static_cast<std::size_t>(file)].release();
+        before += inputs[static_cast<std::size_t>(file)].size();
+      }
       file = chunk->file;
-      overlongRun_ = 0;
       nextLine_ = 1;
       if (fileStart_) fileStart_(file);
     }
@@ -127,10 +194,9 @@ ReadReport LogReading::readColumns(const TakeColumns& take) {
     }
     if (!goOn) parser.dropUpTo(file);
   }
-  return report;
 }
 
-bool LogReading::takeChunk(ParsedChunk& chunk, LogInput& input, const TakeColumns& take,
+bool LogReading::takeChunk(ParsedChunk& chunk, LogInput& input, const TakeChunk& take,
                            ReadReport& report) {
   const QString& path = files_.at(chunk.file);
   if (!chunk.error.isEmpty()) {
@@ -138,26 +204,12 @@ bool LogReading::takeChunk(ParsedChunk& chunk, LogInput& input, const TakeColumn
     return false;
   }
   if (chunk.empty) return true;
-  // Where a reading in pieces would have given the file up, what came
-  // before in the chunk is taken and no more.
-  for (const ParsedChunk::Check& check : chunk.checks) {
-    if ((check.sawShortLine ? check.run : overlongRun_ + check.run) <=
-        LineSplitter::kMostOverlongBytes)
-      continue;
-    chunk.lines.truncate(check.taken);
-    if (chunk.lines.size() > 0) take(chunk.lines);
-    report.lines += static_cast<std::int64_t>(check.taken);
-    report.outOfRange += check.outOfRange;
-    report.bad.add(chunk.found.bad, nextLine_ - 1, check.bad);
-    report.bad.add(path, nextLine_ - 1 + check.nextLine, endlessReason());
-    return false;
-  }
-  if (chunk.lines.size() > 0) take(chunk.lines);
+  if (chunk.found.lines > 0) take(chunk);
   report.lines += chunk.found.lines;
   report.outOfRange += chunk.found.outOfRange;
   report.bad.add(chunk.found.bad, nextLine_ - 1, chunk.found.bad.count());
-  overlongRun_ = chunk.sawShortLine ? chunk.run : overlongRun_ + chunk.run;
   nextLine_ += chunk.lineCount;
+  if (chunk.cutShort) report.bad.addStop(path, nextLine_, cutShortReason(chunk.end, input.size()));
   if (!chunk.fileEnds) return true;
   endFile(chunk.file, input, chunk.end, nextLine_, chunk.heldBytes, report);
   return false;

@@ -7,10 +7,12 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "logformat/LogRecord.h"
 #include "trend/BadLines.h"
+#include "trend/ContentSamples.h"
 #include "trend/LineColumns.h"
 #include "trend/LineSplitter.h"
 #include "trend/LogInput.h"
@@ -24,7 +26,7 @@ struct ReadReport {
     QString path;
     std::int64_t offset = 0;  // just after the last whole line
     std::int64_t nextLine = 1;
-    QByteArray tail;  // the bytes just before `offset`, to tell a rewrite from an append
+    ContentSamples samples;  // of [0, offset), to tell a rewrite from an append
   };
   std::int64_t lines = 0;       // log lines taken
   std::int64_t outOfRange = 0;  // log lines left out by the stamp filter
@@ -41,8 +43,7 @@ struct StampFilter {
   bool accepts(StampSeconds t) const { return (!from || t >= *from) && (!to || t <= *to); }
 };
 
-// A file is read in pieces of this size; one that holds overlong lines
-// only is given up at the end of a piece.
+// A file is read in pieces of this size.
 inline constexpr std::int64_t kReadPieceBytes = 1 << 20;
 // What a worker thread takes apart at a time: large enough that handing
 // chunks over costs next to nothing, small enough that a few per thread
@@ -55,10 +56,13 @@ struct ParsedChunk;
 // filter's range to `take`. Files are read one after the other in the order
 // given, each up to the size it had when opened, so a log still being
 // appended to is read to a line end that was there at the start. A file that
-// cannot be read is reported and the others are still read; a file that
-// turns out to hold no line ends (endless overlong lines) ends with a bad
-// line. A last line without its line end is a bad line, unless `holdLast`
-// (the file is being followed and the rest may come).
+// cannot be read is reported and the others are still read. However long a
+// stretch without a line end (overlong lines, a hole of zeros, which is
+// passed over without reading it), it is one bad line and the reading goes
+// on after it; a file cut shorter while it is read is the one place a
+// reading stops before the end, and says so (BadLines::addStop). A last
+// line without its line end is a bad line, unless `holdLast` (the file is
+// being followed and the rest may come).
 class LogReading {
  public:
   using Take = std::function<void(const LogRecord&)>;
@@ -81,8 +85,15 @@ class LogReading {
   // chunk at a time, in file order, as columns: what is left out of them
   // (the readings' texts) is never copied.
   ReadReport readColumns(const TakeColumns& take);
-  // Worker threads for readColumns, one per core unless set; and the bytes
-  // of a chunk, for tests.
+  // Formats a log line as text; called on several threads at once.
+  using FormatRow = std::function<void(const LogRecord&, std::string&)>;
+  using TakeRows = std::function<void(const std::string&)>;
+  // The same again, with each line in range formatted by `format` on the
+  // worker threads and handed over as the text of a chunk at a time, in
+  // file order.
+  ReadReport readRows(const FormatRow& format, const TakeRows& take);
+  // Worker threads for readColumns and readRows, one per core unless set;
+  // and the bytes of a chunk, for tests.
   void setThreads(int threads) { threads_ = threads; }
   void setChunkBytes(std::int64_t bytes) { chunkBytes_ = bytes; }
 
@@ -95,9 +106,13 @@ class LogReading {
                 std::int64_t& done, std::int64_t total);
   // Takes one parsed chunk into the report and hands its lines over; false
   // when the rest of its file is not to be read.
-  bool takeChunk(ParsedChunk& chunk, LogInput& input, const TakeColumns& take, ReadReport& report);
+  using TakeChunk = std::function<void(const ParsedChunk&)>;
+  ReadReport readChunks(const FormatRow* format, const TakeChunk& take);
+  void readFromParser(std::vector<LogInput>& inputs, int threads, const FormatRow* format,
+                      const TakeChunk& take, ReadReport& report);
+  bool takeChunk(ParsedChunk& chunk, LogInput& input, const TakeChunk& take, ReadReport& report);
   void endFile(int index, LogInput& input, std::int64_t end, std::int64_t nextLine,
-               std::size_t heldBytes, ReadReport& report);
+               std::int64_t heldBytes, ReadReport& report);
 
   const QStringList files_;  // const: worker threads read it, and a detach would move it
   StampFilter filter_;
@@ -108,18 +123,10 @@ class LogReading {
   std::vector<LogInput>* inputs_ = nullptr;
   int threads_ = 0;
   std::int64_t chunkBytes_ = kDefaultChunkBytes;
-  // Where the file being taken from chunks stands: the bytes of overlong
-  // lines one after the other up to the end of the last chunk taken, and
-  // the number of the next line.
-  std::size_t overlongRun_ = 0;
-  std::int64_t nextLine_ = 1;
+  std::int64_t nextLine_ = 1;  // of the file being taken from chunks
 };
 
-// The bad line that ends the reading of a file that never gives a line end.
-QString endlessReason();
-
-// How much of what was read, just before where reading stopped, is kept to
-// recognise the file again.
-inline constexpr std::int64_t kFingerprintBytes = 4096;
+// The stop of a file that was cut to `size` bytes while it was read.
+QString cutShortReason(std::int64_t size, std::int64_t sizeWhenOpened);
 
 }  // namespace bw

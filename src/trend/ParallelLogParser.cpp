@@ -32,50 +32,33 @@ std::int64_t readWhole(const LogInput& input, std::int64_t offset, char* data, s
 
 }  // namespace
 
-// One chunk's lines through a splitter of their own, fed in the pieces a
-// reading of the whole file would feed, so that the chunk can tell where
-// that reading would have found the file endless.
+// One chunk's lines through a splitter of their own.
 class ParallelLogParser::ChunkParse {
  public:
-  ChunkParse(const QString& file, const StampFilter& filter, std::int64_t fileSize,
+  ChunkParse(const QString& file, const StampFilter& filter, const LogReading::FormatRow* format,
              ParsedChunk& chunk)
-      : fileSize_(fileSize),
-        chunk_(chunk),
+      : chunk_(chunk),
         sink_(
-            file, filter, [this](const LogRecord& r) { chunk_.lines.add(r); }, chunk.found) {}
+            file, filter,
+            [this, format](const LogRecord& r) {
+              if (format)
+                (*format)(r, chunk_.rows);
+              else
+                chunk_.lines.add(r);
+            },
+            chunk.found) {}
 
-  // Feeds the bytes at file offset `offset`; false once the file is endless
-  // whatever came before the chunk.
-  bool feed(const char* data, std::int64_t size, std::int64_t offset) {
-    while (size > 0) {
-      const std::int64_t pieceEnd = (offset / kReadPieceBytes + 1) * kReadPieceBytes;
-      const std::int64_t bytes = std::min(size, pieceEnd - offset);
-      splitter_.feed(data, static_cast<std::size_t>(bytes), sink_);
-      data += bytes;
-      size -= bytes;
-      offset += bytes;
-      if ((offset == pieceEnd || offset == fileSize_) && !check()) return false;
-    }
-    return true;
+  void feed(const char* data, std::int64_t size) {
+    splitter_.feed(data, static_cast<std::size_t>(size), sink_);
   }
+  void feedZeros(std::int64_t size) { splitter_.feedZeros(size); }
 
   void finish() {
     chunk_.lineCount = splitter_.nextLineNumber() - 1;
-    chunk_.run = splitter_.overlongRun();
-    chunk_.sawShortLine = splitter_.sawShortLine();
     chunk_.heldBytes = splitter_.heldBytes();
   }
 
  private:
-  bool check() {
-    if (splitter_.sawShortLine() && splitter_.overlongRun() == 0) return true;
-    chunk_.checks.push_back({splitter_.overlongRun(), splitter_.sawShortLine(),
-                             splitter_.nextLineNumber(), chunk_.lines.size(),
-                             chunk_.found.outOfRange, chunk_.found.bad.count()});
-    return !splitter_.endless();
-  }
-
-  const std::int64_t fileSize_;
   ParsedChunk& chunk_;
   LineSplitter splitter_;
   RecordSink sink_;
@@ -83,12 +66,14 @@ class ParallelLogParser::ChunkParse {
 
 ParallelLogParser::ParallelLogParser(std::vector<LogInput>& inputs, const QStringList& files,
                                      const StampFilter& filter, int threads,
-                                     std::int64_t chunkBytes, const std::atomic_bool* cancel)
+                                     std::int64_t chunkBytes, const std::atomic_bool* cancel,
+                                     const LogReading::FormatRow* format)
     : inputs_(inputs),
       files_(files),
       filter_(filter),
       chunkBytes_(std::max<std::int64_t>(chunkBytes, 1)),
-      cancel_(cancel) {
+      cancel_(cancel),
+      format_(format) {
   threads = std::max(threads, 1);
   slots_.resize(static_cast<std::size_t>(threads * kChunksPerWorker));
   for (auto& slot : slots_) slot = std::make_unique<ParsedChunk>();
@@ -123,7 +108,11 @@ bool ParallelLogParser::jobsLeft() const {
 
 ParallelLogParser::Job ParallelLogParser::takeJob() {
   const Job job = nextJob_;
-  const LogInput& input = inputs_[static_cast<std::size_t>(job.file)];
+  LogInput& input = inputs_[static_cast<std::size_t>(job.file)];
+  // A file opened only when read is opened with its first chunk; the reading
+  // closes it once it has taken its last. One that cannot be opened now
+  // fails its chunks' reads with the reason.
+  if (job.index == 0) input.acquire();
   // Every file, an empty one too, is at least one chunk.
   if ((job.index + 1) * chunkBytes_ < input.size()) {
     ++nextJob_.index;
@@ -199,13 +188,12 @@ ParsedChunk* ParallelLogParser::next() {
 void ParallelLogParser::parse(const Job& job, ParsedChunk& chunk, Buffers& buffers) {
   chunk.file = job.file;
   chunk.lines.clear();
+  chunk.rows.clear();
   chunk.found = ReadReport();
-  chunk.checks.clear();
   chunk.lineCount = 0;
-  chunk.run = 0;
-  chunk.sawShortLine = false;
   chunk.heldBytes = 0;
   chunk.fileEnds = false;
+  chunk.cutShort = false;
   chunk.empty = false;
   chunk.error.clear();
   if (stopping()) return;
@@ -214,6 +202,11 @@ void ParallelLogParser::parse(const Job& job, ParsedChunk& chunk, Buffers& buffe
   const std::int64_t size = input.size();
   const std::int64_t cut = job.index * chunkBytes_;
   const std::int64_t nextCut = std::min(size, cut + chunkBytes_);
+  // A chunk in a hole holds zeros only, and no line begins in it.
+  if (job.index > 0 && input.dataFrom(cut, nextCut) == nextCut) {
+    chunk.empty = true;
+    return;
+  }
   buffers.chunk.resize(static_cast<std::size_t>(nextCut - cut));
   const std::int64_t got = readWhole(input, cut, buffers.chunk.data(), nextCut - cut, chunk.error);
   if (got < 0) return;
@@ -229,22 +222,32 @@ void ParallelLogParser::parse(const Job& job, ParsedChunk& chunk, Buffers& buffe
     }
     begin = cut + (lf - data) + 1;
   }
-  ChunkParse parse(files_.at(job.file), filter_, size, chunk);
-  bool more = parse.feed(data + (begin - cut), cut + got - begin, begin);
+  ChunkParse parse(files_.at(job.file), filter_, format_, chunk);
+  parse.feed(data + (begin - cut), cut + got - begin);
   chunk.end = cut + got;
-  chunk.fileEnds = got < nextCut - cut || nextCut == size;
-  // On to the end of the line running across the chunk's end.
+  chunk.cutShort = got < nextCut - cut;
+  chunk.fileEnds = chunk.cutShort || nextCut == size;
+  // On to the end of the line running across the chunk's end, past holes
+  // without reading them.
   buffers.rest.resize(static_cast<std::size_t>(kRestBytes));
-  while (more && !chunk.fileEnds && !stopping()) {
+  while (!chunk.fileEnds && !stopping()) {
+    const std::int64_t dataAt = input.dataFrom(chunk.end, size);
+    if (dataAt > chunk.end) {
+      parse.feedZeros(dataAt - chunk.end);
+      chunk.end = dataAt;
+      chunk.fileEnds = chunk.end == size;
+      continue;
+    }
     const std::int64_t read = input.readAt(chunk.end, buffers.rest.data(),
                                            std::min(kRestBytes, size - chunk.end), chunk.error);
     if (read < 0) return;
     const auto* lf = static_cast<const char*>(
         std::memchr(buffers.rest.data(), '\n', static_cast<std::size_t>(read)));
     const std::int64_t bytes = lf ? lf - buffers.rest.data() + 1 : read;
-    more = parse.feed(buffers.rest.data(), bytes, chunk.end);
+    parse.feed(buffers.rest.data(), bytes);
     chunk.end += bytes;
-    chunk.fileEnds = read == 0 || chunk.end == size;
+    chunk.cutShort = read == 0;
+    chunk.fileEnds = chunk.cutShort || chunk.end == size;
     if (lf) break;
   }
   parse.finish();

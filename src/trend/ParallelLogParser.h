@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -20,31 +21,17 @@ namespace bw {
 // up to the end of the one running across its end. Line numbers count from
 // the chunk's first line as 1; the reading numbers them on.
 struct ParsedChunk {
-  // Where a reading of the file in pieces asks whether it is endless (at
-  // the end of each piece), kept where the answer may depend on the chunks
-  // before: overlong lines run on there, or no line of a log's length has
-  // ended the run coming from before the chunk yet.
-  struct Check {
-    std::size_t run = 0;  // overlong bytes one after the other, in this chunk
-    bool sawShortLine = false;
-    std::int64_t nextLine = 1;
-    std::size_t taken = 0;  // lines in `lines` up to here
-    std::int64_t outOfRange = 0;
-    std::int64_t bad = 0;
-  };
-
   int file = 0;
   std::int64_t end = 0;  // the offset after the chunk's last byte
-  LineColumns lines;     // the lines taken
+  LineColumns lines;     // the lines taken, unless they are formatted:
+  std::string rows;      // the lines taken, formatted
   ReadReport found;      // lines taken, out of range and bad
   std::int64_t lineCount = 0;
-  std::vector<Check> checks;
-  std::size_t run = 0;  // overlong bytes at the end, as in a Check
-  bool sawShortLine = false;
-  std::size_t heldBytes = 0;  // of a last line without its line end
-  bool fileEnds = false;      // nothing of the file is read after this chunk
-  bool empty = false;         // no line begins in it: one from before runs through
-  QString error;              // the file could not be read
+  std::int64_t heldBytes = 0;  // of a last line without its line end
+  bool fileEnds = false;       // nothing of the file is read after this chunk
+  bool cutShort = false;       // because the file is shorter now than when opened
+  bool empty = false;          // no line begins in it: one from before runs through
+  QString error;               // the file could not be read
 };
 
 // Takes log files apart on several threads. Each file is cut into chunks
@@ -55,10 +42,12 @@ struct ParsedChunk {
 class ParallelLogParser {
  public:
   // Inputs that are not open are passed over. `threads` at least 1; the
-  // files, filter and cancel flag must outlive the parser.
+  // files, filter, cancel flag and format must outlive the parser. With a
+  // format, each line taken is formatted into the chunk's rows instead of
+  // its lines.
   ParallelLogParser(std::vector<LogInput>& inputs, const QStringList& files,
                     const StampFilter& filter, int threads, std::int64_t chunkBytes,
-                    const std::atomic_bool* cancel);
+                    const std::atomic_bool* cancel, const LogReading::FormatRow* format = nullptr);
   ~ParallelLogParser();
   ParallelLogParser(const ParallelLogParser&) = delete;
   ParallelLogParser& operator=(const ParallelLogParser&) = delete;
@@ -92,6 +81,7 @@ class ParallelLogParser {
   const StampFilter& filter_;
   const std::int64_t chunkBytes_;
   const std::atomic_bool* cancel_;
+  const LogReading::FormatRow* format_;
 
   std::vector<std::unique_ptr<ParsedChunk>> slots_;  // chunk n in slot n % size
   std::vector<bool> ready_;

@@ -2,12 +2,12 @@
 
 namespace bw {
 
-void RecordSink::line(std::string_view line, std::int64_t number) {
-  if (!parseLogLine(line, record_)) {
-    report_.bad.add(file_, number,
-                    line.empty() ? QStringLiteral("empty line") : QStringLiteral("not a log line"));
-    return;
-  }
+QString leftOutBefore(std::int64_t bytes) {
+  return QStringLiteral("%1 bytes up to a zero byte before a log line (a hole?), left out")
+      .arg(bytes);
+}
+
+void RecordSink::take() {
   if (!filter_.accepts(record_.stamp)) {
     ++report_.outOfRange;
     return;
@@ -16,9 +16,33 @@ void RecordSink::line(std::string_view line, std::int64_t number) {
   take_(record_);
 }
 
-void RecordSink::overlong(std::int64_t number) {
+void RecordSink::line(std::string_view line, std::int64_t number) {
+  if (parseLogLine(line, record_)) return take();
+  // Only a line that is no log line is looked through for zeros: a log line
+  // pays nothing for it.
+  const std::string_view after = afterLastZero(line);
+  if (after.size() < line.size() && parseLogLine(after, record_)) {
+    report_.bad.add(file_, number,
+                    leftOutBefore(static_cast<std::int64_t>(line.size() - after.size())));
+    return take();
+  }
   report_.bad.add(file_, number,
-                  QStringLiteral("longer than %1 bytes, not a log line").arg(kMaxLineBytes));
+                  line.empty() ? QStringLiteral("empty line") : QStringLiteral("not a log line"));
+}
+
+void RecordSink::overlong(std::int64_t number, std::int64_t bytes, std::string_view afterZeros) {
+  if (!afterZeros.empty() && parseLogLine(afterZeros, record_)) {
+    report_.bad.add(file_, number,
+                    leftOutBefore(bytes - static_cast<std::int64_t>(afterZeros.size())));
+    return take();
+  }
+  report_.bad.add(file_, number, overlongReason(bytes));
+}
+
+QString overlongReason(std::int64_t bytes) {
+  return QStringLiteral("a line of %1 bytes, longer than a log line (%2 at most)")
+      .arg(bytes)
+      .arg(kMaxLineBytes);
 }
 
 }  // namespace bw

@@ -9,7 +9,9 @@
 namespace bw {
 
 // Takes apart each line the splitter cuts: a log line in the filter's range
-// goes to `take`, one outside it is counted, anything else is a bad line.
+// goes to `take`, one outside it is counted, anything else is a bad line. A
+// log line after zero bytes (written just after a hole) is taken, and what
+// stood before it is a bad line.
 class RecordSink : public LineSplitter::Sink {
  public:
   using Take = std::function<void(const LogRecord&)>;
@@ -20,14 +22,21 @@ class RecordSink : public LineSplitter::Sink {
       : file_(file), filter_(filter), take_(std::move(take)), report_(report) {}
 
   void line(std::string_view line, std::int64_t number) override;
-  void overlong(std::int64_t number) override;
+  void overlong(std::int64_t number, std::int64_t bytes, std::string_view afterZeros) override;
 
  private:
+  void take();
+
   const QString& file_;
   const StampFilter& filter_;
   Take take_;
   ReadReport& report_;
   LogRecord record_;
 };
+
+// The bad line of the `bytes` bytes before a log line, up to a zero byte.
+QString leftOutBefore(std::int64_t bytes);
+// The bad line an overlong line of `bytes` bytes makes.
+QString overlongReason(std::int64_t bytes);
 
 }  // namespace bw

@@ -5,12 +5,15 @@
 
 namespace bw {
 
-SensorKeys sensorKeys(const Site* site) {
+SensorKeys sensorKeys(const Site* site, bool allSensors) {
   SensorKeys keys;
+  const bool onlyTheSites = site && !site->sensors.empty() && !allSensors;
   for (int column = 0; column < kMaxReadings; ++column) {
     SensorKey key;
     key.label = QStringLiteral("Sensor %1").arg(column + 1);
-    if (const SiteSensor* sensor = site ? site->inSlot(column + 1) : nullptr) {
+    const SiteSensor* sensor = site ? site->inSlot(column + 1) : nullptr;
+    key.shown = sensor || !onlyTheSites;
+    if (sensor) {
       key.name = sensor->name;
       key.low = sensor->low;
       key.high = sensor->high;

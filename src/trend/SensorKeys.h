@@ -17,6 +17,9 @@ struct SensorKey {
   QString name;  // empty when the site gives none
   std::optional<double> low;
   std::optional<double> high;
+  // Drawn, listed and read out: a slot the site leaves out is not (its
+  // readings are the logger's -1 for a slot not polled), unless all are asked for.
+  bool shown = true;
 
   bool hasBand() const { return low || high; }
   bool outsideBand(double celsius) const {
@@ -25,9 +28,10 @@ struct SensorKey {
 };
 
 // One key per column: "Sensor N" for each without a site, "N name" and the
-// band where the site names the sensor.
+// band where the site names the sensor. With a site that has sensors, only
+// theirs are shown, unless `allSensors`.
 using SensorKeys = std::vector<SensorKey>;
-SensorKeys sensorKeys(const Site* site);
+SensorKeys sensorKeys(const Site* site, bool allSensors = false);
 
 // The CSV header's names: a sensor's name, or sensorN without one.
 QStringList csvColumnNames(const SensorKeys& keys);

@@ -16,13 +16,13 @@ std::optional<StampSeconds> optionStamp(const QString& text) {
 
 QString trendUsage() {
   return QStringLiteral(
-      "Usage: brinewatch-trend [--site FILE] [LOG...]\n"
+      "Usage: brinewatch-trend [--site FILE] [--all-sensors] [LOG...]\n"
       "       brinewatch-trend --csv OUT [--names] [--from T] [--to T] LOG...\n"
       "       brinewatch-trend --png OUT [--size WxH] [--from T] [--to T] [--flagged-ordinary] "
       "LOG...\n"
       "       brinewatch-trend --svg OUT [--size WxH] [--from T] [--to T] [--flagged-ordinary] "
       "LOG...\n"
-      "       (each of them takes --site FILE too)\n"
+      "       (each of them takes --site FILE too, the pictures --all-sensors)\n"
       "\n"
       "Shows Brinewatch log files as a chart of temperature against local time, or\n"
       "turns them into CSV, PNG or SVG without a window. OUT may be - for standard\n"
@@ -39,13 +39,24 @@ QString trendUsage() {
       "  --site FILE         the site file whose names and bands are shown (without\n"
       "                      it, the one brinewatch reads: $XDG_CONFIG_HOME or\n"
       "                      ~/.config/brinewatch/site.toml, /etc/brinewatch/site.toml)\n"
+      "  --all-sensors       with a site, show every slot the logs hold, not only\n"
+      "                      the site's sensors (a slot it leaves out is logged as -1)\n"
       "  --help              this text\n"
       "\n"
       "Exit status: 0 at least one log line read, 1 usage error (OUT is a log),\n"
       "2 a file cannot be read (missing, a folder, not a regular file), 3 no log\n"
       "line could be read or none lies in the range, 4 the output could not be\n"
-      "written. Lines that are not log lines are reported on standard error (the\n"
+      "written, 5 a log was cut shorter while it was read (what was read is\n"
+      "written). Lines that are not log lines are reported on standard error (the\n"
       "first 20, then a count).\n");
+}
+
+TrendExit exitStatus(const ReadReport& report, bool written) {
+  if (!report.errors.isEmpty()) return TrendExit::kUnreadable;
+  if (!written) return TrendExit::kUnwritable;
+  if (report.lines == 0) return TrendExit::kNoLines;
+  if (report.bad.stops() > 0) return TrendExit::kStopped;
+  return TrendExit::kRead;
 }
 
 TrendOptions parseTrendOptions(const QStringList& arguments) {
@@ -76,6 +87,10 @@ TrendOptions parseTrendOptions(const QStringList& arguments) {
     }
     if (a == u"--names") {
       o.names = true;
+      continue;
+    }
+    if (a == u"--all-sensors") {
+      o.allSensors = true;
       continue;
     }
     const bool takesValue = a == u"--csv" || a == u"--png" || a == u"--svg" || a == u"--size" ||
@@ -111,6 +126,10 @@ TrendOptions parseTrendOptions(const QStringList& arguments) {
   if (!picture && sizeGiven) return fail(QStringLiteral("--size goes with --png or --svg"));
   if (o.names && o.mode != TrendOptions::Mode::kCsv)
     return fail(QStringLiteral("--names goes with --csv"));
+  if (o.allSensors && o.mode == TrendOptions::Mode::kCsv)
+    return fail(
+        QStringLiteral("--all-sensors goes with the window, --png or --svg (the CSV has "
+                       "every column)"));
   if (o.mode != TrendOptions::Mode::kWindow && o.logs.isEmpty())
     return fail(QStringLiteral("no log file given"));
   if (o.filter.from && o.filter.to && *o.filter.from > *o.filter.to)

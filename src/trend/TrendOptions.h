@@ -14,8 +14,15 @@ enum class TrendExit : int {
   kUsage = 1,
   kUnreadable = 2,
   kNoLines = 3,
-  kUnwritable = 4
+  kUnwritable = 4,
+  kStopped = 5  // a file was cut shorter while it was read: lines after that are not read
 };
+
+// The status a command-line export ends with, from what its reading found
+// and whether the output was written: a file that could not be read, then
+// an output that could not be written, then no line, then a file whose
+// reading stopped before its end.
+TrendExit exitStatus(const ReadReport& report, bool written);
 
 // The command line: no mode opens the window on the logs given, if any.
 struct TrendOptions {
@@ -25,8 +32,9 @@ struct TrendOptions {
   QSize size{1200, 600};
   StampFilter filter;
   bool flaggedAsOrdinary = false;
-  QString siteFile;    // --site FILE
-  bool names = false;  // the CSV header names the sensors
+  QString siteFile;         // --site FILE
+  bool names = false;       // the CSV header names the sensors
+  bool allSensors = false;  // every slot the logs hold, not only the site's sensors
   QStringList logs;
   QString error;  // a usage error; the mode is then meaningless
 };

@@ -10,7 +10,9 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <atomic>
 #include <csignal>
+#include <thread>
 
 #include "AcquisitionFakes.h"
 #include "Fakes.h"
@@ -360,6 +362,38 @@ TEST_F(LogFileWriter, ClosingWhileTheDiskDoesNotAnswer_IsBoundedAndTheFileKeepsT
   QTRY_COMPARE_WITH_TIMEOUT(contents(file), line(1), 20000);
   // The writer let go, the file is free for the next logger.
   QTRY_VERIFY_WITH_TIMEOUT(!log.open(file).has_value(), 20000);
+}
+
+// A rotation may move the file away while a record is being written and
+// synced: the record is then in the moved file, and counts as written.
+TEST_F(LogFileWriter, ARecordWrittenAsTheFileIsMovedAwayCountsAsWritten) {
+  const QString file = path("brine.log");
+  ASSERT_FALSE(log.open(file).has_value());
+  std::atomic_bool done{false};
+  std::atomic_int moves{0};
+  std::thread rotation([&] {
+    const QByteArray from = QFile::encodeName(file);
+    while (!done) {
+      const QByteArray to = from + '.' + QByteArray::number(moves.load());
+      if (::rename(from.constData(), to.constData()) == 0) ++moves;
+    }
+  });
+  // Until the file has been moved away often enough to catch records on
+  // the way; each record waits for the one before, as a cycle does.
+  int records = 0;
+  while ((moves < 100 || records < 300) && records < 5000) {
+    hand(1);
+    ++records;
+    ASSERT_TRUE(log.waitForRecords(std::chrono::seconds(20)));
+  }
+  done = true;
+  rotation.join();
+  QCoreApplication::processEvents();
+  qsizetype lines = contents(file).count('\n');
+  for (int n = 0; n < moves; ++n)
+    lines += contents(file + QLatin1Char('.') + QString::number(n)).count('\n');
+  EXPECT_EQ(heard.heard.count(QStringLiteral("written")), records);
+  EXPECT_EQ(lines, records);
 }
 
 }  // namespace

@@ -35,11 +35,11 @@ struct Service {
     });
     client = http.get();
     client->hangs = hangs;
-    return runLogger(site, LoggerServices{std::move(http), clock, pace, manager, termination,
-                                          [this](int priority, const QString& line) {
-                                            journal
-                                                << QStringLiteral("<%1>%2").arg(priority).arg(line);
-                                          }});
+    return runLogger(site, {},
+                     LoggerServices{std::move(http), clock, pace, manager, termination,
+                                    [this](int priority, const QString& line) {
+                                      journal << QStringLiteral("<%1>%2").arg(priority).arg(line);
+                                    }});
   }
   // Asks for the end as SIGTERM does, once the event loop turns again.
   void terminateSoon() {

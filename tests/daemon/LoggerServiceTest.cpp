@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -15,6 +16,7 @@
 
 #include "AdapterSimulator.h"
 #include "NotifySocket.h"
+#include "daemon/PortHolder.h"
 #include "logformat/RecordLine.h"
 #include "logformat/Sentinels.h"
 #include "logformat/Stamp.h"
@@ -154,8 +156,8 @@ TEST(LoggerService, ReadyThenLogsTheLinesOfTheLoggerServesItsMetricsAndEndsOnSig
 }
 
 QString writeSite(const QTemporaryDir& dir, const QString& adapter, const QString& log,
-                  const QString& metrics) {
-  QFile site(dir.filePath(QStringLiteral("site.toml")));
+                  const QString& metrics, const QString& file = QStringLiteral("site.toml")) {
+  QFile site(dir.filePath(file));
   if (!site.open(QIODevice::WriteOnly)) return {};
   site.write(QStringLiteral("adapter = \"%1\"\n").arg(adapter).toUtf8());
   if (!log.isEmpty()) site.write(QStringLiteral("log = \"%1\"\n").arg(log).toUtf8());
@@ -164,25 +166,133 @@ QString writeSite(const QTemporaryDir& dir, const QString& adapter, const QStrin
   return site.fileName();
 }
 
-// A command line or a site file the program cannot use ends it at the start
-// with the status the unit does not restart on (the exit paths of the
-// service itself are tested in process).
-TEST(LoggerService, EndsAtTheStartOnAUsageErrorOrASiteFileWithoutALog) {
+// The restart settings of a unit as installed.
+QSet<int> unitRestartPrevented(const char* path) {
+  QFile unit(QString::fromUtf8(path));
+  QSet<int> statuses;
+  if (!unit.open(QIODevice::ReadOnly)) return statuses;
+  for (const QByteArray& line : unit.readAll().split('\n'))
+    if (line.startsWith("RestartPreventExitStatus="))
+      for (const QByteArray& word : line.mid(line.indexOf('=') + 1).simplified().split(' '))
+        statuses << word.toInt();
+  return statuses;
+}
+
+// A failure that may pass is restarted by the unit; one that stays until the
+// operator mends it stops the unit, at once. (The log and the metrics
+// address that cannot be used are tested in process.)
+TEST(LoggerService, EndsAtTheStartWithAStatusThatTellsAPermanentFailureFromAPassingOne) {
   QTemporaryDir dir;
-  const QStringList withoutLog = {QStringLiteral("--site"),
-                                  writeSite(dir, QStringLiteral("127.0.0.1:1"), {}, {})};
-  for (const auto& [arguments, said] :
-       {std::pair{QStringList{QStringLiteral("-site"), QStringLiteral("x.toml")},
-                  "unknown option -site"},
-        std::pair{withoutLog, "no log = \"PATH\""}}) {
-    SCOPED_TRACE(said);
+  QTcpServer taken;
+  ASSERT_TRUE(taken.listen(QHostAddress::LocalHost, 0));
+  const QString log = dir.filePath(QStringLiteral("tank.log"));
+  const QString adapter = QStringLiteral("127.0.0.1:1");
+  struct Case {
+    const char* what;
+    QStringList arguments;  // after --site FILE when it starts with a site
+    QString log, metrics;
+    int status;
+    QString said;
+  };
+  const Case cases[] = {
+      {"a word of one dash",
+       {QStringLiteral("-site"), QStringLiteral("x.toml")},
+       {},
+       {},
+       2,
+       QStringLiteral("unknown option -site")},
+      {"a site file without a log", {}, {}, {}, 2, QStringLiteral("no log = \"PATH\"")},
+      {"a metrics port taken",
+       {},
+       log,
+       QStringLiteral("127.0.0.1:%1").arg(taken.serverPort()),
+       1,
+       // Named, as this process may see who holds it.
+       QStringLiteral("port %1 is taken by daemon_tests").arg(taken.serverPort())},
+  };
+  const QSet<int> prevented = unitRestartPrevented(BRINEWATCHD_UNIT);
+  // The instances restart on the same failures as the one logger's unit.
+  EXPECT_EQ(unitRestartPrevented(BRINEWATCHD_TEMPLATE_UNIT), prevented);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    QStringList arguments = c.arguments;
+    if (arguments.isEmpty())
+      arguments = {QStringLiteral("--site"), writeSite(dir, adapter, c.log, c.metrics)};
     QProcess service;
     service.start(QStringLiteral(BRINEWATCHD), arguments);
     ASSERT_TRUE(service.waitForFinished(20000));
-    EXPECT_EQ(service.exitCode(), 2);
-    const QByteArray text = service.readAllStandardError();
-    EXPECT_TRUE(text.contains(said)) << text.constData();
+    EXPECT_EQ(service.exitCode(), c.status);
+    const QByteArray said = service.readAllStandardError();
+    EXPECT_TRUE(said.contains(c.said.toUtf8())) << said.constData();
+    EXPECT_EQ(prevented.contains(c.status), c.status != 1)
+        << "the unit's RestartPreventExitStatus=";
   }
+}
+
+// Two loggers whose site files give one log or one metrics port: the second
+// ends at the start, naming the first, with a status the unit does not
+// restart on, and the first logs and serves on, its series labelled with its
+// name.
+TEST(LoggerService, ASecondLoggerOnTheLogOrMetricsPortOfAnotherRefusesNamingIt) {
+  sim::AdapterSimulator adapter;
+  ASSERT_TRUE(adapter.start());
+  QTemporaryDir dir;
+  const quint16 port = freePort();
+  const QString metrics = QStringLiteral("127.0.0.1:%1").arg(port);
+  const QString log = dir.filePath(QStringLiteral("tank1.log"));
+  const QString first = writeSite(dir, adapter.host(), log, metrics, QStringLiteral("tank1.toml"));
+  QProcess tank1;
+  tank1.start(QStringLiteral(BRINEWATCHD),
+              {QStringLiteral("--site"), first, QStringLiteral("--name"), QStringLiteral("tank1")});
+  ASSERT_TRUE(tank1.waitForStarted());
+  for (int i = 0; i < 200 && logLines(log).isEmpty(); ++i) QThread::msleep(25);
+  const QByteArray scraped = scrape(port);
+
+  const QString pid = QString::number(tank1.processId());
+  struct Case {
+    const char* what;
+    QString log, metrics;
+    int status;
+    QString said;
+  };
+  const Case cases[] = {
+      {"one log", log, QStringLiteral("127.0.0.1:%1").arg(freePort()), 4,
+       QStringLiteral("the log %1 cannot be opened: another program logs to it (brinewatchd, "
+                      "process %2)")
+           .arg(log, pid)},
+      {"one metrics port", dir.filePath(QStringLiteral("tank2.log")), metrics, 6,
+       QStringLiteral("port %1 is taken by brinewatchd --site %2 --name tank1 (pid %3): another "
+                      "logger")
+           .arg(port)
+           .arg(first, pid)},
+  };
+  const QSet<int> prevented = unitRestartPrevented(BRINEWATCHD_TEMPLATE_UNIT);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    QProcess tank2;
+    tank2.start(QStringLiteral(BRINEWATCHD),
+                {QStringLiteral("--site"),
+                 writeSite(dir, adapter.host(), c.log, c.metrics, QStringLiteral("tank2.toml")),
+                 QStringLiteral("--name"), QStringLiteral("tank2")});
+    ASSERT_TRUE(tank2.waitForFinished(20000));
+    EXPECT_EQ(tank2.exitCode(), c.status);
+    const QByteArray said = tank2.readAllStandardError();
+    EXPECT_TRUE(said.contains(c.said.toUtf8())) << said.constData();
+    EXPECT_TRUE(prevented.contains(c.status));
+  }
+  // Where /proc hides the first (another dynamic user), its metrics name it.
+  const std::optional<PortHolder> asked = askPortMetrics(QStringLiteral("0.0.0.0"), port);
+  ASSERT_TRUE(asked);
+  EXPECT_EQ(asked->who.toStdString(), "brinewatchd of site \"tank1\"");
+  EXPECT_TRUE(asked->logger);
+
+  ::kill(static_cast<pid_t>(tank1.processId()), SIGTERM);
+  ASSERT_TRUE(tank1.waitForFinished(20000));
+  EXPECT_EQ(tank1.exitCode(), 0) << tank1.readAllStandardError().constData();
+  EXPECT_TRUE(scraped.contains("brinewatch_build_info{program=\"brinewatchd\",site=\"tank1\","))
+      << scraped.constData();
+  EXPECT_TRUE(scraped.contains("brinewatch_log_writing{site=\"tank1\"} 1\n"))
+      << scraped.constData();
 }
 
 // As logrotate's postrotate or systemctl reload asks: the log is opened again

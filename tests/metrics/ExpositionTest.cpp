@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QRegularExpression>
 #include <QTimeZone>
 
 #include "AcquisitionFakes.h"
@@ -160,6 +161,42 @@ TEST(Exposition, IsTheWholeTextExpected) {
       "# TYPE process_start_time_seconds gauge\n"
       "process_start_time_seconds 1796724000\n";
   EXPECT_EQ(metrics.exposition().toStdString(), expected.toStdString());
+}
+
+// A named site is a label on every series, in its place among the others:
+// each line is the unnamed one with site="NAME" added.
+TEST(Exposition, GivesTheSiteNameToEverySeries) {
+  Site site;
+  site.sensors = {{2, QStringLiteral("06000000A4EC7428"), QStringLiteral("North"), -1, 2}};
+  test::FixedClock clock;
+  test::RecordingLog log;
+  AcquisitionMetrics metrics(site, QStringLiteral("brinewatchd"), clock, log);
+  metrics.queryEnded(1, ReadingOutcome::kRead, 1.5f, 0.2);
+  metrics.cycleEnded(1);
+  const QList<QByteArray> unnamed = metrics.exposition().split('\n');
+  metrics.setSiteName(QStringLiteral("tank\"1"));
+  const QList<QByteArray> named = metrics.exposition().split('\n');
+  ASSERT_EQ(named.size(), unnamed.size());
+  const QRegularExpression labelName(QStringLiteral(R"re([{,]([a-z_]+)=")re"));
+  for (qsizetype i = 0; i < named.size(); ++i) {
+    const QByteArray& line = named[i];
+    if (line.isEmpty() || line.startsWith('#')) {
+      EXPECT_EQ(line, unnamed[i]);
+      continue;
+    }
+    SCOPED_TRACE(line.constData());
+    QStringList names;
+    for (const auto& m : labelName.globalMatch(QString::fromUtf8(line.left(line.indexOf('}')))))
+      names << m.captured(1);
+    EXPECT_EQ(names.count(QStringLiteral("site")), 1);
+    QStringList sorted = names;
+    sorted.sort();
+    EXPECT_EQ(names, sorted);
+    QByteArray without = line;
+    without.replace(",site=\"tank\\\"1\"", "").replace("site=\"tank\\\"1\",", "");
+    without.replace("{site=\"tank\\\"1\"}", "");
+    EXPECT_EQ(without, unnamed[i]);
+  }
 }
 
 }  // namespace

@@ -17,9 +17,12 @@ have() { command -v "$1" >/dev/null 2>&1; }
 app=org.brinewatch.Brinewatch trend=org.brinewatch.BrinewatchTrend
 expected=(
   usr/bin/brinewatch usr/bin/brinewatch-adapter-sim usr/bin/brinewatchd
-  usr/lib/systemd/system/brinewatchd.service usr/share/man/man1/brinewatchd.1.gz
+  usr/lib/systemd/system/brinewatchd.service usr/lib/systemd/system/brinewatchd@.service
+  usr/share/man/man1/brinewatchd.1.gz
   usr/share/doc/brinewatch/examples/prometheus/prometheus.yml
   usr/share/doc/brinewatch/examples/prometheus/brinewatch-rules.yml
+  usr/share/doc/brinewatch/examples/prometheus/alertmanager.yml
+  etc/logrotate.d/brinewatch usr/lib/sysusers.d/brinewatch.conf
   usr/share/applications/$app.desktop
   usr/share/icons/hicolor/scalable/apps/$app.svg
   usr/share/metainfo/$app.metainfo.xml
@@ -62,17 +65,30 @@ check_tree() {
     fail "$what: brinewatch-adapter-sim --help"
   "$root/usr/bin/brinewatchd" --help | grep -q -- '--site' || fail "$what: brinewatchd --help"
   if have systemd-analyze; then
-    # The unit as systemd reads it, and hardened to an exposure that rates OK.
-    # Verified on this system's units, with the program it starts where it is installed here.
+    # The units as systemd reads them, and hardened to an exposure that rates OK:
+    # the one logger's, and an instance of the template, which systemd reads
+    # from a file of the instance's name. Verified on this system's units, with
+    # the program they start where it is installed here.
+    local unit units=("$root/usr/lib/systemd/system/brinewatchd.service")
     mkdir -p "$work/unit"
-    sed "s|^ExecStart=/|ExecStart=$root/|" "$root/usr/lib/systemd/system/brinewatchd.service" \
-      >"$work/unit/brinewatchd.service"
-    systemd-analyze verify --man=no "$work/unit/brinewatchd.service" >"$work/verify" 2>&1 ||
-      { cat "$work/verify"; fail "$what: systemd-analyze verify"; }
-    [ -s "$work/verify" ] && { cat "$work/verify"; fail "$what: systemd-analyze verify says something"; }
-    systemd-analyze security --offline=true --threshold=49 \
-      "$root/usr/lib/systemd/system/brinewatchd.service" >"$work/security" 2>&1 ||
-      { tail -3 "$work/security"; fail "$what: the unit's exposure is above OK"; }
+    cp "$root/usr/lib/systemd/system/brinewatchd@.service" "$work/unit/brinewatchd@tank1.service"
+    units+=("$work/unit/brinewatchd@tank1.service")
+    for unit in "${units[@]}"; do
+      sed "s|^ExecStart=/|ExecStart=$root/|" "$unit" >"$work/unit/verified-$(basename "$unit")"
+      mv "$work/unit/verified-$(basename "$unit")" "$work/unit/$(basename "$unit")"
+      systemd-analyze verify --man=no "$work/unit/$(basename "$unit")" >"$work/verify" 2>&1 ||
+        { cat "$work/verify"; fail "$what: systemd-analyze verify $(basename "$unit")"; }
+      [ -s "$work/verify" ] &&
+        { cat "$work/verify"; fail "$what: systemd-analyze verify $(basename "$unit") says something"; }
+      systemd-analyze security --offline=true --threshold=49 "$unit" >"$work/security" 2>&1 ||
+        { tail -3 "$work/security"; fail "$what: $(basename "$unit")'s exposure is above OK"; }
+    done
+    # The template is the one logger's unit but for its name, site file and
+    # state folder: the same restarts, watchdog and hardening.
+    same() { grep -v -E '^(#|$|Description=|ExecStart=|SyslogIdentifier=|StateDirectory=)' "$1"; }
+    [ "$(same "$root/usr/lib/systemd/system/brinewatchd.service")" = \
+      "$(same "$root/usr/lib/systemd/system/brinewatchd@.service")" ] ||
+      fail "$what: brinewatchd@.service and brinewatchd.service differ in more than the instance"
   else
     echo "systemd-analyze not installed: the unit not checked"
   fi

@@ -7,10 +7,10 @@
 namespace bw {
 namespace {
 
-SiteCommandLine parse(const std::vector<const char*>& words) {
+SiteCommandLine parse(const std::vector<const char*>& words, bool takesName = false) {
   QStringList arguments;
   for (const char* word : words) arguments << QString::fromUtf8(word);
-  return parseSiteCommandLine(arguments);
+  return parseSiteCommandLine(arguments, takesName);
 }
 
 TEST(SiteCommandLine, TakesTheOptionsItKnowsWithTheirFiles) {
@@ -59,6 +59,33 @@ TEST(SiteCommandLine, RefusesWhatItDoesNotKnowNamingTheWord) {
     SCOPED_TRACE(words.front());
     EXPECT_EQ(parse(words).error.toStdString(), error);
   }
+}
+
+// The logger's --name, as a unit instance gives it; the desktop program
+// takes no name.
+TEST(SiteCommandLine, TakesANameWhereAskedAsAUnitInstanceGivesIt) {
+  const SiteCommandLine named = parse({"--site", "tank1.toml", "--name", "tank1"}, true);
+  EXPECT_TRUE(named.error.isEmpty()) << named.error.toStdString();
+  EXPECT_EQ(named.name, QStringLiteral("tank1"));
+  EXPECT_EQ(parse({"--name=north\\x2dhall:2_b.c"}, true).name,
+            QStringLiteral("north\\x2dhall:2_b.c"));
+  EXPECT_EQ(parse({"--name", "tank1"}).error.toStdString(), "unknown option --name");
+  EXPECT_EQ(parse({"-name", "tank1"}).error.toStdString(), "unknown option -name");
+  const std::pair<std::vector<const char*>, const char*> cases[] = {
+      {{"--name"}, "--name needs a NAME"},
+      {{"--name="}, "--name needs a NAME"},
+      {{"--name", "a", "--name", "b"}, "--name is given twice"},
+      {{"-name", "a"}, "unknown option -name (did you mean --name?)"},
+      {{"--name=tank 1"}, "--name tank 1: a NAME is 1 to 64 letters, digits and : - _ . \\"},
+      {{"--name=t\"ank"}, "--name t\"ank: a NAME is 1 to 64 letters, digits and : - _ . \\"},
+  };
+  for (const auto& [words, error] : cases) {
+    SCOPED_TRACE(words.back());
+    EXPECT_EQ(parse(words, true).error.toStdString(), error);
+  }
+  const std::string longest(64, 'a');
+  EXPECT_TRUE(parse({"--name", longest.c_str()}, true).error.isEmpty());
+  EXPECT_FALSE(parse({"--name", (longest + "a").c_str()}, true).error.isEmpty());
 }
 
 }  // namespace

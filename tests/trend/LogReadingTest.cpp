@@ -4,10 +4,13 @@
 
 #include "LogLines.h"
 #include "trend/ColumnDecimator.h"
+#include "trend/CsvExport.h"
 #include "trend/LineSplitter.h"
 #include "trend/LogReading.h"
 #include "trend/RangeStatistics.h"
 #include "trend/SeriesReading.h"
+#include "trend/TextColumns.h"
+#include "trend/TrendOptions.h"
 
 namespace bw {
 namespace {
@@ -152,7 +155,7 @@ std::string describe(const ReadReport& report, const TrendSeries& series) {
   add(report.lines, report.outOfRange, report.bad.count(), report.cancelled ? 1 : 0);
   for (const QString& line : report.bad.report() + report.errors) add(line);
   for (const ReadReport::FileEnd& end : report.ends)
-    add(end.path, end.offset, end.nextLine, QString::fromLatin1(end.tail.toHex()));
+    add(end.path, end.offset, end.nextLine, end.samples.digest());
   for (const TrendSeries::Piece& piece : series.pieces()) add(piece.begin, piece.end);
   for (std::size_t setBack : series.setBacks()) add(setBack);
   for (std::size_t i = 0; i < series.size(); ++i) add(series.stamps()[i]);
@@ -167,11 +170,13 @@ std::string describe(const ReadReport& report, const TrendSeries& series) {
 
 // Lines cut into chunks anywhere and parsed on several threads give what a
 // reading line after line gives: the same lines in the same order, bad lines
-// numbered and listed alike, a run of overlong lines given up where the
-// reading in pieces gives it up, and the same ends.
+// numbered and listed alike, however long a stretch without a line end or a
+// hole of zeros, and the same ends.
 TEST_F(LogReadingTest, ChunksOfAnySizeOnAnyThreads_ReadAsOneThreadLineByLine) {
   QRandomGenerator random(19);
+  int written = 0;
   const auto lines = [&](QByteArray& log, int count, int& minute) {
+    written += count;
     for (int i = 0; i < count; ++i, ++minute) {
       const int readings = i % 97 == 0 ? 16 : 12;
       std::array<float, kMaxReadings> r{};
@@ -191,17 +196,66 @@ TEST_F(LogReadingTest, ChunksOfAnySizeOnAnyThreads_ReadAsOneThreadLineByLine) {
     if (part == 20) minute += 100;
     if (part == 30) a += overlong + '\n';
   }
-  a += logLine(at(9, 1), {1.0f}).left(30);
-  QByteArray b;  // a run of overlong lines that a log line breaks off, then one that never ends
+  a += logLine(at(9, 1), {1.0f}).left(15);
+  QByteArray b;  // overlong lines, 3 MiB without a line end, zeros before log lines
   lines(b, 2000, minute);
   for (int i = 0; i < 200; ++i) b += overlong + "\r\n";
   lines(b, 1, minute);
-  while (b.size() < (4 << 20)) b += overlong + '\n';
+  b += QByteArray(3 << 20, 'y') + "\r\n";
   lines(b, 100, minute);
-  const QStringList files = {
-      folder.write(QStringLiteral("a.log"), a), folder.write(QStringLiteral("b.log"), b),
-      folder.write(QStringLiteral("empty.log"), {}), folder.path(QStringLiteral("gone.log")),
-      folder.write(QStringLiteral("c.log"), a.left(5000))};
+  b += QByteArray(100, '\0');
+  lines(b, 2, minute);
+  b += QByteArray(50000, '\0') + QByteArray(5000, 'z') + QByteArray(20, '\0');
+  lines(b, 2, minute);
+  b += "\r\n" + QByteArray(3 << 20, '\0');
+  lines(b, 2, minute);
+  // Holes, as a writer leaves them that goes on at its offset after a
+  // truncation: one before a log line, one at the end.
+  QFile holed(folder.path(QStringLiteral("d.log")));
+  ASSERT_TRUE(holed.open(QIODevice::WriteOnly));
+  QByteArray d;
+  lines(d, 10, minute);
+  holed.write(d);
+  holed.seek((3 << 20) + 77);
+  d.clear();
+  lines(d, 10, minute);
+  holed.write(d);
+  ASSERT_TRUE(holed.resize(holed.size() + (5 << 20)));
+  holed.close();
+  const QStringList files = {folder.write(QStringLiteral("a.log"), a),
+                             folder.write(QStringLiteral("b.log"), b),
+                             folder.write(QStringLiteral("empty.log"), {}),
+                             folder.path(QStringLiteral("gone.log")),
+                             folder.write(QStringLiteral("c.log"), a.left(5000)),
+                             holed.fileName()};
+  // Every line is read, the first after a hole or zeros too.
+  TrendSeries all;
+  EXPECT_EQ(readSeries({files[0], files[1], files[5]}, all).lines, written);
+  // The CSV's rows, formatted on the threads, are those of a reading line by line.
+  const QStringList readable = {files[0], files[1], files[2], files[4], files[5]};
+  for (const StampFilter filter : {StampFilter{}, StampFilter{stampOf(at(2, 0)), {}}}) {
+    std::vector<std::string> rows;
+    int width = 0;
+    LogReading({readable}, filter).read([&](const LogRecord& r) {
+      rows.emplace_back();
+      appendCsvRow(r, kMaxReadings, rows.back());
+      width = std::max(width, r.count);
+    });
+    std::string expected = "time";
+    for (int s = 1; s <= width; ++s) expected += ",sensor" + std::to_string(s);
+    expected += '\n';
+    for (const std::string& row : rows)  // cut to the widest line's cells
+      expected +=
+          row.substr(0, row.size() - 1 - static_cast<std::size_t>(kMaxReadings - width)) + '\n';
+    for (const auto& [threads, chunk] : std::vector<std::pair<int, std::int64_t>>{
+             {1, kDefaultChunkBytes}, {3, 700}, {2, 65536 + 13}}) {
+      const QString csv = folder.path(QStringLiteral("out.csv"));
+      const CsvResult result = writeCsv(readable, csv, filter, nullptr, {}, {threads, chunk});
+      ASSERT_TRUE(result.writeError.isEmpty()) << result.writeError.toStdString();
+      EXPECT_TRUE(folder.read(QStringLiteral("out.csv")).toStdString() == expected)
+          << threads << " threads, chunks of " << chunk;
+    }
+  }
 
   for (const bool holdLast : {false, true}) {
     for (const StampFilter filter : {StampFilter{}, StampFilter{stampOf(at(2, 0)), {}}}) {
@@ -219,6 +273,12 @@ TEST_F(LogReadingTest, ChunksOfAnySizeOnAnyThreads_ReadAsOneThreadLineByLine) {
         options.holdLast = holdLast;
         options.threads = threads;
         options.chunkBytes = chunk;
+        // Chunks of 700 bytes with the files opened only when read, as
+        // beyond the limit of open files.
+        std::vector<LogInput> later(static_cast<std::size_t>(files.size()));
+        for (int i = 0; i < files.size() && chunk == 700; ++i)
+          later[static_cast<std::size_t>(i)].openLater(files[i]);
+        if (chunk == 700) options.inputs = &later;
         const ReadReport report = readSeries(files, parallel, options);
         const std::string got = describe(report, parallel);
         const auto [wrong, right] =
@@ -232,32 +292,95 @@ TEST_F(LogReadingTest, ChunksOfAnySizeOnAnyThreads_ReadAsOneThreadLineByLine) {
   }
 }
 
+// A file cut shorter while it is read stops its reading: that is said
+// apart from the bad lines, however many came before, and ends the export
+// with a status of its own.
+TEST_F(LogReadingTest, AFileCutWhileItIsRead_SaysSoAfterAnyNumberOfBadLines) {
+  QByteArray log;
+  for (int i = 0; i < 25; ++i) log += "junk\r\n";
+  for (int i = 0; i < 5000; ++i) log += logLine(at(8, 10).addSecs(9 * i), {4.5f});
+  const QString path = folder.write(QStringLiteral("cut.log"), log);
+  std::vector<LogInput> inputs;
+  ASSERT_TRUE(LogReading::open({path}, inputs).isEmpty());
+  ASSERT_TRUE(QFile::resize(path, 100000));  // under the reading, as a rotation might
+  for (const bool parallel : {false, true}) {
+    LogReading reading({path}, {});
+    reading.setInputs(&inputs);
+    reading.setChunkBytes(30000);
+    const ReadReport report = parallel ? reading.readColumns([](const LineColumns&) {})
+                                       : reading.read([](const LogRecord&) {});
+    EXPECT_EQ(report.bad.stops(), 1u) << parallel;
+    const QStringList lines = report.bad.report();
+    ASSERT_EQ(lines.size(), 22) << lines.join(u'\n').toStdString();
+    EXPECT_TRUE(lines[20].contains(QStringLiteral("lines that are not log lines in all")));
+    EXPECT_TRUE(lines[21].endsWith(QStringLiteral("while it was read (it had %1): the lines "
+                                                  "after that are not read")
+                                       .arg(log.size())))
+        << lines[21].toStdString();
+    EXPECT_TRUE(lines[21].contains(QStringLiteral("cut.log:3")));
+    EXPECT_EQ(exitStatus(report, true), TrendExit::kStopped);
+  }
+}
+
 class Lines : public LineSplitter::Sink {
  public:
   void line(std::string_view line, std::int64_t number) override {
     got.push_back(std::to_string(number) + ":" + std::string(line));
   }
-  void overlong(std::int64_t number) override { got.push_back(std::to_string(number) + ":long"); }
+  void overlong(std::int64_t number, std::int64_t bytes, std::string_view afterZeros) override {
+    got.push_back(std::to_string(number) + ":long " + std::to_string(bytes) + " " +
+                  std::string(afterZeros));
+  }
   std::vector<std::string> got;
 };
 
+// However the bytes come, in pieces of any size or a hole given as its size,
+// the lines are the same; what follows the last zero byte of an overlong
+// line comes with it.
 TEST(LineSplitter, PiecesOfAnySize_GiveTheSameLinesAndHoldTheUnfinishedOne) {
-  const std::string text = "a\r\nbb\n\r\n" + std::string(kMaxLineBytes + 10, 'x') + "\r\nccc\r\ndd";
+  const std::string zeros(5000, '\0');
+  const std::string text = "a\r\nbb\n\r\n" + std::string(kMaxLineBytes + 10, 'x') + "\r\nccc\r\n" +
+                           zeros + "after\r\n" + zeros + std::string(kMaxLineBytes + 2, 'x') +
+                           "\n" + std::string(3, '\0') + "z\n" + "dd";
   Lines whole;
   LineSplitter one;
   one.feed(text.data(), text.size(), whole);
-  EXPECT_EQ(whole.got, (std::vector<std::string>{"1:a", "2:bb", "3:", "4:long", "5:ccc"}));
+  const std::string kept = std::string(3, '\0') + "z";
+  EXPECT_EQ(whole.got,
+            (std::vector<std::string>{"1:a", "2:bb", "3:", "4:long 4106 ", "5:ccc",
+                                      "6:long 5005 after", "7:long 9098 ", "8:" + kept}));
   EXPECT_TRUE(one.holding());
-  EXPECT_EQ(one.heldBytes(), 2u);
+  EXPECT_EQ(one.heldBytes(), 2);
   for (std::size_t piece : {1u, 7u, 4096u}) {
     Lines pieces;
     LineSplitter splitter;
-    for (std::size_t at = 0; at < text.size(); at += piece)
-      splitter.feed(text.data() + at, std::min(piece, text.size() - at), pieces);
+    for (std::size_t at = 0; at < text.size(); at += piece) {
+      const std::size_t size = std::min(piece, text.size() - at);
+      if (text.compare(at, size, zeros, 0, size) == 0)
+        splitter.feedZeros(static_cast<std::int64_t>(size));
+      else
+        splitter.feed(text.data() + at, size, pieces);
+    }
     EXPECT_EQ(pieces.got, whole.got) << piece;
     splitter.feed("d\r\n", 3, pieces);
-    EXPECT_EQ(pieces.got.back(), "6:ddd");
+    EXPECT_EQ(pieces.got.back(), "9:ddd");
   }
+}
+
+// Names in any script are measured in the columns they take, and cut there
+// whole: a wide character takes two, a combining mark none and stays with
+// its letter.
+TEST(TextColumns, WideCharactersTakeTwoColumnsAndMarksNone) {
+  EXPECT_EQ(displayWidth(u"North tank"), 10);
+  EXPECT_EQ(displayWidth(u"北タンク上"), 10);
+  EXPECT_EQ(displayWidth(u"ＡＢ１"), 6);
+  EXPECT_EQ(displayWidth(u"Cafe\u0301 e\u0308"), 6);
+  EXPECT_EQ(displayWidth(u"\U0001F9CA ice"), 6);
+  EXPECT_EQ(elidedToColumns(QStringLiteral("North tank"), 10), QStringLiteral("North tank"));
+  EXPECT_EQ(elidedToColumns(QStringLiteral("北タンク上段"), 10), QStringLiteral("北タンク…"));
+  EXPECT_EQ(elidedToColumns(QStringLiteral("abce\u0301\u0301fg"), 5),
+            QStringLiteral("abce\u0301\u0301…"));
+  EXPECT_EQ(elidedToColumns(QStringLiteral("abcde\u0301fg"), 5), QStringLiteral("abcd…"));
 }
 
 }  // namespace

@@ -36,7 +36,8 @@ Outcome trend(const QStringList& arguments, const QString& appendOutputTo = {},
   for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
     env.remove(QString::fromLatin1(name));
   // No site file but the ones a test names.
-  env.insert(QStringLiteral("XDG_CONFIG_HOME"), QDir::temp().filePath(QStringLiteral("no-such-config")));
+  env.insert(QStringLiteral("XDG_CONFIG_HOME"),
+             QDir::temp().filePath(QStringLiteral("no-such-config")));
   process.setProcessEnvironment(env);
   if (!appendOutputTo.isEmpty()) process.setStandardOutputFile(appendOutputTo, QIODevice::Append);
   process.start(program, arguments);
@@ -89,17 +90,21 @@ TEST_F(TrendCli, Csv_OneRowPerLineInFileOrderWithTheReadingsAsTheyStand) {
 }
 
 // --names heads the columns with the site's names, quoted where they need
-// it; without it the header stays as scripts know it. A site file named on
+// it, and with a ' before a name a spreadsheet would take for a formula;
+// without it the header stays as scripts know it. A site file named on
 // the command line that cannot be used ends the run.
 TEST_F(TrendCli, Csv_NamesFromTheSiteOnlyWhenAsked) {
   const QString site =
       folder.write(QStringLiteral("site.toml"),
                    "adapter = \"10.0.0.2\"\n[[sensor]]\nslot = 2\nrom = \"06000000A4EC7428\"\n"
-                   "name = \"South, \\\"deep\\\"\"\n");
+                   "name = \"South, \\\"deep\\\"\"\n"
+                   "[[sensor]]\nslot = 3\nrom = \"B900000027CA8F28\"\nname = \"=1+2\"\n"
+                   "[[sensor]]\nslot = 4\nrom = \"E6000000B4E6AC28\"\nname = \"@x, \\\"y\\\"\"\n");
   const Outcome named = trend({QStringLiteral("--csv"), QStringLiteral("-"),
                                QStringLiteral("--names"), QStringLiteral("--site"), site, log()});
   EXPECT_EQ(named.status, 0) << named.err.constData();
-  EXPECT_TRUE(named.out.startsWith("time,sensor1,\"South, \"\"deep\"\"\",sensor3,sensor4\n"))
+  EXPECT_TRUE(
+      named.out.startsWith("time,sensor1,\"South, \"\"deep\"\"\",\"'=1+2\",\"'@x, \"\"y\"\"\"\n"))
       << named.out.constData();
   const Outcome plain =
       trend({QStringLiteral("--csv"), QStringLiteral("-"), QStringLiteral("--site"), site, log()});
@@ -118,6 +123,10 @@ TEST_F(TrendCli, PngAndSvg_DrawnWithoutADisplayAtTheSizeAsked) {
                 .status,
             0);
   EXPECT_EQ(QImage(png).size(), QSize(640, 320));
+  EXPECT_EQ(trend({QStringLiteral("--png"), png, QStringLiteral("--all-sensors"), log()}).status,
+            0);
+  EXPECT_EQ(trend({QStringLiteral("--csv"), png, QStringLiteral("--all-sensors"), log()}).status,
+            1);
   // The SVG is as many pixels as asked for, to other programs too.
   const QString svg = folder.path(QStringLiteral("a.svg"));
   EXPECT_EQ(trend({QStringLiteral("--svg"), svg, QStringLiteral("--size"),
@@ -164,6 +173,32 @@ TEST_F(TrendCli, AnOutputThatIsALog_IsRefusedAndTheLogKeepsItsBytes) {
     EXPECT_TRUE(outcome.err.contains("the log")) << outcome.err.constData();
     EXPECT_EQ(folder.read(QStringLiteral("a.log")), bytes);
   }
+
+  // Logs whose first line is no log line, first of a glob: each is kept.
+  const QByteArray line = logLine(at(8, 10), {4.5f});
+  const QByteArray starts[] = {line.left(20) + "\r\n",  // cut by a crash
+                               "\r\n",
+                               "\xEF\xBB\xBF",  // a byte-order mark on the same line
+                               QByteArray(5000, '\0'), QByteArray(13000, 'x') + '\n'};
+  for (const QByteArray& start : starts) {
+    const QString other = folder.write(QStringLiteral("other.log"), start + line + line);
+    const Outcome outcome = trend({QStringLiteral("--png"), other, b});
+    EXPECT_EQ(outcome.status, 1) << start.left(30).toHex().constData();
+    EXPECT_TRUE(outcome.err.contains("holds log lines")) << outcome.err.constData();
+    EXPECT_EQ(folder.read(QStringLiteral("other.log")), start + line + line);
+  }
+  QFile holed(folder.path(QStringLiteral("holed.log")));  // a hole, as a truncation leaves
+  ASSERT_TRUE(holed.open(QIODevice::WriteOnly));
+  ASSERT_TRUE(holed.seek(64 << 20));
+  ASSERT_EQ(holed.write(line), line.size());
+  holed.close();
+  EXPECT_EQ(trend({QStringLiteral("--csv"), holed.fileName(), b}).status, 1);
+  EXPECT_EQ(QFileInfo(holed.fileName()).size(), (64 << 20) + line.size());
+  // An earlier export is no log, and is replaced.
+  const QString csv =
+      folder.write(QStringLiteral("old.csv"), "time,sensor1\n2026-12-08T10:00:00,4.5\n");
+  EXPECT_EQ(trend({QStringLiteral("--csv"), csv, b}).status, 0);
+  EXPECT_TRUE(folder.read(QStringLiteral("old.csv")).startsWith("time,sensor1,sensor2,"));
 }
 
 // A failed export leaves what stood at OUT; a named pipe stays a pipe and gets
@@ -174,7 +209,24 @@ TEST_F(TrendCli, OutputsAreWrittenWholeOrNotAtAll) {
   EXPECT_EQ(trend({QStringLiteral("--csv"), existing, junk}).status, 3);
   EXPECT_EQ(trend({QStringLiteral("--png"), existing, junk}).status, 3);
   EXPECT_EQ(folder.read(QStringLiteral("old.csv")), "earlier export\n");
-  EXPECT_EQ(QDir(folder.path(QString())).entryList(QDir::Files).size(), 2);  // no temporary left
+  EXPECT_EQ(QDir(folder.path(QString())).entryList(QDir::Files | QDir::Hidden).size(),
+            2);  // no temporary left
+
+  // A link to an earlier export stays a link; what it points at is written,
+  // where nothing stood yet too.
+  const QString linked = folder.path(QStringLiteral("linked.csv"));
+  const QString dangling = folder.path(QStringLiteral("dangling.csv"));
+  ASSERT_TRUE(QFile::link(QStringLiteral("old.csv"), linked));
+  ASSERT_TRUE(QFile::link(QStringLiteral("new.csv"), dangling));
+  for (const QString& link : {linked, dangling}) {
+    EXPECT_EQ(trend({QStringLiteral("--csv"), link, log()}).status, 0);
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+  }
+  EXPECT_TRUE(folder.read(QStringLiteral("old.csv")).startsWith("time,sensor1,"));
+  EXPECT_TRUE(folder.read(QStringLiteral("new.csv")).startsWith("time,sensor1,"));
+  ASSERT_TRUE(QFile(existing).remove());
+  ASSERT_TRUE(QFile(folder.path(QStringLiteral("new.csv"))).remove());
+  folder.write(QStringLiteral("old.csv"), "earlier export\n");
 
   const Outcome piped = trend({QStringLiteral("--csv"), QStringLiteral("-"), log()});
   EXPECT_EQ(piped.status, 0);
@@ -193,6 +245,21 @@ TEST_F(TrendCli, OutputsAreWrittenWholeOrNotAtAll) {
   ASSERT_EQ(::stat(QFile::encodeName(fifo).constData(), &st), 0);
   EXPECT_TRUE(S_ISFIFO(st.st_mode));
 
+  // A full disk, and a file size limit on a regular file, say so.
+  const Outcome full = trend({QStringLiteral("--csv"), QStringLiteral("/dev/full"), log()});
+  EXPECT_EQ(full.status, 4);
+  EXPECT_TRUE(full.err.contains(std::strerror(ENOSPC))) << full.err.constData();
+  const Outcome limited = trend(
+      {QStringLiteral("-c"), QStringLiteral(R"sh(trap '' XFSZ; ulimit -f 0; exec "$0" "$@")sh"),
+       QStringLiteral(BRINEWATCH_TREND), QStringLiteral("--csv"), existing, log()},
+      {}, QStringLiteral("/bin/sh"));
+  EXPECT_EQ(limited.status, 4);
+  EXPECT_TRUE(limited.err.contains(std::strerror(EFBIG))) << limited.err.constData();
+  EXPECT_EQ(folder.read(QStringLiteral("old.csv")), "earlier export\n");
+  EXPECT_EQ(QDir(folder.path(QString()))
+                .entryList({QStringLiteral("*.part")}, QDir::Files | QDir::Hidden),
+            QStringList());
+
   const Outcome noFolder =
       trend({QStringLiteral("--csv"), folder.path(QStringLiteral("gone/x.csv")), log()});
   EXPECT_EQ(noFolder.status, 4);
@@ -201,7 +268,8 @@ TEST_F(TrendCli, OutputsAreWrittenWholeOrNotAtAll) {
 }
 
 // Nothing that is not a regular file is read: a named pipe would block the
-// open for ever, a device never ends. A file with no line ends stops at once.
+// open for ever, a device never ends. A hole is passed over unread, in the
+// CSV's reading and the picture's.
 TEST_F(TrendCli, PipesDevicesAndEndlessFiles_EndAtOnce) {
   const QString fifo = folder.path(QStringLiteral("pipe.log"));
   ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
@@ -214,27 +282,95 @@ TEST_F(TrendCli, PipesDevicesAndEndlessFiles_EndAtOnce) {
   ASSERT_TRUE(sparse.open(QIODevice::WriteOnly));
   ASSERT_TRUE(sparse.resize(qint64(64) << 30));  // 64 GiB of nothing, on no disk
   sparse.close();
-  const Outcome endless =
-      trend({QStringLiteral("--csv"), folder.path(QStringLiteral("x.csv")), sparse.fileName()});
-  EXPECT_EQ(endless.status, 3);
-  EXPECT_TRUE(endless.err.contains("sparse.log:1: no line end")) << endless.err.constData();
+  for (const char* mode : {"--csv", "--png"}) {
+    const Outcome endless =
+        trend({QString::fromLatin1(mode), folder.path(QStringLiteral("x.out")), sparse.fileName()});
+    EXPECT_EQ(endless.status, 3) << mode;
+    EXPECT_TRUE(endless.err.contains("sparse.log:1: no line end in the last 68719476736 bytes"))
+        << endless.err.constData();
+  }
 }
 
-TEST_F(TrendCli, ALogWhoseNameIsNotUtf8_IsOpenedByItsBytes) {
-  const QByteArray name = QFile::encodeName(folder.path(QString())) + "/\xff\xfe.log";
-  const int fd = ::open(name.constData(), O_WRONLY | O_CREAT, 0644);
+// However long a stretch without a line end comes, after however many bad
+// lines (a hundred megabytes of one line, zeros as a truncation under a
+// writer leaves, a hole), it is one bad line and every line after it is
+// read: the first after the zeros or the hole too.
+TEST_F(TrendCli, AStretchWithoutALineEnd_IsOneBadLineAndEveryLineAfterItIsRead) {
+  QByteArray log;
+  for (int i = 0; i < 25; ++i) log += "junk\r\n";
+  const QByteArray lines = twelveSensorLines(1000);
+  log += lines + QByteArray(8 << 20, 'x') + "\r\n" + lines + QByteArray(3 << 20, '\0') + lines;
+  QFile holed(folder.path(QStringLiteral("holed.log")));
+  ASSERT_TRUE(holed.open(QIODevice::WriteOnly));
+  ASSERT_EQ(holed.write(log), log.size());
+  ASSERT_TRUE(holed.seek(holed.pos() + (32 << 20)));
+  ASSERT_EQ(holed.write(lines), lines.size());
+  holed.close();
+  const Outcome run = trend({QStringLiteral("--csv"), QStringLiteral("-"), holed.fileName()});
+  EXPECT_EQ(run.status, 0) << run.err.constData();
+  EXPECT_EQ(run.out.count('\n'), 4001);
+  const QList<QByteArray> err = run.err.trimmed().split('\n');
+  ASSERT_EQ(err.size(), 21) << run.err.constData();
+  EXPECT_TRUE(err[20].startsWith("28 lines that are not log lines in all")) << err[20].constData();
+}
+
+// Names are bytes: a log, an output and a folder whose names are not UTF-8
+// are read and written under the very bytes given.
+TEST_F(TrendCli, NamesThatAreNotUtf8_AreReadAndWrittenByTheirBytes) {
+  const QByteArray dir = QFile::encodeName(folder.path(QString()));
+  const int fd = ::open((dir + "/\xff\xfe.log").constData(), O_WRONLY | O_CREAT, 0644);
   ASSERT_GE(fd, 0);
   const QByteArray line = logLine(at(8, 10), {4.5f});
   ASSERT_EQ(::write(fd, line.constData(), static_cast<std::size_t>(line.size())), line.size());
   ::close(fd);
+  ASSERT_EQ(::mkdir((dir + "/\xfd").constData(), 0755), 0);
   // The shell passes the bytes on as they are; QProcess would make them UTF-8.
-  const Outcome run =
-      trend({QStringLiteral("-c"),
-             QStringLiteral(R"sh(exec "$0" --csv - "$(printf '%s/\377\376.log' "$1")")sh"),
-             QStringLiteral(BRINEWATCH_TREND), folder.path(QString())},
+  const auto run = [&](const char* script) {
+    return trend({QStringLiteral("-c"), QString::fromLatin1(script),
+                  QStringLiteral(BRINEWATCH_TREND), folder.path(QString())},
+                 {}, QStringLiteral("/bin/sh"));
+  };
+  const Outcome toStandardOutput =
+      run(R"sh(exec "$0" --csv - "$(printf '%s/\377\376.log' "$1")")sh");
+  EXPECT_EQ(toStandardOutput.status, 0) << toStandardOutput.err.constData();
+  EXPECT_EQ(toStandardOutput.out, "time,sensor1\n2026-12-08T10:00:00,4.5\n");
+  for (
+      const char* script :
+      {R"sh(exec "$0" --csv "$1/$(printf '\374').csv" "$(printf '%s/\377\376.log' "$1")")sh",
+       R"sh(exec "$0" --png "$1/$(printf '\375/\373').png" "$(printf '%s/\377\376.log' "$1")")sh"}) {
+    const Outcome written = run(script);
+    EXPECT_EQ(written.status, 0) << script << ": " << written.err.constData();
+  }
+  struct stat st {};
+  EXPECT_EQ(::stat((dir + "/\xfc.csv").constData(), &st), 0);
+  EXPECT_EQ(st.st_size, 37);
+  EXPECT_EQ(::stat((dir + "/\xfd/\xfb.png").constData(), &st), 0);
+  // The temporary folder cannot remove what it cannot name.
+  for (const char* name : {"/\xfd/\xfb.png", "/\xfc.csv", "/\xff\xfe.log"})
+    ::unlink((dir + name).constData());
+  ::rmdir((dir + "/\xfd").constData());
+}
+
+// A year of daily logs at once, and more: far more than the limit of open
+// files, soft and hard, lets be open at once.
+TEST_F(TrendCli, ThousandsOfLogsAtOnce_AreAllRead) {
+  constexpr int kLogs = 3000;
+  QStringList arguments = {QStringLiteral("-c"),
+                           QStringLiteral(R"sh(ulimit -n 256 && exec "$0" "$@")sh"),
+                           QStringLiteral(BRINEWATCH_TREND)};
+  const QStringList outputs = {QStringLiteral("--csv"), QStringLiteral("-")};
+  QStringList logs;
+  for (int day = 0; day < kLogs; ++day)
+    logs << folder.write(QStringLiteral("%1.log").arg(day),
+                         logLine(at(8, 10).addDays(day), {4.5f}));
+  const Outcome csv = trend(arguments + outputs + logs, {}, QStringLiteral("/bin/sh"));
+  EXPECT_EQ(csv.status, 0) << csv.err.left(300).constData();
+  EXPECT_EQ(csv.out.count('\n'), kLogs + 1);
+  const Outcome png =
+      trend(arguments +
+                QStringList{QStringLiteral("--png"), folder.path(QStringLiteral("all.png"))} + logs,
             {}, QStringLiteral("/bin/sh"));
-  EXPECT_EQ(run.status, 0) << run.err.constData();
-  EXPECT_EQ(run.out, "time,sensor1\n2026-12-08T10:00:00,4.5\n");
+  EXPECT_EQ(png.status, 0) << png.err.left(300).constData();
 }
 
 // Lines appended while the export runs are left out whole: the CSV is the log
@@ -280,6 +416,16 @@ TEST_F(TrendCli, ExitStatusesAndTheBadLineReport) {
   const QString out = folder.path(QStringLiteral("x.csv"));
   EXPECT_EQ(trend({QStringLiteral("--help")}).status, 0);
   EXPECT_EQ(trend({QStringLiteral("--csv"), out}).status, 1);
+  // An option it does not know, one-dash words too, is refused with the usage.
+  for (const auto& [arguments, option] : std::vector<std::pair<QStringList, QByteArray>>{
+           {{QStringLiteral("-site"), QStringLiteral("x"), log()}, "-site"},
+           {{QStringLiteral("--csv"), out, QStringLiteral("--all"), log()}, "--all"}}) {
+    const Outcome refused = trend(arguments);
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_TRUE(refused.err.contains("unknown option " + option));
+    EXPECT_TRUE(refused.err.contains("Usage: brinewatch-trend")) << refused.err.constData();
+    EXPECT_FALSE(QFile::exists(out));
+  }
   EXPECT_EQ(
       trend({QStringLiteral("--png"), out, QStringLiteral("--size"), QStringLiteral("big"), log()})
           .status,

@@ -87,6 +87,39 @@ TEST(TrendFollow, ARewriteInPlaceIsReadAgain_AndAnEmptyLogWaitsForLines) {
   EXPECT_TRUE(window.following());
 }
 
+// A copy over the log of the same size whose end is the same (`cp
+// backup.log LOG`), the change far from the end, is read again too; a log
+// that stands still is not.
+TEST(TrendFollow, ARewriteThatKeepsTheSizeAndTheEnd_IsReadAgain) {
+  test::LogFolder folder;
+  const auto lines = [](float value, int from, int count) {
+    QByteArray bytes;
+    for (int i = from; i < from + count; ++i) bytes += logLine(at(8, 10).addSecs(9 * i), {value});
+    return bytes;
+  };
+  const QByteArray end = lines(3.0f, 20000, 400);  // more than 4 KiB
+  const QString path = folder.write(QStringLiteral("live.log"), lines(4.5f, 0, 20000) + end);
+  test::FakeServices services;
+  TrendWindow window(test::trendServices(services));
+  QSignalSpy loaded(&window, &TrendWindow::loaded);
+  window.openFiles({path});
+  ASSERT_TRUE(loaded.wait(10000));
+  auto* follower = window.findChild<FileFollower*>();
+  ASSERT_NE(follower, nullptr);
+  follower->check();
+  follower->check();
+  EXPECT_EQ(loaded.size(), 1);  // nothing changed: nothing read again
+
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::ReadWrite));  // the same inode, the same size
+  ASSERT_TRUE(file.write(lines(5.5f, 0, 20000) + end));
+  file.close();
+  follower->check();
+  ASSERT_TRUE(loaded.wait(10000));
+  ASSERT_EQ(window.series().size(), 20400u);
+  EXPECT_EQ(window.series().values(0)[100], 5.5f);
+}
+
 // While the view is at the latest line, a reading far outside the
 // temperatures in view widens them.
 TEST(TrendFollow, ANewReadingOutsideTheViewWidensIt) {

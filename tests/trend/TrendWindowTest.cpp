@@ -12,6 +12,7 @@
 #include "LogLines.h"
 #include "TrendWindowFakes.h"
 #include "site/Site.h"
+#include "trend/TextColumns.h"
 #include "trend/ui/CsvExportJob.h"
 #include "trend/ui/StatisticsTable.h"
 
@@ -181,8 +182,10 @@ TEST_F(TrendWindowTest, TheLegendEntry_TogglesItsSensor) {
 }
 
 // A site's names label the legend and the statistics; its band is drawn as
-// two lines, and the readings outside it are counted.
-TEST_F(TrendWindowTest, ASitesNamesAndBandsAreShown) {
+// two lines, and the readings outside it are counted. A slot the site leaves
+// out (logged as -1) is no sensor: not drawn, listed or read out, unless all
+// are asked for.
+TEST_F(TrendWindowTest, ASitesNamesAndBandsAreShown_AndOnlyItsSensors) {
   Site site;
   site.sensors.push_back({1, QStringLiteral("9C000000B4A89828"), QStringLiteral("North tank"), 5.0,
                           7.0});  // readings 4.5 5.5 6.5 7.5: two outside
@@ -190,12 +193,30 @@ TEST_F(TrendWindowTest, ASitesNamesAndBandsAreShown) {
   open({twoSensorLog()});
   const auto* table = window.findChild<StatisticsTable*>();
   ASSERT_EQ(table->columnCount(), 6);
+  ASSERT_EQ(table->rowCount(), 1);
   EXPECT_EQ(table->item(0, 0)->text(), QStringLiteral("1 North tank"));
   EXPECT_EQ(table->item(0, 5)->text(), QStringLiteral("2"));
+  EXPECT_EQ(window.plot()->bandLines(0), (std::vector<double>{5.0, 7.0}));
+  window.plot()->redraw();
+  EXPECT_FALSE(window.plot()->legendEntry(0).isEmpty());
+  EXPECT_TRUE(window.plot()->legendEntry(1).isEmpty());
+  EXPECT_FALSE(window.plot()->sensorVisible(1));
+  window.plot()->setSensorVisible(1, true);  // a legend click cannot bring it in
+  EXPECT_FALSE(window.plot()->sensorVisible(1));
+
+  window.setSensorKeys(sensorKeys(&site, true));
+  ASSERT_EQ(table->rowCount(), 2);
   EXPECT_EQ(table->item(1, 0)->text(), QStringLiteral("Sensor 2"));
   EXPECT_EQ(table->item(1, 5)->text(), QStringLiteral("–"));
-  EXPECT_EQ(window.plot()->bandLines(0), (std::vector<double>{5.0, 7.0}));
   EXPECT_TRUE(window.plot()->bandLines(1).empty());
+  window.plot()->redraw();
+  EXPECT_FALSE(window.plot()->legendEntry(1).isEmpty());
+
+  // A long name in a wide script is cut to the columns of the others.
+  site.sensors[0].name = QString(30, QChar(0x5317));  // 北
+  window.setSensorKeys(sensorKeys(&site));
+  EXPECT_EQ(displayWidth(table->item(0, 0)->text()), kLabelColumns - 1);
+  EXPECT_EQ(table->item(0, 0)->toolTip(), QStringLiteral("1 ") + site.sensors[0].name);
 }
 
 // Closing the window while a year's CSV is written cancels it: the thread

@@ -3,6 +3,8 @@
 #include <QHeaderView>
 #include <algorithm>
 
+#include "trend/TextColumns.h"
+
 namespace bw {
 
 StatisticsTable::StatisticsTable(QWidget* parent) : QTableWidget(parent) {
@@ -35,7 +37,9 @@ void StatisticsTable::showStatistics(const std::vector<SensorStatistics>& statis
       setItem(row, column, item);
     };
     const bool any = st.count > 0;
-    cell(0, s < keys.size() ? keys[s].label : QStringLiteral("Sensor %1").arg(s + 1));
+    const QString label = s < keys.size() ? keys[s].label : QStringLiteral("Sensor %1").arg(s + 1);
+    cell(0, elidedToColumns(label, kLabelColumns));
+    item(row, 0)->setToolTip(label);
     cell(1, any ? QString::number(st.min, 'f', 4) : QStringLiteral("–"));
     cell(2, any ? QString::number(st.max, 'f', 4) : QStringLiteral("–"));
     cell(3, any ? QString::number(st.mean, 'f', 4) : QStringLiteral("–"));

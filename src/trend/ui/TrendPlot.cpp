@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "trend/ColumnDecimator.h"
+#include "trend/TextColumns.h"
 
 namespace bw {
 
@@ -124,7 +125,7 @@ void TrendPlot::ensureSensors() {
     const auto s = c.lines.size();
     const QColor colour = kColours[s % kColours.size()];
     auto* line = new QCPCurve(c.plot->xAxis, c.plot->yAxis);
-    line->setName(keys_[s].label);
+    line->setName(elidedToColumns(keys_[s].label, kLabelColumns));
     line->setPen(QPen(colour, 1));
     auto* flags = c.plot->addGraph();
     flags->setLineStyle(QCPGraph::lsNone);
@@ -141,9 +142,10 @@ void TrendPlot::ensureSensors() {
     c.hidden.push_back(false);
     drawBand(static_cast<int>(s));
   }
-  // Sensors beyond what the data holds (a smaller file opened) leave the legend.
+  // Sensors beyond what the data holds (a smaller file opened), and slots
+  // the site leaves out, leave the legend.
   for (std::size_t s = 0; s < c.lines.size(); ++s) {
-    const bool present = static_cast<int>(s) < count;
+    const bool present = static_cast<int>(s) < count && keys_[s].shown;
     if (present && !c.plot->legend->hasItemWithPlottable(c.lines[s])) c.lines[s]->addToLegend();
     if (!present) c.lines[s]->removeFromLegend();
     c.lines[s]->setVisible(present && !c.hidden[s]);
@@ -163,7 +165,7 @@ void TrendPlot::setFlaggedAsOrdinary(bool ordinary) {
 void TrendPlot::setSensorVisible(int sensor, bool visible) {
   Chart& c = *chart_;
   const auto s = static_cast<std::size_t>(sensor);
-  if (s >= c.lines.size()) return;
+  if (s >= c.lines.size() || !keys_[s].shown) return;
   c.hidden[s] = !visible;
   c.lines[s]->setVisible(visible);
   c.flags[s]->setVisible(visible);
@@ -179,7 +181,7 @@ void TrendPlot::setSensorKeys(const SensorKeys& keys) {
   keys_ = keys;
   keys_.resize(static_cast<std::size_t>(kMaxReadings));
   for (std::size_t s = 0; s < chart_->lines.size(); ++s) {
-    chart_->lines[s]->setName(keys_[s].label);
+    chart_->lines[s]->setName(elidedToColumns(keys_[s].label, kLabelColumns));
     drawBand(static_cast<int>(s));
   }
   ensureSensors();
@@ -212,7 +214,7 @@ void TrendPlot::drawBand(int sensor) {
 
 bool TrendPlot::sensorVisible(int sensor) const {
   const auto s = static_cast<std::size_t>(sensor);
-  return s < chart_->hidden.size() && !chart_->hidden[s];
+  return s < chart_->hidden.size() && !chart_->hidden[s] && keys_[s].shown;
 }
 
 StampSeconds TrendPlot::viewFrom() const {

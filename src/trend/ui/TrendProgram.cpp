@@ -4,6 +4,10 @@
 #include <QStringList>
 #include <cstdio>
 
+#ifndef _WIN32
+#include <sys/resource.h>
+#endif
+
 #include "platform/desktop/QtSettingsStore.h"
 #include "platform/ui/QtFileChooser.h"
 #include "platform/ui/QtMessageBox.h"
@@ -49,20 +53,19 @@ QString rangeText(const StampFilter& filter) {
 int finish(const ReadReport& report, const QString& writeError, const StampFilter& filter) {
   for (const QString& line : report.bad.report()) printError(line);
   for (const QString& error : report.errors) printError(error);
-  if (!report.errors.isEmpty()) return static_cast<int>(TrendExit::kUnreadable);
-  if (!writeError.isEmpty()) {
+  const TrendExit status = exitStatus(report, writeError.isEmpty());
+  if (status == TrendExit::kUnwritable)
     printError(QStringLiteral("brinewatch-trend: %1").arg(writeError));
-    return static_cast<int>(TrendExit::kUnwritable);
-  }
-  if (report.lines == 0) {
+  if (status == TrendExit::kNoLines)
     printError(
         report.outOfRange > 0
             ? QStringLiteral("brinewatch-trend: no line in the range %1; nothing written")
                   .arg(rangeText(filter))
             : QStringLiteral("brinewatch-trend: no log line could be read; nothing written"));
-    return static_cast<int>(TrendExit::kNoLines);
-  }
-  return static_cast<int>(TrendExit::kRead);
+  if (status == TrendExit::kStopped)
+    printError(QStringLiteral(
+        "brinewatch-trend: a log was cut shorter while it was read; what was read is written"));
+  return static_cast<int>(status);
 }
 
 // Without a session the platform warns about its runtime folder; the
@@ -81,7 +84,7 @@ std::optional<SensorKeys> siteKeys(const TrendOptions& o, QStringList& problems)
   const LoadedSite reading = loadSite(SiteLookup::fromEnvironment(o.siteFile));
   const QString& file = reading.file;
   if (file.isEmpty()) return sensorKeys(nullptr);
-  if (reading.site) return sensorKeys(&*reading.site);
+  if (reading.site) return sensorKeys(&*reading.site, o.allSensors);
   problems = reading.errors;
   if (!o.siteFile.isEmpty()) return std::nullopt;
   problems.prepend(
@@ -146,13 +149,29 @@ int showWindow(const TrendOptions& o, const SensorKeys& keys, const QStringList&
   return QApplication::exec();
 }
 
+// Every log given is open while the logs are read, and a year of daily logs
+// is more than the usual soft limit of 1024 open files: the soft limit goes
+// up to the hard one, which the user may raise and the program cannot.
+void allowAllOpenFiles() {
+#ifndef _WIN32
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == limit.rlim_max) return;
+  limit.rlim_cur = limit.rlim_max;
+  if (::setrlimit(RLIMIT_NOFILE, &limit) == 0 || limit.rlim_max != RLIM_INFINITY) return;
+  limit.rlim_cur = 1 << 20;  // no hard limit: as many as the kernel gives a process
+  ::setrlimit(RLIMIT_NOFILE, &limit);
+#endif
+}
+
 }  // namespace
 
 int runTrend(int argc, char** argv) {
+  allowAllOpenFiles();
   const TrendOptions o = parseTrendOptions(arguments(argc, argv));
   if (!o.error.isEmpty()) {
-    printError(QStringLiteral("brinewatch-trend: %1").arg(o.error));
-    printError(QStringLiteral("Try brinewatch-trend --help."));
+    // The usage goes with the error: a mistyped option shows the right ones.
+    printError(QStringLiteral("brinewatch-trend: %1\n").arg(o.error));
+    std::fputs(trendUsage().toLocal8Bit().constData(), stderr);
     return static_cast<int>(TrendExit::kUsage);
   }
   const bool exporting = o.mode == TrendOptions::Mode::kCsv || o.mode == TrendOptions::Mode::kPng ||

@@ -210,6 +210,7 @@ void TrendWindow::loadFinished() {
     problems << QStringLiteral("No log lines found: %1 is not a Brinewatch log.")
                     .arg(files_.size() == 1 ? QFileInfo(files_.first()).fileName()
                                             : QStringLiteral("none of the files"));
+  problems << report.bad.stopReport();  // lines were not read: never left unsaid
   if (badLines_ > 0)
     problems << QStringLiteral("%1 lines are not log lines and were left out (first: %2).")
                     .arg(badLines_)
