@@ -35,6 +35,7 @@
 #include "trend/ColumnDecimator.h"
 #include "trend/ContentSamples.h"
 #include "trend/CsvExport.h"
+#include "trend/LogReading.h"
 #include "trend/SeriesReading.h"
 #include "trend/ui/TrendPlot.h"
 
@@ -107,6 +108,30 @@ double timeWcL(const QString& path) {
   wc.start(QStringLiteral("wc"), {QStringLiteral("-l"), path});
   wc.waitForFinished(-1);
   return watch.seconds();
+}
+
+// The year cut at line ends into twelve logs of a month's lines each, each
+// compressed by gzip; none when gzip is not there.
+QStringList monthlyGzipLogs(const QString& year, const QString& dir) {
+  QFile in(year);
+  if (!in.open(QIODevice::ReadOnly)) return {};
+  const qint64 size = in.size();
+  QStringList months;
+  for (int m = 1; m <= 12; ++m) {
+    const QString path = QStringLiteral("%1/brine.log.%2").arg(dir).arg(m);
+    QFile out(path);
+    if (!out.open(QIODevice::WriteOnly)) return {};
+    const qint64 end = size * m / 12;
+    while (in.pos() < end && !in.atEnd()) {
+      QByteArray piece = in.read(std::min<qint64>(4 << 20, end - in.pos()));
+      if (in.pos() >= end && !piece.endsWith('\n')) piece += in.readLine();
+      out.write(piece);
+    }
+    out.close();
+    if (QProcess::execute(QStringLiteral("gzip"), {QStringLiteral("-f"), path}) != 0) return {};
+    months << path + QStringLiteral(".gz");
+  }
+  return months;
 }
 
 // Decimation and a full redraw of the chart into its buffer.
@@ -217,6 +242,37 @@ int main(int argc, char** argv) {
       std::max(1u, std::thread::hardware_concurrency()));
   printAtLeast("trend reading", mb / read, "MB/s", 200);
   printSummary("trend reading against wc -l", read / wc, "times", 5, "<= 5");
+
+  // The same lines as a logger's rotations leave them: twelve monthly logs,
+  // compressed by gzip as logrotate does, read as one series.
+  if (const QStringList months = monthlyGzipLogs(log, temp.path()); !months.isEmpty()) {
+    qint64 packed = 0;
+    for (const QString& month : months) packed += QFileInfo(month).size();
+    std::vector<double> gzTimes;
+    qint64 gzRss = 0;
+    bw::ReadReport gzReport;
+    for (int run = 0; run < o.runs; ++run) {
+      series.reset();
+      auto fresh = std::make_unique<bw::TrendSeries>();
+      const qint64 rssBefore = bw::bench::selfRssKiB();
+      Stopwatch gz;
+      gzReport = bw::readSeries(bw::inTimeOrder(months), *fresh);
+      gzTimes.push_back(gz.seconds());
+      if (run == 0) gzRss = bw::bench::selfRssKiB() - rssBefore;
+      series = std::move(fresh);
+    }
+    const double gzRead = median(gzTimes);
+    std::printf(
+        "reading 12 monthly .gz (%.1f MB compressed): %.2f s beside %.2f s uncompressed: %.2f "
+        "times; %lld lines%s; resident memory grew by %.1f MB\n",
+        static_cast<double>(packed) / 1e6, gzRead, read, gzRead / read,
+        static_cast<long long>(gzReport.lines),
+        gzReport.lines == report.lines ? "" : " (NOT THE LINES OF THE UNCOMPRESSED READING)",
+        static_cast<double>(gzRss) / 1024.0);
+    printSummary("trend reading of monthly .gz against uncompressed", gzRead / read, "times", 2,
+                 "<= 2");
+    for (const QString& month : months) QFile::remove(month);
+  }
   const double perLine =
       static_cast<double>(series->bytesHeld()) / static_cast<double>(series->size());
   std::printf("memory: %.1f bytes per line held (%zu bytes for %zu lines)\n", perLine,
