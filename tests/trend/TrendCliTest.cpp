@@ -472,6 +472,21 @@ TEST_F(TrendCli, ExitStatusesAndTheBadLineReport) {
       trend({QStringLiteral("--png"), out, QStringLiteral("--size"), QStringLiteral("big"), log()})
           .status,
       1);
+  // A picture too large to draw in bounded time and memory is refused at
+  // once, before any log is read; the largest allowed is drawn.
+  for (const char* size : {"16384x16384", "8193x100", "100x8193", "8192x4097", "6000x6000"}) {
+    const Outcome refused = trend(
+        {QStringLiteral("--svg"), out, QStringLiteral("--size"), QString::fromLatin1(size), log()});
+    EXPECT_EQ(refused.status, 1) << size;
+    EXPECT_TRUE(refused.err.contains("at most 8192 pixels a side and 32 megapixels"))
+        << refused.err.constData();
+    EXPECT_FALSE(QFile::exists(out));
+  }
+  EXPECT_EQ(trend({QStringLiteral("--svg"), out, QStringLiteral("--size"),
+                   QStringLiteral("8192x4096"), log()})
+                .status,
+            0);
+  QFile::remove(out);
   EXPECT_EQ(trend({QStringLiteral("--csv"), out, QStringLiteral("--from"),
                    QStringLiteral("yesterday"), log()})
                 .status,
