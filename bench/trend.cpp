@@ -297,6 +297,12 @@ int main(int argc, char** argv) {
   printAtLeast("trend reading", mb / read, "MB/s", 200);
   printSummary("trend reading against wc -l", read / wc, "times", 5, "<= 5");
 
+  const double perLine =
+      static_cast<double>(series->bytesHeld()) / static_cast<double>(series->size());
+  std::printf("memory: %.1f bytes per line held (%zu bytes for %zu lines)\n", perLine,
+              series->bytesHeld(), series->size());
+  printSummary("trend memory per 12-reading line", perLine, "bytes", 64, "<= 64");
+
   // The same lines as a logger's rotations leave them: twelve monthly logs,
   // compressed by gzip as logrotate does, read as one series.
   if (const QStringList months = monthlyGzipLogs(log, temp.path()); !months.isEmpty()) {
@@ -306,14 +312,12 @@ int main(int argc, char** argv) {
     qint64 gzRss = 0;
     bw::ReadReport gzReport;
     for (int run = 0; run < o.runs; ++run) {
-      series.reset();
       auto fresh = std::make_unique<bw::TrendSeries>();
       const qint64 rssBefore = bw::bench::selfRssKiB();
       Stopwatch gz;
       gzReport = bw::readSeries(bw::inTimeOrder(months), *fresh);
       gzTimes.push_back(gz.seconds());
       if (run == 0) gzRss = bw::bench::selfRssKiB() - rssBefore;
-      series = std::move(fresh);
     }
     const double gzRead = median(gzTimes);
     std::printf(
@@ -327,11 +331,6 @@ int main(int argc, char** argv) {
                  "<= 2");
     for (const QString& month : months) QFile::remove(month);
   }
-  const double perLine =
-      static_cast<double>(series->bytesHeld()) / static_cast<double>(series->size());
-  std::printf("memory: %.1f bytes per line held (%zu bytes for %zu lines)\n", perLine,
-              series->bytesHeld(), series->size());
-  printSummary("trend memory per 12-reading line", perLine, "bytes", 64, "<= 64");
 
   // Following the year: what a check costs once the file changed (the
   // sampled blocks read again from the page cache) and while it stands
