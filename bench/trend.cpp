@@ -6,9 +6,13 @@
 // decimated year is drawn by the other chart library beside it where it is
 // built in.
 //
-//   bench_trend [--lines N] [--dir DIR] [--runs N] [--log FILE]
+//   bench_trend [--lines N] [--dir DIR] [--runs N] [--log FILE] [--trend PROGRAM]
 //
 // --log keeps the generated file at FILE, or reads FILE when it is there.
+// --trend is brinewatch-trend for the command-line goals (by default the one
+// built beside the benchmark): --csv, --png and --svg of the year each within
+// 5 times wc -l, the peak memory of --csv under 64 MiB and of --png within
+// 64 bytes a line.
 
 #include <QApplication>
 #include <QDateTime>
@@ -18,7 +22,12 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <cstring>
 #include <thread>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <vector>
 
 #ifdef BRINEWATCH_BENCH_QT_CHARTS
@@ -35,6 +44,7 @@
 #include "trend/ColumnDecimator.h"
 #include "trend/ContentSamples.h"
 #include "trend/CsvExport.h"
+#include "trend/LogReading.h"
 #include "trend/SeriesReading.h"
 #include "trend/ui/TrendPlot.h"
 
@@ -54,6 +64,7 @@ struct Options {
   qint64 lines = 3'465'000;  // a year at 9.1 s
   QString dir;
   QString log;
+  QString trend;  // the program, for the command-line goals
   int runs = 3;
 };
 
@@ -64,6 +75,7 @@ Options parse(const QStringList& args) {
     if (args[i] == u"--dir") o.dir = args[i + 1];
     if (args[i] == u"--runs") o.runs = std::max(1, args[i + 1].toInt());
     if (args[i] == u"--log") o.log = args[i + 1];
+    if (args[i] == u"--trend") o.trend = args[i + 1];
   }
   return o;
 }
@@ -107,6 +119,73 @@ double timeWcL(const QString& path) {
   wc.start(QStringLiteral("wc"), {QStringLiteral("-l"), path});
   wc.waitForFinished(-1);
   return watch.seconds();
+}
+
+// The year cut at line ends into twelve logs of a month's lines each, each
+// compressed by gzip; none when gzip is not there.
+QStringList monthlyGzipLogs(const QString& year, const QString& dir) {
+  QFile in(year);
+  if (!in.open(QIODevice::ReadOnly)) return {};
+  const qint64 size = in.size();
+  QStringList months;
+  for (int m = 1; m <= 12; ++m) {
+    const QString path = QStringLiteral("%1/brine.log.%2").arg(dir).arg(m);
+    QFile out(path);
+    if (!out.open(QIODevice::WriteOnly)) return {};
+    const qint64 end = size * m / 12;
+    while (in.pos() < end && !in.atEnd()) {
+      QByteArray piece = in.read(std::min<qint64>(4 << 20, end - in.pos()));
+      if (in.pos() >= end && !piece.endsWith('\n')) piece += in.readLine();
+      out.write(piece);
+    }
+    out.close();
+    if (QProcess::execute(QStringLiteral("gzip"), {QStringLiteral("-f"), path}) != 0) return {};
+    months << path + QStringLiteral(".gz");
+  }
+  return months;
+}
+
+struct Run {
+  double seconds = 0;
+  double peakMiB = 0;  // the child's peak resident memory
+  int status = -1;
+};
+
+// The program run as a user runs it, its output thrown away; its peak
+// memory is read every 5 ms (the last 5 ms of a run may be missed).
+Run runMeasured(const QString& program, const QStringList& arguments) {
+  std::vector<QByteArray> bytes{QFile::encodeName(program)};
+  for (const QString& a : arguments) bytes.push_back(QFile::encodeName(a));
+  std::vector<char*> argv;
+  for (QByteArray& b : bytes) argv.push_back(b.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  Stopwatch watch;
+  pid_t pid = -1;
+  Run run;
+  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+    // The peak from the child's own status while it runs: a spawned child's
+    // rusage counts the memory of the process it was spawned from.
+    const QString status = QStringLiteral("/proc/%1/status").arg(pid);
+    int exit = 0;
+    while (::waitpid(pid, &exit, WNOHANG) == 0) {
+      QFile file(status);
+      if (file.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : file.readAll().split('\n'))
+          if (line.startsWith("VmHWM:"))
+            run.peakMiB = std::max(run.peakMiB,
+                                   line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0);
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    run.seconds = watch.seconds();
+    run.status = WIFEXITED(exit) ? WEXITSTATUS(exit) : -1;
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  return run;
 }
 
 // Decimation and a full redraw of the chart into its buffer.
@@ -217,11 +296,41 @@ int main(int argc, char** argv) {
       std::max(1u, std::thread::hardware_concurrency()));
   printAtLeast("trend reading", mb / read, "MB/s", 200);
   printSummary("trend reading against wc -l", read / wc, "times", 5, "<= 5");
+
   const double perLine =
       static_cast<double>(series->bytesHeld()) / static_cast<double>(series->size());
   std::printf("memory: %.1f bytes per line held (%zu bytes for %zu lines)\n", perLine,
               series->bytesHeld(), series->size());
   printSummary("trend memory per 12-reading line", perLine, "bytes", 64, "<= 64");
+
+  // The same lines as a logger's rotations leave them: twelve monthly logs,
+  // compressed by gzip as logrotate does, read as one series.
+  if (const QStringList months = monthlyGzipLogs(log, temp.path()); !months.isEmpty()) {
+    qint64 packed = 0;
+    for (const QString& month : months) packed += QFileInfo(month).size();
+    std::vector<double> gzTimes;
+    qint64 gzRss = 0;
+    bw::ReadReport gzReport;
+    for (int run = 0; run < o.runs; ++run) {
+      auto fresh = std::make_unique<bw::TrendSeries>();
+      const qint64 rssBefore = bw::bench::selfRssKiB();
+      Stopwatch gz;
+      gzReport = bw::readSeries(bw::inTimeOrder(months), *fresh);
+      gzTimes.push_back(gz.seconds());
+      if (run == 0) gzRss = bw::bench::selfRssKiB() - rssBefore;
+    }
+    const double gzRead = median(gzTimes);
+    std::printf(
+        "reading 12 monthly .gz (%.1f MB compressed): %.2f s beside %.2f s uncompressed: %.2f "
+        "times; %lld lines%s; resident memory grew by %.1f MB\n",
+        static_cast<double>(packed) / 1e6, gzRead, read, gzRead / read,
+        static_cast<long long>(gzReport.lines),
+        gzReport.lines == report.lines ? "" : " (NOT THE LINES OF THE UNCOMPRESSED READING)",
+        static_cast<double>(gzRss) / 1024.0);
+    printSummary("trend reading of monthly .gz against uncompressed", gzRead / read, "times", 2,
+                 "<= 2");
+    for (const QString& month : months) QFile::remove(month);
+  }
 
   // Following the year: what a check costs once the file changed (the
   // sampled blocks read again from the page cache) and while it stands
@@ -266,10 +375,11 @@ int main(int argc, char** argv) {
   const double wholeMs = median(whole);
   const double zoomMax = *std::max_element(zoom.begin(), zoom.end());
   std::printf(
-      "drawing (QCustomPlot, %dx%d): whole year %.1f ms median; %d zoom steps down to "
+      "drawing (QCustomPlot, %dx%d, decimated for %d columns): whole year %.1f ms median; %d zoom "
+      "steps down to "
       "%.0f s in view: median %.1f ms, slowest %.1f ms\n",
-      kChartSize.width(), kChartSize.height(), wholeMs, kZoomSteps, 2 * half, median(zoom),
-      zoomMax);
+      kChartSize.width(), kChartSize.height(), plot.chartWidth(), wholeMs, kZoomSteps, 2 * half,
+      median(zoom), zoomMax);
   printSummary("trend redraw of the whole year", wholeMs, "ms", 50, "<= 50");
   printSummary("trend slowest zoom step", zoomMax, "ms", 50, "<= 50");
 #ifdef BRINEWATCH_BENCH_QT_CHARTS
@@ -296,5 +406,45 @@ int main(int argc, char** argv) {
       static_cast<double>(QFileInfo(csv).size()) / 1e6, static_cast<long long>(result.report.lines),
       csvOne);
   printAtLeast("trend CSV of the whole year", mb / csvSeconds, "MB/s", 100);
+
+  // The command line as a user runs it on the year, beside wc -l on the same
+  // file: each output within 5 times wc -l on this machine's cores, and in
+  // bounded memory.
+  const QString program = o.trend.isEmpty()
+                              ? QCoreApplication::applicationDirPath() +
+                                    QStringLiteral("/../src/trendapp/brinewatch-trend")
+                              : o.trend;
+  if (!QFileInfo(program).isExecutable()) {
+    std::printf("command line: %s not found; --trend PROGRAM measures it\n", qPrintable(program));
+    return 0;
+  }
+  const auto lines = static_cast<double>(report.lines);
+  const double wcNow = timeWcL(log);
+  std::printf("command line on %.0f MB, %lld lines, %u cores; wc -l %.2f s\n", mb,
+              static_cast<long long>(report.lines),
+              std::max(1u, std::thread::hardware_concurrency()), wcNow);
+  for (const char* mode : {"--csv", "--png", "--svg"}) {
+    const QString out = temp.filePath(QStringLiteral("year.") + QString::fromLatin1(mode + 2));
+    std::vector<double> times;
+    Run last;
+    for (int run = 0; run < std::min(o.runs, 2); ++run) {
+      last = runMeasured(program, {QString::fromLatin1(mode), out, log});
+      times.push_back(last.seconds);
+    }
+    const double seconds = median(times);
+    std::printf(
+        "  %s: %.2f s, %.1f times wc -l (goal <= 5); peak memory %.1f MiB, %.1f bytes a line; "
+        "status %d\n",
+        mode, seconds, seconds / wcNow, last.peakMiB, last.peakMiB * 1048576.0 / lines,
+        last.status);
+    const std::string what = std::string("trend ") + mode + " of the year against wc -l";
+    printSummary(what.c_str(), seconds / wcNow, "times", 5, "<= 5");
+    if (std::strcmp(mode, "--csv") == 0)
+      printSummary("trend --csv peak memory", last.peakMiB, "MiB", 64, "< 64");
+    if (std::strcmp(mode, "--png") == 0)
+      printSummary("trend --png peak memory per line", last.peakMiB * 1048576.0 / lines, "bytes",
+                   64, "<= 64");
+    QFile::remove(out);
+  }
   return 0;
 }

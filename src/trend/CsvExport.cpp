@@ -46,6 +46,20 @@ int widestLine(std::vector<LogInput>& inputs, const StampFilter& filter,
   for (LogInput& input : inputs) {
     if (!input.acquire().isEmpty()) continue;  // the reading of the rows says why
     LineSplitter splitter;
+    if (input.compression() != Compression::kNone) {
+      Decompressor d(input, input.compression());
+      while (!d.finished()) {
+        if (cancel && cancel->load(std::memory_order_relaxed)) {
+          input.release();
+          return 0;
+        }
+        const std::int64_t got = d.read(buffer.data(), kChunkBytes);
+        if (got < 0) break;
+        splitter.feed(buffer.constData(), static_cast<std::size_t>(got), sink);
+      }
+      input.release();
+      continue;
+    }
     for (std::int64_t offset = 0; offset < input.size();) {
       if (cancel && cancel->load(std::memory_order_relaxed)) {
         input.release();

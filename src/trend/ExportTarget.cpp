@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "logformat/LogRecord.h"
+#include "trend/Decompression.h"
 #include "trend/LogInput.h"
 #include "trend/LosslessText.h"
 
@@ -49,12 +50,10 @@ bool endsInLogLine(std::string_view line) {
 }
 
 // Whether the regular file at `path` holds a log line within its first
-// ExportTarget::kLookedThroughBytes of data.
+// ExportTarget::kLookedThroughBytes of data, decompressed where it is a
+// compressed log.
 bool holdsLogLine(const QString& path) {
-  LogInput file;
-  if (!file.open(path).isEmpty()) return false;
-  const std::int64_t from = file.dataFrom(0, file.size());
-  const QByteArray start = file.bytes(from, from + ExportTarget::kLookedThroughBytes);
+  const QByteArray start = contentStart(path, ExportTarget::kLookedThroughBytes);
   const std::string_view text(start.constData(), static_cast<std::size_t>(start.size()));
   for (std::size_t begin = 0; begin < text.size();) {
     std::size_t end = text.find('\n', begin);

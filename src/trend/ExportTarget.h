@@ -22,7 +22,7 @@ namespace bw {
 class ExportTarget {
  public:
   // How much of an existing file is looked through for a log line: its
-  // first mebibyte of data, holes left out.
+  // first mebibyte of data, holes left out, decompressed if it is compressed.
   static constexpr std::int64_t kLookedThroughBytes = 1 << 20;
 
   explicit ExportTarget(const QString& out);

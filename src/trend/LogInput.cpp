@@ -115,6 +115,7 @@ LogInput& LogInput::operator=(LogInput&& other) noexcept {
     path_ = std::move(other.path_);
     size_ = other.size_;
     identity_ = other.identity_;
+    compression_ = other.compression_;
     error_ = std::move(other.error_);
   }
   return *this;
@@ -144,7 +145,15 @@ QString LogInput::open(const QString& path) {
   size_ = static_cast<std::int64_t>(st.st_size);
   identity_ = identityFrom(path, st);
   error_.clear();
+  detectCompression();
   return {};
+}
+
+void LogInput::detectCompression() {
+  char magic[kMagicBytes];
+  QString ignored;
+  const std::int64_t got = fd_ >= 0 ? readAt(0, magic, std::min(kMagicBytes, size_), ignored) : 0;
+  compression_ = compressionOf(magic, std::max<std::int64_t>(got, 0));
 }
 
 QString LogInput::openLater(const QString& path) {
@@ -172,6 +181,7 @@ QString LogInput::acquire() {
                         .arg(path_);
   }
   fd_ = fd;
+  detectCompression();
   return {};
 }
 

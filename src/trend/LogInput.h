@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "trend/Decompression.h"
+
 namespace bw {
 
 // Which file a name stands for, links followed: two names are the same file
@@ -65,6 +67,8 @@ class LogInput {
   // The size when opened.
   std::int64_t size() const { return size_; }
   FileIdentity identity() const { return identity_; }
+  // How the file is stored, told by its first bytes once it is open.
+  Compression compression() const { return compression_; }
   // The open file's size now, and its stamp.
   std::optional<std::int64_t> sizeNow() const;
   std::optional<FileStamp> stampNow() const;
@@ -83,6 +87,8 @@ class LogInput {
   // The bytes [from, to), or fewer at the end of the file.
   QByteArray bytes(std::int64_t from, std::int64_t to);
   QString errorText() const { return error_; }
+  // Told again from the file's first bytes.
+  void detectCompression();
   // Whether open() failed for want of descriptors, the limit of open files reached.
   bool outOfDescriptors() const { return outOfDescriptors_; }
 
@@ -93,6 +99,7 @@ class LogInput {
   QString path_;
   std::int64_t size_ = 0;
   FileIdentity identity_;
+  Compression compression_ = Compression::kNone;
   QString error_;
 };
 

@@ -1,5 +1,6 @@
 #include "trend/LogReading.h"
 
+#include <algorithm>
 #include <limits>
 #include <thread>
 
@@ -55,6 +56,55 @@ QStringList LogReading::open(const QStringList& files, std::vector<LogInput>& in
   return errors;
 }
 
+namespace {
+
+// What is looked through for a file's first log line.
+constexpr std::int64_t kFirstLineBytes = 64 << 10;
+
+class FirstStamp : public LineSplitter::Sink {
+ public:
+  void line(std::string_view line, std::int64_t) override {
+    if (!stamp && (parseLogLine(line, record_) || parseLogLine(afterLastZero(line), record_)))
+      stamp = record_.stamp;
+  }
+  void overlong(std::int64_t, std::int64_t, std::string_view afterZeros) override {
+    if (!stamp && !afterZeros.empty() && parseLogLine(afterZeros, record_)) stamp = record_.stamp;
+  }
+  std::optional<StampSeconds> stamp;
+
+ private:
+  LogRecord record_;
+};
+
+}  // namespace
+
+std::optional<StampSeconds> firstStamp(const QString& path) {
+  const QByteArray start = contentStart(path, kFirstLineBytes);
+  FirstStamp sink;
+  LineSplitter splitter;
+  splitter.feed(start.constData(), static_cast<std::size_t>(start.size()), sink);
+  return sink.stamp;
+}
+
+QStringList inTimeOrder(const QStringList& files) {
+  struct File {
+    QString path;
+    std::optional<StampSeconds> stamp;
+  };
+  std::vector<File> all;
+  all.reserve(static_cast<std::size_t>(files.size()));
+  for (const QString& path : files) all.push_back({path, firstStamp(path)});
+  // Stable: files that start at the same second, or whose start cannot be
+  // told, keep the order they were given in, the latter after the others.
+  std::stable_sort(all.begin(), all.end(), [](const File& a, const File& b) {
+    if (!a.stamp || !b.stamp) return a.stamp.has_value() && !b.stamp.has_value();
+    return *a.stamp < *b.stamp;
+  });
+  QStringList ordered;
+  for (const File& f : all) ordered << f.path;
+  return ordered;
+}
+
 std::vector<LogInput>* LogReading::openInputs(std::vector<LogInput>& own, ReadReport& report) {
   if (!inputs_) {
     report.errors = open(files_, own);
@@ -101,6 +151,29 @@ void LogReading::readFile(int index, LogInput& input, const Take& take, ReadRepo
   LineSplitter splitter;
   RecordSink sink(path, filter_, take, report);
   QByteArray buffer(kReadPieceBytes, Qt::Uninitialized);
+  if (input.compression() != Compression::kNone) {
+    Decompressor d(input, input.compression());
+    while (true) {
+      if (cancel_ && cancel_->load(std::memory_order_relaxed)) {
+        report.cancelled = true;
+        return;
+      }
+      const std::int64_t before = d.consumed();
+      const std::int64_t got = d.read(buffer.data(), kReadPieceBytes);
+      if (got < 0) {
+        report.errors << d.error();
+        return;
+      }
+      splitter.feed(buffer.constData(), static_cast<std::size_t>(got), sink);
+      done += d.consumed() - before;
+      if (progress_) progress_(done, std::max(done, total));
+      if (d.finished()) break;
+    }
+    if (!d.stopReason().isEmpty())
+      report.bad.addStop(path, splitter.nextLineNumber(), d.stopReason());
+    endFile(index, input, d.consumed(), splitter.nextLineNumber(), splitter.heldBytes(), report);
+    return;
+  }
   std::int64_t offset = 0;
   while (offset < input.size()) {
     if (cancel_ && cancel_->load(std::memory_order_relaxed)) {
@@ -135,14 +208,20 @@ void LogReading::readFile(int index, LogInput& input, const Take& take, ReadRepo
 void LogReading::endFile(int index, LogInput& input, std::int64_t end, std::int64_t nextLine,
                          std::int64_t heldBytes, ReadReport& report) {
   const QString& path = files_.at(index);
-  if (heldBytes > 0 && !holdLast_)
+  // Only the last file may still be written to, and only as it was written:
+  // a compressed one is whole, or it was cut.
+  const bool compressed = input.compression() != Compression::kNone;
+  const bool mayGrow = holdLast_ && index == files_.size() - 1 && !compressed;
+  if (heldBytes > 0 && !mayGrow)
     report.bad.add(
         path, nextLine,
         heldBytes > static_cast<std::int64_t>(kMaxLineBytes)
             ? QStringLiteral("no line end in the last %1 bytes, not a log line").arg(heldBytes)
             : QStringLiteral("last line has no line end (cut off?)"));
   const std::int64_t lineEnd = end - heldBytes;
-  report.ends.push_back({path, lineEnd, nextLine, ContentSamples::of(input, lineEnd)});
+  report.ends.push_back({path, lineEnd, nextLine,
+                         compressed ? ContentSamples() : ContentSamples::of(input, lineEnd),
+                         compressed});
 }
 
 ReadReport LogReading::readColumns(const TakeColumns& take) {
@@ -209,7 +288,10 @@ bool LogReading::takeChunk(ParsedChunk& chunk, LogInput& input, const TakeChunk&
   report.outOfRange += chunk.found.outOfRange;
   report.bad.add(chunk.found.bad, nextLine_ - 1, chunk.found.bad.count());
   nextLine_ += chunk.lineCount;
-  if (chunk.cutShort) report.bad.addStop(path, nextLine_, cutShortReason(chunk.end, input.size()));
+  if (chunk.cutShort)
+    report.bad.addStop(
+        path, nextLine_,
+        chunk.stopReason.isEmpty() ? cutShortReason(chunk.end, input.size()) : chunk.stopReason);
   if (!chunk.fileEnds) return true;
   endFile(chunk.file, input, chunk.end, nextLine_, chunk.heldBytes, report);
   return false;

@@ -26,7 +26,8 @@ struct ReadReport {
     QString path;
     std::int64_t offset = 0;  // just after the last whole line
     std::int64_t nextLine = 1;
-    ContentSamples samples;  // of [0, offset), to tell a rewrite from an append
+    ContentSamples samples;   // of [0, offset), to tell a rewrite from an append
+    bool compressed = false;  // a rotated log, never followed
   };
   std::int64_t lines = 0;       // log lines taken
   std::int64_t outOfRange = 0;  // log lines left out by the stamp filter
@@ -61,8 +62,11 @@ struct ParsedChunk;
 // passed over without reading it), it is one bad line and the reading goes
 // on after it; a file cut shorter while it is read is the one place a
 // reading stops before the end, and says so (BadLines::addStop). A last
-// line without its line end is a bad line, unless `holdLast` (the file is
-// being followed and the rest may come).
+// line without its line end is a bad line, unless `holdLast` and it is the
+// last file's, uncompressed (the live log is followed and the rest may
+// come). A compressed file (gzip, xz, zstd, told by its first bytes) is
+// read as its content, decompressed a piece at a time; one cut short or
+// corrupt is read up to there and stops as a cut file does.
 class LogReading {
  public:
   using Take = std::function<void(const LogRecord&)>;
@@ -125,6 +129,16 @@ class LogReading {
   std::int64_t chunkBytes_ = kDefaultChunkBytes;
   std::int64_t nextLine_ = 1;  // of the file being taken from chunks
 };
+
+// The stamp of a log's first line (within its first 64 KiB, decompressed);
+// none when it holds none there or cannot be read.
+std::optional<StampSeconds> firstStamp(const QString& path);
+// The files ordered by the stamps of their first lines, as a rotated log
+// and its predecessors are read as one series whatever their names
+// (brine.log.10 sorts before brine.log.2). Files that overlap are not
+// merged: each is read whole after the one that starts before it, and the
+// chart shows the overlap as a clock set back.
+QStringList inTimeOrder(const QStringList& files);
 
 // The stop of a file that was cut to `size` bytes while it was read.
 QString cutShortReason(std::int64_t size, std::int64_t sizeWhenOpened);

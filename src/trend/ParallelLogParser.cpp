@@ -1,6 +1,7 @@
 #include "trend/ParallelLogParser.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <system_error>
 
@@ -15,6 +16,10 @@ namespace {
 constexpr int kChunksPerWorker = 2;
 // Read after a chunk's end to find the end of the line running across it.
 constexpr std::int64_t kRestBytes = 16 << 10;
+// Of a compressed chunk, the line running across its end is taken into its
+// buffer when it is no longer than this; a longer one is parsed as it is
+// decompressed.
+constexpr std::int64_t kMostTailBytes = 64 << 10;
 
 // Reads [offset, offset + size) whole unless the file is shorter now: the
 // count, or -1 on an error.
@@ -78,6 +83,7 @@ ParallelLogParser::ParallelLogParser(std::vector<LogInput>& inputs, const QStrin
   slots_.resize(static_cast<std::size_t>(threads * kChunksPerWorker));
   for (auto& slot : slots_) slot = std::make_unique<ParsedChunk>();
   ready_.assign(slots_.size(), false);
+  streams_.resize(inputs_.size());
   while (jobsLeft() && !inputs_[static_cast<std::size_t>(nextJob_.file)].isOpen()) ++nextJob_.file;
   for (int i = 0; i < threads; ++i) {
     try {
@@ -113,8 +119,15 @@ ParallelLogParser::Job ParallelLogParser::takeJob() {
   // closes it once it has taken its last. One that cannot be opened now
   // fails its chunks' reads with the reason.
   if (job.index == 0) input.acquire();
-  // Every file, an empty one too, is at least one chunk.
-  if ((job.index + 1) * chunkBytes_ < input.size()) {
+  const bool compressed = input.isOpen() && input.compression() != Compression::kNone;
+  if (compressed && job.index == 0) {
+    auto stream = std::make_unique<Stream>();
+    stream->decompressor = std::make_unique<Decompressor>(input, input.compression());
+    streams_[static_cast<std::size_t>(job.file)] = std::move(stream);
+  }
+  // Every file, an empty one too, is at least one chunk; a compressed one
+  // has chunks until its content ends.
+  if (compressed || (job.index + 1) * chunkBytes_ < input.size()) {
     ++nextJob_.index;
   } else {
     nextJob_ = {job.file + 1, 0};
@@ -123,6 +136,16 @@ ParallelLogParser::Job ParallelLogParser::takeJob() {
   }
   ++handedOut_;
   return job;
+}
+
+void ParallelLogParser::skipEnded() {
+  while (jobsLeft()) {
+    const auto& stream = streams_[static_cast<std::size_t>(nextJob_.file)];
+    if (nextJob_.index == 0 || !stream || !stream->ended) return;
+    nextJob_ = {nextJob_.file + 1, 0};
+    while (jobsLeft() && !inputs_[static_cast<std::size_t>(nextJob_.file)].isOpen())
+      ++nextJob_.file;
+  }
 }
 
 void ParallelLogParser::dropUpTo(int file) {
@@ -144,6 +167,7 @@ void ParallelLogParser::work() {
     {
       std::unique_lock<std::mutex> lock(mutex_);
       jobWanted_.wait(lock, [this] {
+        skipEnded();
         return stop_ || !jobsLeft() ||
                handedOut_ < taken_ + static_cast<std::int64_t>(slots_.size());
       });
@@ -170,6 +194,7 @@ ParsedChunk* ParallelLogParser::next() {
       jobWanted_.notify_all();
     }
     const std::size_t slot = static_cast<std::size_t>(taken_) % slots_.size();
+    skipEnded();
     if (workers_.empty() && taken_ == handedOut_ && jobsLeft()) {
       const Job job = takeJob();
       lock.unlock();
@@ -177,7 +202,10 @@ ParsedChunk* ParallelLogParser::next() {
       lock.lock();
       ready_[slot] = true;
     }
-    chunkDone_.wait(lock, [&] { return ready_[slot] || (taken_ == handedOut_ && !jobsLeft()); });
+    chunkDone_.wait(lock, [&] {
+      skipEnded();
+      return ready_[slot] || (taken_ == handedOut_ && !jobsLeft());
+    });
     if (!ready_[slot]) return nullptr;
     holding_ = true;
     ParsedChunk* chunk = slots_[slot].get();
@@ -199,6 +227,10 @@ void ParallelLogParser::parse(const Job& job, ParsedChunk& chunk, Buffers& buffe
   if (stopping()) return;
 
   const LogInput& input = inputs_[static_cast<std::size_t>(job.file)];
+  if (streams_[static_cast<std::size_t>(job.file)]) {
+    parseStream(job, chunk, buffers);
+    return;
+  }
   const std::int64_t size = input.size();
   const std::int64_t cut = job.index * chunkBytes_;
   const std::int64_t nextCut = std::min(size, cut + chunkBytes_);
@@ -250,6 +282,89 @@ void ParallelLogParser::parse(const Job& job, ParsedChunk& chunk, Buffers& buffe
     chunk.fileEnds = chunk.cutShort || chunk.end == size;
     if (lf) break;
   }
+  parse.finish();
+}
+
+void ParallelLogParser::parseStream(const Job& job, ParsedChunk& chunk, Buffers& buffers) {
+  Stream& s = *streams_[static_cast<std::size_t>(job.file)];
+  std::unique_lock<std::mutex> lock(s.mutex);
+  while (s.next != job.index) {
+    if (stopping()) {
+      chunk.empty = true;
+      return;
+    }
+    s.turn.wait_for(lock, std::chrono::milliseconds(50));
+  }
+  // The next chunk's turn however this one ends.
+  struct Turn {
+    Stream& s;
+    std::unique_lock<std::mutex>& lock;
+    void pass() {
+      if (!lock.owns_lock()) return;
+      ++s.next;
+      if (s.ended) s.decompressor.reset();
+      lock.unlock();
+      s.turn.notify_all();
+    }
+    ~Turn() { pass(); }
+  } turn{s, lock};
+  if (s.ended) {
+    chunk.empty = true;
+    return;
+  }
+  Decompressor& d = *s.decompressor;
+  std::vector<char>& data = buffers.chunk;
+  data.assign(s.carry.begin(), s.carry.end());
+  s.carry.clear();
+  std::size_t have = data.size();
+  if (static_cast<std::int64_t>(have) < chunkBytes_) {
+    data.resize(static_cast<std::size_t>(chunkBytes_));
+    const std::int64_t got =
+        d.read(data.data() + have, chunkBytes_ - static_cast<std::int64_t>(have));
+    if (got < 0) {
+      chunk.error = d.error();
+      s.ended = true;
+      return;
+    }
+    have += static_cast<std::size_t>(got);
+    data.resize(have);
+  }
+  ChunkParse parse(files_.at(job.file), filter_, format_, chunk);
+  // On to the end of the line running across the chunk's end.
+  bool fed = false;
+  buffers.rest.resize(static_cast<std::size_t>(kRestBytes));
+  while (!d.finished() && !data.empty() && data.back() != '\n' && !stopping()) {
+    const std::int64_t read = d.read(buffers.rest.data(), kRestBytes);
+    if (read < 0) {
+      chunk.error = d.error();
+      s.ended = true;
+      return;
+    }
+    if (read == 0) break;
+    const char* rest = buffers.rest.data();
+    const auto* lf =
+        static_cast<const char*>(std::memchr(rest, '\n', static_cast<std::size_t>(read)));
+    const std::int64_t bytes = lf ? lf - rest + 1 : read;
+    if (!fed && static_cast<std::int64_t>(data.size()) + bytes <= chunkBytes_ + kMostTailBytes) {
+      data.insert(data.end(), rest, rest + bytes);
+    } else {
+      if (!fed) parse.feed(data.data(), static_cast<std::int64_t>(data.size()));
+      fed = true;
+      parse.feed(rest, bytes);
+    }
+    if (lf) {
+      s.carry.assign(rest + bytes, rest + read);
+      break;
+    }
+  }
+  chunk.end = d.consumed();
+  chunk.fileEnds = d.finished() && s.carry.empty();
+  chunk.cutShort = chunk.fileEnds && !d.stopReason().isEmpty();
+  if (chunk.cutShort) chunk.stopReason = d.stopReason();
+  s.ended = chunk.fileEnds;
+  // The next chunk decompresses while this one is parsed.
+  turn.pass();
+  if (!fed) parse.feed(data.data(), static_cast<std::int64_t>(data.size()));
   parse.finish();
 }
 

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "trend/Decompression.h"
 #include "trend/LineColumns.h"
 #include "trend/LogInput.h"
 #include "trend/LogReading.h"
@@ -32,13 +33,16 @@ struct ParsedChunk {
   bool cutShort = false;       // because the file is shorter now than when opened
   bool empty = false;          // no line begins in it: one from before runs through
   QString error;               // the file could not be read
+  QString stopReason;          // why a compressed file's content stopped early, with cutShort
 };
 
 // Takes log files apart on several threads. Each file is cut into chunks
 // of `chunkBytes`, each moved on to the first line end at or after its
 // cut, and the chunks are parsed by worker threads, a few ahead of the one
 // the caller takes; the caller gets them in file order. Memory stays that
-// of a few chunks per thread, however long the files.
+// of a few chunks per thread, however long the files. A compressed file
+// cannot be cut where one likes: its chunks are decompressed one after the
+// other, each by the worker that parses it, and parsed side by side.
 class ParallelLogParser {
  public:
   // Inputs that are not open are passed over. `threads` at least 1; the
@@ -69,11 +73,22 @@ class ParallelLogParser {
     std::vector<char> rest;
   };
   class ChunkParse;
+  // A compressed file's content, handed to its chunks in turn.
+  struct Stream {
+    std::mutex mutex;
+    std::condition_variable turn;
+    std::int64_t next = 0;  // the chunk whose turn it is
+    std::unique_ptr<Decompressor> decompressor;
+    std::vector<char> carry;  // read past the line end that closed the chunk before
+    std::atomic_bool ended{false};
+  };
 
   bool jobsLeft() const;  // with mutex_ held
   Job takeJob();          // with mutex_ held
+  void skipEnded();       // with mutex_ held: past a compressed file whose content ended
   void work();
   void parse(const Job& job, ParsedChunk& chunk, Buffers& buffers);
+  void parseStream(const Job& job, ParsedChunk& chunk, Buffers& buffers);
   bool stopping() const;
 
   std::vector<LogInput>& inputs_;
@@ -83,6 +98,8 @@ class ParallelLogParser {
   const std::atomic_bool* cancel_;
   const LogReading::FormatRow* format_;
 
+  std::vector<std::unique_ptr<Stream>>
+      streams_;  // per input, made with a compressed one's first chunk
   std::vector<std::unique_ptr<ParsedChunk>> slots_;  // chunk n in slot n % size
   std::vector<bool> ready_;
   std::mutex mutex_;

@@ -26,13 +26,16 @@ QString trendUsage() {
       "\n"
       "Shows Brinewatch log files as a chart of temperature against local time, or\n"
       "turns them into CSV, PNG or SVG without a window. OUT may be - for standard\n"
-      "output; an OUT that is one of the logs is refused.\n"
+      "output; an OUT that is one of the logs is refused. The logs are read in the\n"
+      "order of their first lines (brine.log* after rotations), and a log compressed\n"
+      "with gzip, xz or zstd is read as the log it holds.\n"
       "\n"
       "  --csv OUT           write CSV: time,sensor1,...,sensorN, one row per log line\n"
       "  --names             the CSV header names the sensors by the site's names\n"
       "  --png OUT           draw the chart of the whole range as a PNG picture\n"
       "  --svg OUT           draw it as an SVG picture\n"
-      "  --size WxH          picture size in pixels (default 1200x600)\n"
+      "  --size WxH          picture size in pixels (default 1200x600); at most 8192\n"
+      "                      a side and 32 megapixels in all (8192x4096)\n"
       "  --from T, --to T    only lines stamped from/to T, inclusive; T is\n"
       "                      yyyy-MM-ddTHH:mm:ss or yyyy-MM-dd (midnight)\n"
       "  --flagged-ordinary  draw readings of -1, -2 and 85 as ordinary readings\n"
@@ -112,8 +115,15 @@ TrendOptions parseTrendOptions(const QStringList& arguments) {
       const auto m = form.match(value);
       const int w = m.hasMatch() ? m.captured(1).toInt() : 0;
       const int h = m.hasMatch() ? m.captured(2).toInt() : 0;
-      if (w < 100 || h < 100 || w > 16384 || h > 16384)
-        return fail(QStringLiteral("--size wants WxH, each from 100 to 16384, not %1").arg(value));
+      if (!m.hasMatch() || w < 100 || h < 100)
+        return fail(QStringLiteral("--size wants WxH, each at least 100, not %1").arg(value));
+      if (w > kMostPictureSide || h > kMostPictureSide ||
+          static_cast<qint64>(w) * h > kMostPicturePixels)
+        return fail(QStringLiteral("--size %1 is too large: at most %2 pixels a side and 32 "
+                                   "megapixels in all (%2x%3)")
+                        .arg(value)
+                        .arg(kMostPictureSide)
+                        .arg(kMostPicturePixels / kMostPictureSide));
       o.size = QSize(w, h);
       sizeGiven = true;
     } else {

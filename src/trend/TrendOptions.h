@@ -24,6 +24,12 @@ enum class TrendExit : int {
 // reading stopped before its end.
 TrendExit exitStatus(const ReadReport& report, bool written);
 
+// The largest picture --size asks for: drawing and encoding take time and
+// memory in proportion to its pixels (16384x16384 took half a minute and
+// 3 GB), so a side and the whole are bounded.
+inline constexpr int kMostPictureSide = 8192;
+inline constexpr qint64 kMostPicturePixels = 32ll << 20;  // 32 megapixels, 8192x4096
+
 // The command line: no mode opens the window on the logs given, if any.
 struct TrendOptions {
   enum class Mode { kWindow, kHelp, kCsv, kPng, kSvg };

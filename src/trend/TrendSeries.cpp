@@ -182,4 +182,27 @@ std::size_t TrendSeries::bytesHeld() const {
   return bytes;
 }
 
+std::vector<StampSeconds> setBackMarks(const TrendSeries& series, double from, double to,
+                                       int most) {
+  std::vector<StampSeconds> marks;
+  const auto& stamps = series.stamps();
+  for (std::size_t index : series.setBacks()) {
+    const auto x = static_cast<double>(stamps[index - 1]);
+    if (x >= from && x <= to) marks.push_back(stamps[index - 1]);
+  }
+  std::sort(marks.begin(), marks.end());
+  marks.erase(std::unique(marks.begin(), marks.end()), marks.end());
+  if (most <= 0 || marks.size() <= static_cast<std::size_t>(most) || to <= from) return marks;
+  std::vector<StampSeconds> kept;
+  long long lastStretch = -1;
+  for (StampSeconds t : marks) {
+    const auto stretch = std::min<long long>(
+        most - 1, static_cast<long long>((static_cast<double>(t) - from) / (to - from) * most));
+    if (stretch == lastStretch) continue;
+    kept.push_back(t);
+    lastStretch = stretch;
+  }
+  return kept;
+}
+
 }  // namespace bw

@@ -90,4 +90,11 @@ class TrendSeries {
   bool breakNext_ = true;
 };
 
+// Where the dashed marks of the set-backs go in the view [from, to]: the
+// last stamp before each set-back in it, every one when there are no more
+// than `most`; else the view is cut into `most` equal stretches and the
+// earliest mark of each stretch that holds one is kept, so the marks thin out
+// evenly along the axis instead of stopping partway. In time order.
+std::vector<StampSeconds> setBackMarks(const TrendSeries& series, double from, double to, int most);
+
 }  // namespace bw

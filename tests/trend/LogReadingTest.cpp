@@ -2,6 +2,7 @@
 
 #include <QDir>
 
+#include "Compressed.h"
 #include "LogLines.h"
 #include "trend/ColumnDecimator.h"
 #include "trend/CsvExport.h"
@@ -146,7 +147,7 @@ TEST_F(LogReadingTest, DecimationAndStatistics_AgreeWithEveryReading) {
 }
 
 // What a reading found and what the series holds, to compare two readings.
-std::string describe(const ReadReport& report, const TrendSeries& series) {
+std::string describe(const ReadReport& report, const TrendSeries& series, bool ends = true) {
   std::string out;
   const auto add = [&out](const auto&... parts) {
     ((out += QString(QStringLiteral("%1 ")).arg(parts).toStdString()), ...);
@@ -155,7 +156,7 @@ std::string describe(const ReadReport& report, const TrendSeries& series) {
   add(report.lines, report.outOfRange, report.bad.count(), report.cancelled ? 1 : 0);
   for (const QString& line : report.bad.report() + report.errors) add(line);
   for (const ReadReport::FileEnd& end : report.ends)
-    add(end.path, end.offset, end.nextLine, end.samples.digest());
+    if (ends) add(end.path, end.offset, end.nextLine, end.samples.digest());
   for (const TrendSeries::Piece& piece : series.pieces()) add(piece.begin, piece.end);
   for (std::size_t setBack : series.setBacks()) add(setBack);
   for (std::size_t i = 0; i < series.size(); ++i) add(series.stamps()[i]);
@@ -287,6 +288,117 @@ TEST_F(LogReadingTest, ChunksOfAnySizeOnAnyThreads_ReadAsOneThreadLineByLine) {
             << threads << " threads, chunks of " << chunk << ": "
             << std::string(wrong, std::min(wrong + 200, got.end())) << " instead of "
             << std::string(right, std::min(right + 200, expected.end()));
+      }
+    }
+  }
+}
+
+// A rotated log, compressed, reads as the log it was: the same lines, bad
+// lines and stretches without a line end alike, chunks of any size on any
+// threads, line by line, and into the same CSV.
+TEST_F(LogReadingTest, CompressedLogs_ReadAsTheLogsTheyWere) {
+  const auto lines = [](int from, int count) {
+    QByteArray log;
+    for (int i = from; i < from + count; ++i)
+      log += logLine(at(1, 0).addSecs(60 * i),
+                     {4.5f + static_cast<float>(i % 50) / 16.0f, 3.0f, i % 40 == 0 ? -1.0f : 2.5f});
+    return log;
+  };
+  const QByteArray x = lines(0, 3000) + "no log line\r\n" + lines(2900, 200) + "\r\n" +
+                       QByteArray(kMaxLineBytes + 900, 'x') + '\n' + lines(3100, 500);
+  const QByteArray y = lines(4000, 2000) + QByteArray(3 << 20, 'y') + "\r\n" +
+                       QByteArray(5000, '\0') + lines(6000, 2000);
+  const QByteArray z = lines(9000, 1000) + logLine(at(9, 1), {1.0f}).left(15);
+  test::LogFolder zipped;
+  const QStringList plain = {
+      folder.write(QStringLiteral("x.log"), x), folder.write(QStringLiteral("y.log"), y),
+      folder.write(QStringLiteral("z.log"), z), folder.write(QStringLiteral("e.log"), {})};
+  const QStringList packed = {zipped.write(QStringLiteral("x.log"), test::gzipped(x)),
+                              zipped.write(QStringLiteral("y.log"), test::xzed(y)),
+                              zipped.write(QStringLiteral("z.log"), test::zstded(z)),
+                              zipped.write(QStringLiteral("e.log"), test::gzipped({}))};
+  const auto asPlain = [&](std::string text) {
+    const std::string from = zipped.path({}).toStdString();
+    const std::string to = folder.path({}).toStdString();
+    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at))
+      text.replace(at, from.size(), to);
+    return text;
+  };
+  TrendSeries expectedSeries;
+  const std::string expected = describe(readSeries(plain, expectedSeries), expectedSeries, false);
+  for (const auto& [threads, chunk] : std::vector<std::pair<int, std::int64_t>>{
+           {1, kDefaultChunkBytes}, {3, 700}, {2, 65536 + 13}}) {
+    TrendSeries got;
+    SeriesReadOptions options;
+    options.threads = threads;
+    options.chunkBytes = chunk;
+    EXPECT_TRUE(asPlain(describe(readSeries(packed, got, options), got, false)) == expected)
+        << threads << " threads, chunks of " << chunk;
+  }
+  // Line by line, on the caller's thread.
+  TrendSeries plainOne;
+  TrendSeries packedOne;
+  const ReadReport plainRead =
+      LogReading(plain, {}).read([&plainOne](const LogRecord& r) { plainOne.append(r); });
+  const ReadReport packedRead =
+      LogReading(packed, {}).read([&packedOne](const LogRecord& r) { packedOne.append(r); });
+  EXPECT_TRUE(asPlain(describe(packedRead, packedOne, false)) ==
+              describe(plainRead, plainOne, false));
+  const CsvResult fromPlain = writeCsv(plain, folder.path(QStringLiteral("plain.csv")), {});
+  const CsvResult fromPacked = writeCsv(packed, folder.path(QStringLiteral("packed.csv")), {});
+  ASSERT_TRUE(fromPacked.writeError.isEmpty()) << fromPacked.writeError.toStdString();
+  EXPECT_EQ(fromPacked.report.lines, fromPlain.report.lines);
+  EXPECT_TRUE(folder.read(QStringLiteral("packed.csv")) ==
+              folder.read(QStringLiteral("plain.csv")));
+}
+
+// Rotated names sort badly (.10 before .2) and say nothing of what is in
+// them: the files go by their first lines, a file without one last.
+TEST_F(LogReadingTest, RotatedLogs_GoInTheOrderOfTheirFirstLines) {
+  const QString live = folder.write(QStringLiteral("brine.log"), logLine(at(9, 0), {1.0f}));
+  const QString one = folder.write(QStringLiteral("brine.log.1"),
+                                   "\r\n" + logLine(at(8, 0), {1.0f}) + logLine(at(9, 1), {1.0f}));
+  const QString two = folder.write(QStringLiteral("brine.log.2"),
+                                   test::gzipped(logLine(at(7, 0), {1.0f})));  // no .gz
+  const QString ten = folder.write(QStringLiteral("brine.log.10.gz"),
+                                   test::zstded(logLine(at(1, 0), {1.0f})));  // not gzip
+  const QString none = folder.write(QStringLiteral("brine.log.old"), "not a log\n");
+  EXPECT_EQ(inTimeOrder({none, live, one, ten, two}), (QStringList{ten, two, one, live, none}));
+  EXPECT_EQ(firstStamp(two), stampOf(at(7, 0)));
+}
+
+// A compressed log cut short (a rotation interrupted) or corrupt is read up
+// to there and stops the reading as a cut file does, in every reading.
+TEST_F(LogReadingTest, ACompressedLogCutShortOrCorrupt_IsReadUpToThereAndStops) {
+  QByteArray log;
+  const int total = 20000;
+  for (int i = 0; i < total; ++i)
+    log += logLine(at(1, 0).addSecs(9 * i), {4.5f + static_cast<float>(i % 7), 2.0f});
+  for (const auto& pack : {test::gzipped, test::xzed, test::zstded}) {
+    const QByteArray whole = pack(log);
+    QByteArray corrupt = whole;
+    for (qsizetype i = whole.size() / 2; i < whole.size() / 2 + 16; ++i) corrupt[i] = '\x55';
+    for (const QByteArray& bytes : {whole.left(whole.size() / 2), corrupt}) {
+      const QString path = folder.write(QStringLiteral("brine.log.2.gz"), bytes);
+      for (const int threads : {0, 1, 2}) {
+        TrendSeries got;
+        ReadReport report;
+        if (threads == 0) {
+          report = LogReading({path}, {}).read([&got](const LogRecord& r) { got.append(r); });
+        } else {
+          SeriesReadOptions options;
+          options.threads = threads;
+          options.chunkBytes = 5000;
+          report = readSeries({path}, got, options);
+        }
+        EXPECT_EQ(report.bad.stops(), 1u) << threads << " " << bytes.size();
+        EXPECT_GT(report.lines, 0) << threads << " " << bytes.size() << " of " << whole.size()
+                                   << " " << report.bad.stopReport().join(u' ').toStdString();
+        EXPECT_LT(report.lines, total);
+        EXPECT_EQ(exitStatus(report, true), TrendExit::kStopped);
+        if (bytes.size() < whole.size() && got.size() > 0)  // cut: what was read is the start
+          EXPECT_EQ(got.stamps().back(),
+                    stampOf(at(1, 0).addSecs(9 * static_cast<int>(got.size() - 1))));
       }
     }
   }

@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "Compressed.h"
 #include "LogLines.h"
 
 namespace bw {
@@ -199,6 +200,47 @@ TEST_F(TrendCli, AnOutputThatIsALog_IsRefusedAndTheLogKeepsItsBytes) {
       folder.write(QStringLiteral("old.csv"), "time,sensor1\n2026-12-08T10:00:00,4.5\n");
   EXPECT_EQ(trend({QStringLiteral("--csv"), csv, b}).status, 0);
   EXPECT_TRUE(folder.read(QStringLiteral("old.csv")).startsWith("time,sensor1,sensor2,"));
+}
+
+// `brine.log*` after rotations: the live log and its predecessors, plain and
+// compressed, in the order of their lines; a compressed one cut short is
+// read to the cut with status 5; and a compressed log is never an output.
+TEST_F(TrendCli, ARotatedLogAndItsCompressedPredecessors_AreOneSeriesInTimeOrder) {
+  const auto day = [](int d) { return logLine(at(d, 10), {4.5f}) + logLine(at(d, 11), {4.5f}); };
+  const QStringList logs = {folder.write(QStringLiteral("brine.log"), day(9)),
+                            folder.write(QStringLiteral("brine.log.1"), day(8)),
+                            folder.write(QStringLiteral("brine.log.10.gz"), test::gzipped(day(1))),
+                            folder.write(QStringLiteral("brine.log.2.gz"), test::xzed(day(7))),
+                            folder.write(QStringLiteral("brine.log.3.zst"), test::zstded(day(6)))};
+  const QString csv = folder.path(QStringLiteral("all.csv"));
+  ASSERT_EQ(trend(QStringList{QStringLiteral("--csv"), csv} + logs).status, 0);
+  QByteArray expected = "time,sensor1\n";
+  for (const int d : {1, 6, 7, 8, 9})
+    expected += QStringLiteral("2026-12-%1T10:00:00,4.5\n2026-12-%1T11:00:00,4.5\n")
+                    .arg(d, 2, 10, QLatin1Char('0'))
+                    .toLatin1();
+  EXPECT_EQ(folder.read(QStringLiteral("all.csv")), expected);
+
+  QByteArray month;
+  for (int i = 0; i < 20000; ++i) month += logLine(at(2, 0).addSecs(9 * i), {4.5f, 3.0f});
+  const QByteArray packed = test::gzipped(month);
+  const QString cut =
+      folder.write(QStringLiteral("brine.log.4.gz"), packed.left(packed.size() / 2));
+  const Outcome outcome = trend({QStringLiteral("--csv"), csv, cut, logs[0]});
+  EXPECT_EQ(outcome.status, 5) << outcome.err.constData();
+  EXPECT_TRUE(outcome.err.contains("brine.log.4.gz:")) << outcome.err.constData();
+  EXPECT_TRUE(outcome.err.contains("cut short")) << outcome.err.constData();
+  const int rows = static_cast<int>(folder.read(QStringLiteral("all.csv")).count('\n'));
+  EXPECT_GT(rows, 1000);
+  EXPECT_LT(rows, 20000);
+
+  for (const QString& out : {logs[2], logs[3], logs[4]}) {
+    const QByteArray before = folder.read(QFileInfo(out).fileName());
+    const Outcome refused = trend({QStringLiteral("--png"), out, logs[0]});
+    EXPECT_EQ(refused.status, 1) << out.toStdString();
+    EXPECT_TRUE(refused.err.contains("holds log lines")) << refused.err.constData();
+    EXPECT_EQ(folder.read(QFileInfo(out).fileName()), before);
+  }
 }
 
 // A failed export leaves what stood at OUT; a named pipe stays a pipe and gets
@@ -430,6 +472,21 @@ TEST_F(TrendCli, ExitStatusesAndTheBadLineReport) {
       trend({QStringLiteral("--png"), out, QStringLiteral("--size"), QStringLiteral("big"), log()})
           .status,
       1);
+  // A picture too large to draw in bounded time and memory is refused at
+  // once, before any log is read; the largest allowed is drawn.
+  for (const char* size : {"16384x16384", "8193x100", "100x8193", "8192x4097", "6000x6000"}) {
+    const Outcome refused = trend(
+        {QStringLiteral("--svg"), out, QStringLiteral("--size"), QString::fromLatin1(size), log()});
+    EXPECT_EQ(refused.status, 1) << size;
+    EXPECT_TRUE(refused.err.contains("at most 8192 pixels a side and 32 megapixels"))
+        << refused.err.constData();
+    EXPECT_FALSE(QFile::exists(out));
+  }
+  EXPECT_EQ(trend({QStringLiteral("--svg"), out, QStringLiteral("--size"),
+                   QStringLiteral("8192x4096"), log()})
+                .status,
+            0);
+  QFile::remove(out);
   EXPECT_EQ(trend({QStringLiteral("--csv"), out, QStringLiteral("--from"),
                    QStringLiteral("yesterday"), log()})
                 .status,

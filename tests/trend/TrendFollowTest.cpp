@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "Compressed.h"
 #include "LogLines.h"
 #include "TrendWindowFakes.h"
 #include "trend/FileFollower.h"
@@ -143,6 +144,31 @@ TEST(TrendFollow, ANewReadingOutsideTheViewWidensIt) {
 
 // A named pipe would hold the reading for ever; it is refused and the window
 // goes on answering.
+// A live log opened with its rotated, compressed predecessors: all of them
+// in time order, and the live one followed.
+TEST(TrendFollow, TheLiveLogOfARotatedSet_IsFollowed) {
+  test::LogFolder folder;
+  const QString live = folder.write(QStringLiteral("brine.log"), logLine(at(9, 10), {2.0f}));
+  const QString old =
+      folder.write(QStringLiteral("brine.log.1.gz"), test::gzipped(logLine(at(8, 10), {1.0f})));
+  test::FakeServices services;
+  TrendWindow window(test::trendServices(services));
+  QSignalSpy loaded(&window, &TrendWindow::loaded);
+  window.openFiles({live, old});
+  ASSERT_TRUE(loaded.wait(10000));
+  ASSERT_EQ(window.series().size(), 2u);
+  EXPECT_EQ(window.series().values(0)[0], 1.0f);
+  ASSERT_TRUE(window.following());
+  append(live, logLine(at(9, 10, 0, 9), {3.0f}));
+  QTRY_COMPARE_WITH_TIMEOUT(window.series().size(), 3u, 10000);
+  EXPECT_EQ(window.series().values(0)[2], 3.0f);
+
+  // Only the rotated ones: nothing is followed.
+  window.openFiles({old});
+  ASSERT_TRUE(loaded.wait(10000));
+  EXPECT_FALSE(window.following());
+}
+
 TEST(TrendWindowReading, ANamedPipe_IsRefusedAndTheWindowStaysUsable) {
   test::LogFolder folder;
   const QString fifo = folder.path(QStringLiteral("pipe.log"));

@@ -13,8 +13,10 @@
 #include "TrendWindowFakes.h"
 #include "site/Site.h"
 #include "trend/TextColumns.h"
+#include "trend/TrendSeries.h"
 #include "trend/ui/CsvExportJob.h"
 #include "trend/ui/StatisticsTable.h"
+#include "trend/ui/TrendPlot.h"
 
 namespace bw {
 namespace {
@@ -239,6 +241,53 @@ TEST_F(TrendWindowTest, ClosingDuringACsvExport_CancelsItAndLeavesNothingBehind)
   EXPECT_EQ(QDir(folder.path({})).entryList(QDir::Files), QStringList({QStringLiteral("big.log")}));
   EXPECT_FALSE(window.message().startsWith(QStringLiteral("Wrote")));
   EXPECT_TRUE(services.messages.texts.isEmpty());
+}
+
+// A chart drawn without being shown (a picture from the command line, the
+// benchmark) is decimated for the size it was given, not the default one.
+TEST(TrendPlotMarks, AChartNotShown_IsLaidOutAtTheSizeAsked) {
+  TrendPlot plot;
+  for (const QSize size : {QSize(1200, 600), QSize(8192, 4096), QSize(300, 200)}) {
+    plot.resize(size);
+    EXPECT_GT(plot.chartWidth(), size.width() * 8 / 10) << size.width();
+    EXPECT_LT(plot.chartWidth(), size.width());
+  }
+}
+
+// A log whose clock went back a thousand times over a year: the marks
+// reach along the whole axis, thinned evenly to a few pixels apart, and a
+// view with few of them marks each.
+TEST(TrendPlotMarks, SetBacksAreMarkedAlongTheWholeView) {
+  TrendSeries series;
+  LogRecord r;
+  r.count = 1;
+  r.values[0] = 4.5f;
+  const StampSeconds start = stampOf(at(1, 0));
+  constexpr int kSetBacks = 1000;
+  constexpr StampSeconds kStep = 8 * 3600;
+  for (int i = 0; i < kSetBacks; ++i) {
+    for (const StampSeconds t : {0, 60, 30}) {  // the third line goes back
+      r.stamp = start + i * kStep + t;
+      series.append(r);
+    }
+  }
+  ASSERT_EQ(series.setBacks().size(), static_cast<std::size_t>(kSetBacks));
+  TrendPlot plot;
+  plot.resize(1200, 600);
+  plot.setSeries(&series);
+  plot.resetView();
+  const double from = static_cast<double>(plot.viewFrom());
+  const double to = static_cast<double>(plot.viewTo());
+  const std::vector<double> marks = plot.setBackMarkTimes();
+  ASSERT_GE(marks.size(), 100u);
+  EXPECT_LE(marks.size(), static_cast<std::size_t>(plot.chartWidth() / 3));
+  EXPECT_LT(marks.front() - from, (to - from) * 0.02);
+  EXPECT_LT(to - marks.back(), (to - from) * 0.02);
+  for (std::size_t i = 1; i < marks.size(); ++i)  // evenly: no stretch left without
+    EXPECT_LT(marks[i] - marks[i - 1], 3.0 * (to - from) / static_cast<double>(marks.size()));
+
+  plot.setView(static_cast<double>(start), static_cast<double>(start + 10 * kStep));
+  EXPECT_EQ(plot.setBackMarkTimes().size(), 10u);
 }
 
 }  // namespace

@@ -19,6 +19,8 @@ LogLoad::~LogLoad() {
 
 void LogLoad::start() {
   thread_ = QThread::create([this] {
+    // Rotated logs come in any order of names: read in the order of their lines.
+    files_ = inTimeOrder(files_);
     SeriesReadOptions options;
     options.holdLast = holdLast_;
     options.cancel = &cancel_;

@@ -24,7 +24,9 @@ const std::array<QColor, kMaxReadings> kColours = {
     QColor(188, 189, 34),  QColor(23, 190, 207), QColor(0, 0, 128),     QColor(128, 0, 0),
     QColor(0, 128, 128),   QColor(128, 128, 0),  QColor(255, 0, 255),   QColor(0, 0, 0)};
 
-constexpr int kMostSetBackMarks = 200;
+// Set-back marks closer than this are one dashed line to the eye.
+constexpr int kSetBackMarkPixels = 4;
+constexpr int kFewestSetBackMarks = 50;
 constexpr double kDay = 86400.0;
 
 QVector<double> toVector(const std::vector<double>& v) {
@@ -234,7 +236,20 @@ double TrendPlot::viewHigh() const {
 }
 
 int TrendPlot::chartWidth() const {
-  return chart_->plot->axisRect()->width();
+  // A widget not shown (a picture drawn without a window, a chart not yet
+  // on screen) has its child laid out only when shown, and the axes only at
+  // the next replot: until then the width would be that of the default
+  // size, and the chart decimated for it. Laid out now at the size asked for.
+  QCustomPlot* plot = chart_->plot;
+  if (plot->size() != size() || plot->viewport() != plot->rect()) {
+    plot->resize(size());
+    plot->setViewport(QRect(QPoint(0, 0), size()));
+    QCPLayout* layout = plot->plotLayout();
+    layout->update(QCPLayoutElement::upPreparation);
+    layout->update(QCPLayoutElement::upMargins);
+    layout->update(QCPLayoutElement::upLayout);
+  }
+  return plot->axisRect()->width();
 }
 
 QRect TrendPlot::legendEntry(int sensor) const {
@@ -288,18 +303,24 @@ void TrendPlot::markSetBacks() {
   for (auto* item : c.setBackLines) c.plot->removeItem(item);
   c.setBackLines.clear();
   if (!series_) return;
-  const auto& stamps = series_->stamps();
-  for (std::size_t index : series_->setBacks()) {
-    if (c.setBackLines.size() == kMostSetBackMarks) break;
-    // At the last stamp before the clock went back: where the line turns.
-    const double x = static_cast<double>(stamps[index - 1]);
-    if (!c.plot->xAxis->range().contains(x)) continue;
+  // At the last stamp before the clock went back: where the line turns. A
+  // mark every few pixels at most, spread over the whole view.
+  const QCPRange view = c.plot->xAxis->range();
+  const int most = std::max(kFewestSetBackMarks, chartWidth() / kSetBackMarkPixels);
+  for (StampSeconds t : setBackMarks(*series_, view.lower, view.upper, most)) {
+    const auto x = static_cast<double>(t);
     auto* mark = new QCPItemStraightLine(c.plot);
     mark->point1->setCoords(x, 0);
     mark->point2->setCoords(x, 1);
     mark->setPen(QPen(Qt::darkGray, 1, Qt::DashLine));
     c.setBackLines.push_back(mark);
   }
+}
+
+std::vector<double> TrendPlot::setBackMarkTimes() const {
+  std::vector<double> xs;
+  for (const auto* mark : chart_->setBackLines) xs.push_back(mark->point1->coords().x());
+  return xs;
 }
 
 void TrendPlot::fitValues() {

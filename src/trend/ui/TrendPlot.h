@@ -51,6 +51,8 @@ class TrendPlot : public QWidget {
   double viewHigh() const;
   // The pixel columns of the drawing area, which the series is thinned to.
   int chartWidth() const;
+  // Where the set-back marks are drawn, in time order.
+  std::vector<double> setBackMarkTimes() const;
   // Where the legend entry of `sensor` is drawn, in this widget's
   // coordinates; empty when it has none.
   QRect legendEntry(int sensor) const;

@@ -167,7 +167,7 @@ void allowAllOpenFiles() {
 
 int runTrend(int argc, char** argv) {
   allowAllOpenFiles();
-  const TrendOptions o = parseTrendOptions(arguments(argc, argv));
+  TrendOptions o = parseTrendOptions(arguments(argc, argv));
   if (!o.error.isEmpty()) {
     // The usage goes with the error: a mistyped option shows the right ones.
     printError(QStringLiteral("brinewatch-trend: %1\n").arg(o.error));
@@ -177,6 +177,8 @@ int runTrend(int argc, char** argv) {
   const bool exporting = o.mode == TrendOptions::Mode::kCsv || o.mode == TrendOptions::Mode::kPng ||
                          o.mode == TrendOptions::Mode::kSvg;
   if (exporting) {
+    // A live log and its rotated predecessors, in the order of their lines.
+    o.logs = inTimeOrder(o.logs);
     if (const QString clash = ExportTarget::clash(o.out, o.logs); !clash.isEmpty()) {
       printError(QStringLiteral("brinewatch-trend: %1; nothing written").arg(clash));
       return static_cast<int>(TrendExit::kUsage);

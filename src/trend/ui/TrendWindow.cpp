@@ -172,7 +172,7 @@ void TrendWindow::startLoad(const QStringList& files) {
   delete follower_;
   follower_ = nullptr;
   delete load_;
-  load_ = new LogLoad(files, files.size() == 1, this);
+  load_ = new LogLoad(files, true, this);
   connect(load_, &LogLoad::progress, progress_, &QProgressBar::setValue);
   connect(load_, &LogLoad::finished, this, &TrendWindow::loadFinished);
   progress_->setValue(0);
@@ -227,12 +227,15 @@ void TrendWindow::loadFinished() {
     plot_->refresh();
   }
   updateStatistics();
-  const bool one = files_.size() == 1 && report.errors.isEmpty();
-  follow_->setEnabled(one);
-  if (one && !follow_->isChecked())
+  // The live log is the last in time order; its rotated, compressed
+  // predecessors are never written to again.
+  const bool live = report.errors.isEmpty() && !ends_.empty() && !ends_.back().compressed &&
+                    ends_.back().path == files_.last();
+  follow_->setEnabled(live);
+  if (live && !follow_->isChecked())
     follow_->setChecked(true);  // starts following through the toggle
   else
-    setFollowing(one && follow_->isChecked());
+    setFollowing(live && follow_->isChecked());
   updateStatus();
   emit loaded();
 }
@@ -240,13 +243,13 @@ void TrendWindow::loadFinished() {
 void TrendWindow::setFollowing(bool on) {
   delete follower_;
   follower_ = nullptr;
-  if (!on || loading() || ends_.size() != 1) {
+  if (!on || loading() || ends_.empty() || ends_.back().compressed) {
     updateStatus();
     return;
   }
   shownLast_ = series_->last();
   follower_ = new FileFollower(
-      ends_.front(), [this](const LogRecord& r) { series_->append(r); }, this);
+      ends_.back(), [this](const LogRecord& r) { series_->append(r); }, this);
   connect(follower_, &FileFollower::appended, this, [this] {
     if (waiting_ || noLines_) {
       waiting_ = noLines_ = false;
@@ -261,7 +264,7 @@ void TrendWindow::setFollowing(bool on) {
   connect(follower_, &FileFollower::badLine, this, [this](std::int64_t line, const QString& why) {
     ++badLines_;
     if (badReport_.size() < 20)
-      badReport_ << QStringLiteral("%1:%2: %3").arg(files_.value(0)).arg(line).arg(why);
+      badReport_ << QStringLiteral("%1:%2: %3").arg(ends_.back().path).arg(line).arg(why);
     updateStatus();
   });
   connect(follower_, &FileFollower::replaced, this, [this] {

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <lzma.h>
+#include <zlib.h>
+#include <zstd.h>
+#include <QByteArray>
+
+namespace bw::test {
+
+// Bytes compressed as a rotation leaves them, each with its check, so a
+// corrupt stream is told.
+inline QByteArray gzipped(const QByteArray& bytes) {
+  z_stream z{};
+  deflateInit2(&z, 6, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
+  QByteArray out(static_cast<qsizetype>(deflateBound(&z, static_cast<uLong>(bytes.size()))), '\0');
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.constData()));
+  z.avail_in = static_cast<uInt>(bytes.size());
+  z.next_out = reinterpret_cast<Bytef*>(out.data());
+  z.avail_out = static_cast<uInt>(out.size());
+  deflate(&z, Z_FINISH);
+  out.truncate(static_cast<qsizetype>(z.total_out));
+  deflateEnd(&z);
+  return out;
+}
+
+inline QByteArray xzed(const QByteArray& bytes) {
+  QByteArray out(static_cast<qsizetype>(lzma_stream_buffer_bound(bytes.size())), '\0');
+  std::size_t written = 0;
+  lzma_easy_buffer_encode(1, LZMA_CHECK_CRC64, nullptr,
+                          reinterpret_cast<const uint8_t*>(bytes.constData()), bytes.size(),
+                          reinterpret_cast<uint8_t*>(out.data()), &written, out.size());
+  out.truncate(static_cast<qsizetype>(written));
+  return out;
+}
+
+inline QByteArray zstded(const QByteArray& bytes) {
+  ZSTD_CCtx* c = ZSTD_createCCtx();
+  ZSTD_CCtx_setParameter(c, ZSTD_c_checksumFlag, 1);
+  QByteArray out(static_cast<qsizetype>(ZSTD_compressBound(bytes.size())), '\0');
+  const std::size_t written =
+      ZSTD_compress2(c, out.data(), out.size(), bytes.constData(), bytes.size());
+  ZSTD_freeCCtx(c);
+  out.truncate(static_cast<qsizetype>(written));
+  return out;
+}
+
+}  // namespace bw::test
