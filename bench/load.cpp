@@ -3,6 +3,9 @@
 // by a real Prometheus on loopback for the whole run. Prints the scrapes
 // that failed, for each logger the records Prometheus counted against the
 // lines in its log, CPU and resident memory per logger, and Prometheus's own.
+// Each logger binds a free port of its own and says which in its start
+// message; one that ends, or whose log stays empty, is a failure of its own,
+// named in the output, and is not compared.
 //
 // Counting the records exactly needs a moment when no logger writes: at the
 // end the adapter stops answering, so each logger's cycle takes 16 queries
@@ -54,6 +57,27 @@ quint16 freePort() {
   QTcpServer probe;
   probe.listen(QHostAddress::LocalHost, 0);
   return probe.serverPort();
+}
+
+// The port a logger listens on, from its start message ("... metrics on
+// 127.0.0.1:PORT"); 0 while it has not said.
+quint16 announcedPort(const QString& errFile) {
+  QFile file(errFile);
+  if (!file.open(QIODevice::ReadOnly)) return 0;
+  const QByteArray text = file.read(1 << 16);
+  const QByteArray marker = "metrics on 127.0.0.1:";
+  const qsizetype at = text.indexOf(marker);
+  const qsizetype end = text.indexOf('\n', at);
+  if (at < 0 || end < 0) return 0;
+  return static_cast<quint16>(text.mid(at + marker.size(), end - at - marker.size()).toUInt());
+}
+
+// The last line a logger wrote to its standard error, to say why it ended.
+QString lastLine(const QString& errFile) {
+  QFile file(errFile);
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  const QList<QByteArray> lines = file.readAll().trimmed().split('\n');
+  return QString::fromUtf8(lines.last());
 }
 
 // Resident memory in KiB: all of it, and the proportional share, which
@@ -109,7 +133,9 @@ double scalarOf(const QJsonArray& result) {
 
 struct Logger {
   QString log;
+  QString err;
   quint16 metricsPort = 0;
+  QString failure;  // why this logger itself failed; empty when it did not
   std::unique_ptr<QProcess> process;
   double cpuAtStart = 0;
   double cpuPercent = 0;
@@ -156,12 +182,13 @@ int main(int argc, char** argv) {
   for (int i = 0; i < o.loggers; ++i) {
     Logger& l = loggers[static_cast<std::size_t>(i)];
     l.log = dir.filePath(QStringLiteral("tank-%1.log").arg(i));
-    l.metricsPort = freePort();
+    l.err = dir.filePath(QStringLiteral("logger-%1.err").arg(i));
     QFile site(dir.filePath(QStringLiteral("site-%1.toml").arg(i)));
     site.open(QIODevice::WriteOnly);
-    site.write(QStringLiteral("adapter = \"%1\"\nlog = \"%2\"\nmetrics = \"127.0.0.1:%3\"\n")
+    // Each logger binds a free port itself and says which: a port picked
+    // here and closed again could be handed to two of them.
+    site.write(QStringLiteral("adapter = \"%1\"\nlog = \"%2\"\nmetrics = \"127.0.0.1:0\"\n")
                    .arg(adapter.host(), l.log)
-                   .arg(l.metricsPort)
                    .toUtf8());
     for (int slot = 1; slot <= bw::kSiteSlots; ++slot)
       site.write(QStringLiteral("[[sensor]]\nslot = %1\nrom = \"%2\"\n")
@@ -172,12 +199,38 @@ int main(int argc, char** argv) {
     site.close();
     l.process = std::make_unique<QProcess>();
     l.process->setStandardOutputFile(QProcess::nullDevice());
-    l.process->setStandardErrorFile(dir.filePath(QStringLiteral("logger-%1.err").arg(i)));
+    l.process->setStandardErrorFile(l.err);
     l.process->start(QStringLiteral(BRINEWATCHD), {QStringLiteral("--site"), site.fileName()});
-    targets += QStringLiteral("%1\"127.0.0.1:%2\"")
-                   .arg(i ? QStringLiteral(", ") : QString())
-                   .arg(l.metricsPort);
   }
+  // Each logger's port, from its start message; one that ends or keeps
+  // silent first has failed on its own.
+  {
+    QElapsedTimer waited;
+    waited.start();
+    std::size_t pending = loggers.size();
+    while (pending > 0) {
+      pending = 0;
+      for (Logger& l : loggers) {
+        if (l.metricsPort || !l.failure.isEmpty()) continue;
+        l.metricsPort = announcedPort(l.err);
+        if (l.metricsPort) continue;
+        if (l.process->state() == QProcess::NotRunning)
+          l.failure = QStringLiteral("ended before serving its metrics (status %1): %2")
+                          .arg(l.process->exitCode())
+                          .arg(lastLine(l.err));
+        else if (waited.elapsed() > 120'000)
+          l.failure = QStringLiteral("did not say its metrics port within 2 minutes");
+        else
+          ++pending;
+      }
+      if (pending) pause(200ms);
+    }
+  }
+  for (const Logger& l : loggers)
+    if (l.metricsPort)
+      targets += QStringLiteral("%1\"127.0.0.1:%2\"")
+                     .arg(targets.isEmpty() ? QString() : QStringLiteral(", "))
+                     .arg(l.metricsPort);
 
   const quint16 prometheusPort = freePort();
   QFile config(dir.filePath(QStringLiteral("prometheus.yml")));
@@ -217,6 +270,13 @@ int main(int argc, char** argv) {
   }
   const double seconds = static_cast<double>(measured.elapsed()) / 1000.0;
   for (Logger& l : loggers) {
+    if (!l.failure.isEmpty()) continue;
+    if (l.process->state() == QProcess::NotRunning) {
+      l.failure = QStringLiteral("ended during the run (status %1): %2")
+                      .arg(l.process->exitCode())
+                      .arg(lastLine(l.err));
+      continue;
+    }
     l.cpuPercent =
         100.0 * (bw::bench::treeCpuSeconds(l.process->processId()) - l.cpuAtStart) / seconds;
     l.memory = residentOf(l.process->processId());
@@ -239,14 +299,15 @@ int main(int argc, char** argv) {
   const auto still = std::chrono::seconds(2 * o.scrapeSeconds + 3);
   std::vector<int> lastLines(loggers.size(), -1);
   std::vector<QElapsedTimer> stillFor(loggers.size());
-  std::size_t compared = 0;
+  std::size_t compared = static_cast<std::size_t>(std::count_if(
+      loggers.begin(), loggers.end(), [](const Logger& l) { return !l.failure.isEmpty(); }));
   QElapsedTimer patience;
   patience.start();
   while (compared < loggers.size() && patience.elapsed() < 400'000) {
     pause(1s);
     for (std::size_t i = 0; i < loggers.size(); ++i) {
       Logger& l = loggers[i];
-      if (l.counted >= 0) continue;
+      if (l.counted >= 0 || !l.failure.isEmpty()) continue;
       const int lines = lineCount(l.log);
       if (lines != lastLines[i]) {
         lastLines[i] = lines;
@@ -264,13 +325,29 @@ int main(int argc, char** argv) {
       ++compared;
     }
   }
+  for (Logger& l : loggers) {
+    if (!l.failure.isEmpty()) continue;
+    if (l.process->state() == QProcess::NotRunning)
+      l.failure = QStringLiteral("ended at the end of the run (status %1): %2")
+                      .arg(l.process->exitCode())
+                      .arg(lastLine(l.err));
+    else if (lineCount(l.log) <= 0)
+      l.failure = QStringLiteral("its log stayed empty");
+    else if (l.counted < 0)
+      l.failure = QStringLiteral("its log never stood still long enough to be compared");
+  }
 
-  int equal = 0;
+  int equal = 0, failed = 0;
   std::vector<double> cpu, rss, pss;
   std::printf("\n%-8s %10s %10s %8s %9s %9s\n", "logger", "counted", "lines", "CPU %", "RSS MiB",
               "PSS MiB");
   for (std::size_t i = 0; i < loggers.size(); ++i) {
     const Logger& l = loggers[i];
+    if (!l.failure.isEmpty()) {
+      ++failed;
+      std::printf("%-8zu FAILED: %s\n", i, qPrintable(l.failure));
+      continue;
+    }
     equal += l.counted == l.lines;
     cpu.push_back(l.cpuPercent);
     rss.push_back(static_cast<double>(l.memory.rss) / 1024.0);
@@ -278,22 +355,28 @@ int main(int argc, char** argv) {
     std::printf("%-8zu %10.0f %10d %8.2f %9.1f %9.1f\n", i, l.counted, l.lines, l.cpuPercent,
                 rss.back(), pss.back());
   }
+  if (cpu.empty()) cpu = rss = pss = {0.0};
   const auto [cpuMin, cpuMax] = std::minmax_element(cpu.begin(), cpu.end());
   const auto [rssMin, rssMax] = std::minmax_element(rss.begin(), rss.end());
   const auto [pssMin, pssMax] = std::minmax_element(pss.begin(), pss.end());
   std::printf("\nscrapes: %.0f, failed %.0f\n", scrapes, scrapes - good);
-  std::printf("records counted by Prometheus equal to the log's lines: %d of %d loggers\n", equal,
+  std::printf("loggers that failed on their own (ended, or an empty log): %d of %d\n", failed,
               o.loggers);
+  std::printf("records counted by Prometheus equal to the log's lines: %d of the %d others\n",
+              equal, o.loggers - failed);
   std::printf("logger CPU %% of a core: min %.2f, median %.2f, max %.2f\n", *cpuMin,
               bw::bench::median(cpu), *cpuMax);
-  std::printf("logger resident MiB: min %.1f, median %.1f, max %.1f; proportional share: min %.1f, "
-              "median %.1f, max %.1f\n",
-              *rssMin, bw::bench::median(rss), *rssMax, *pssMin, bw::bench::median(pss), *pssMax);
+  std::printf(
+      "logger resident MiB: min %.1f, median %.1f, max %.1f; proportional share: min %.1f, "
+      "median %.1f, max %.1f\n",
+      *rssMin, bw::bench::median(rss), *rssMax, *pssMin, bw::bench::median(pss), *pssMax);
   std::printf("Prometheus: CPU %.1f %% of a core, resident %.1f MiB (proportional %.1f)\n",
               prometheusCpu, static_cast<double>(prometheusMemory.rss) / 1024.0,
               static_cast<double>(prometheusMemory.pss) / 1024.0);
   bw::bench::printSummary("load failed_scrapes", scrapes - good, "", 0.5, "0");
-  bw::bench::printSummary("load loggers_whose_count_differs", o.loggers - equal, "", 0.5, "0");
+  bw::bench::printSummary("load loggers_failed", failed, "", 0.5, "0");
+  bw::bench::printSummary("load loggers_whose_count_differs", o.loggers - failed - equal, "", 0.5,
+                          "0");
   bw::bench::printSummary("load logger_cpu_max", *cpuMax, "%", 1.0, "< 1");
   bw::bench::printSummary("load logger_rss_max", *rssMax, "MiB", 20.0, "< 20");
   bw::bench::printSummary("load logger_pss_max", *pssMax, "MiB", 20.0, "< 20");
