@@ -167,6 +167,53 @@ TEST_F(MetricsTlsTest, TakesACertificateReplacedOnDiskAtTheNextConnection) {
   EXPECT_TRUE(renewed.out.endsWith("\n200")) << renewed.out.constData();
 }
 
+TEST_F(MetricsTlsTest, AsksForAClientCertificateOfItsAuthority) {
+  // The plant's authority and a client certificate it signed.
+  ASSERT_TRUE(makeCertificate(QStringLiteral("ca")));
+  ASSERT_EQ(run(openssl, {QStringLiteral("req"), QStringLiteral("-newkey"), QStringLiteral("ec"),
+                          QStringLiteral("-pkeyopt"),
+                          QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes"),
+                          QStringLiteral("-keyout"), dir.filePath(QStringLiteral("client.key")),
+                          QStringLiteral("-out"), dir.filePath(QStringLiteral("client.csr")),
+                          QStringLiteral("-subj"), QStringLiteral("/CN=prometheus")})
+                .exitCode,
+            0);
+  ASSERT_EQ(run(openssl, {QStringLiteral("x509"), QStringLiteral("-req"), QStringLiteral("-in"),
+                          dir.filePath(QStringLiteral("client.csr")), QStringLiteral("-CA"),
+                          dir.filePath(QStringLiteral("ca.crt")), QStringLiteral("-CAkey"),
+                          dir.filePath(QStringLiteral("ca.key")), QStringLiteral("-CAcreateserial"),
+                          QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-out"),
+                          dir.filePath(QStringLiteral("client.crt"))})
+                .exitCode,
+            0);
+  ASSERT_TRUE(makeCertificate(QStringLiteral("stranger")));
+  config.users.clear();
+  config.clientCaFile = dir.filePath(QStringLiteral("ca.crt"));
+  config.clientAuth = WebConfig::ClientAuth::RequireAndVerify;
+  serve();
+  const auto withCertificate = [&](const QString& name) {
+    QStringList args{QStringLiteral("-s"),
+                     QStringLiteral("-m"),
+                     QStringLiteral("10"),
+                     QStringLiteral("--cacert"),
+                     config.certFile,
+                     QStringLiteral("-w"),
+                     QStringLiteral("\n%{http_code}")};
+    if (!name.isEmpty())
+      args << QStringLiteral("--cert") << dir.filePath(name + QStringLiteral(".crt"))
+           << QStringLiteral("--key") << dir.filePath(name + QStringLiteral(".key"));
+    args << QStringLiteral("https://127.0.0.1:%1/metrics").arg(server.port());
+    return run(curl, args).out;
+  };
+  const QByteArray signed_ = withCertificate(QStringLiteral("client"));
+  EXPECT_TRUE(signed_.endsWith("\n200") && signed_.contains(kMetrics)) << signed_.constData();
+  for (const QString& other : {QString(), QStringLiteral("stranger")}) {
+    const QByteArray refused = withCertificate(other);
+    EXPECT_FALSE(refused.contains("brinewatch_")) << refused.constData();
+    EXPECT_FALSE(refused.endsWith("\n200")) << refused.constData();
+  }
+}
+
 TEST_F(MetricsTlsTest, SaysWhyItCannotServeTheGivenFiles) {
   WebConfig missing = config;
   missing.certFile = dir.filePath(QStringLiteral("absent.crt"));
