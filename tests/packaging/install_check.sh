@@ -20,6 +20,7 @@ expected=(
   usr/lib/systemd/system/brinewatchd.service usr/share/man/man1/brinewatchd.1.gz
   usr/share/doc/brinewatch/examples/prometheus/prometheus.yml
   usr/share/doc/brinewatch/examples/prometheus/brinewatch-rules.yml
+  usr/share/doc/brinewatch/examples/prometheus/site-prometheus.yml
   usr/share/applications/$app.desktop
   usr/share/icons/hicolor/scalable/apps/$app.svg
   usr/share/metainfo/$app.metainfo.xml
