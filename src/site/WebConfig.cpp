@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <algorithm>
 #include <set>
 
 namespace bw {
@@ -96,10 +97,8 @@ QString pathFrom(const QString& configFile, const QString& path) {
 }  // namespace
 
 WebConfigReading parseWebConfig(const QByteArray& bytes, const QString& fileName) {
-  QStringList errors;
-  const auto error = [&](int number, const QString& reason) {
-    errors << QStringLiteral("%1:%2: %3").arg(fileName).arg(number).arg(reason);
-  };
+  std::vector<std::pair<int, QString>> found;
+  const auto error = [&](int number, const QString& reason) { found.emplace_back(number, reason); };
   if (bytes.size() > kMostWebConfigBytes)
     return {std::nullopt,
             {QStringLiteral("%1: larger than %2 bytes: not a web configuration file")
@@ -219,8 +218,14 @@ WebConfigReading parseWebConfig(const QByteArray& bytes, const QString& fileName
   if (authLine && config.clientAuth != WebConfig::ClientAuth::None && !caLine)
     error(*authLine, QStringLiteral("client_auth_type %1 needs a client_ca_file to check against")
                          .arg(authType));
-  if (!errors.isEmpty()) return {std::nullopt, errors};
-  return {config, {}};
+  if (found.empty()) return {config, {}};
+  // In the order of the file, as the site file's are.
+  std::stable_sort(found.begin(), found.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  QStringList errors;
+  for (const auto& [number, reason] : found)
+    errors << QStringLiteral("%1:%2: %3").arg(fileName).arg(number).arg(reason);
+  return {std::nullopt, errors};
 }
 
 WebConfigReading readWebConfig(const QString& path) {

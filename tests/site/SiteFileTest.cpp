@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -239,10 +241,18 @@ TEST(WebConfig, EveryKindOfError_IsReportedWithItsLine) {
        "w.yml:4: client_auth_type RequireAnyClientCert is not taken here"},
       {"basic_auth_users:\n  a: *alias\n", "w.yml:2: a value starting with '*': put it in quotes"},
   };
+  // Told in the order of the file, whatever was found last.
+  EXPECT_EQ(parseWebConfig("tls_server_config:\n  cert_file: a\n  min_version: TLS13\n",
+                           QStringLiteral("w.yml"))
+                .errors.value(0)
+                .left(8),
+            QStringLiteral("w.yml:1:"));
   for (const auto& c : cases) {
     const WebConfigReading reading = parseWebConfig(c.text, QStringLiteral("w.yml"));
     EXPECT_FALSE(reading.config) << c.text.constData();
-    EXPECT_TRUE(reading.errors.join(u'\n').startsWith(QString::fromUtf8(c.error)))
+    EXPECT_TRUE(
+        std::any_of(reading.errors.begin(), reading.errors.end(),
+                    [&](const QString& e) { return e.startsWith(QString::fromUtf8(c.error)); }))
         << c.text.constData() << " gave: " << reading.errors.join(u'\n').toStdString();
   }
 }
@@ -264,9 +274,10 @@ TEST(SiteFile, WebConfigIsReadFromTheSiteFilesFolderAndItsErrorsSaid) {
                 .arg(sitePath, dir.filePath(QStringLiteral("web.yml")))
                 .toStdString());
 
-  write(QStringLiteral("web.yml"), "tls_server_config:\n  cert_file: a.crt\n  cert_file: b.crt\n");
+  write(QStringLiteral("web.yml"),
+        "tls_server_config:\n  cert_file: a.crt\n  cert_file: b.crt\n  key_file: a.key\n");
   const SiteReading bad = readSiteFile(sitePath);
-  ASSERT_EQ(bad.errors.size(), 2) << bad.errors.join(u'\n').toStdString();
+  ASSERT_EQ(bad.errors.size(), 1) << bad.errors.join(u'\n').toStdString();
   EXPECT_EQ(bad.errors.value(0).toStdString(),
             QStringLiteral("%1:1: web_config: %2:3: cert_file is given twice")
                 .arg(sitePath, dir.filePath(QStringLiteral("web.yml")))
