@@ -463,6 +463,9 @@ namespace {
 
 int runOneTier(const Options& o, std::vector<Logger>& loggers,
                std::vector<std::unique_ptr<QProcess>>& simulators, const QTemporaryDir& dir) {
+  rlimit files{};
+  getrlimit(RLIMIT_NOFILE, &files);
+  const unsigned long long filesLimit = files.rlim_cur;
   PrometheusServer prometheus;
   prometheus.config = dir.filePath(QStringLiteral("prometheus.yml"));
   prometheus.tsdb = dir.filePath(QStringLiteral("tsdb"));
@@ -605,6 +608,29 @@ int runOneTier(const Options& o, std::vector<Logger>& loggers,
               prometheusCpu, mib(prometheusMemory.rss), mib(prometheusMemory.pss));
   std::printf("simulators (%zu): CPU %.1f %% of a core together, proportional %.1f MiB\n",
               simulators.size(), simulatorCpu, mib(simulatorPss));
+  // What holds a goal that was missed, and what would move it.
+  if (failedScrapes > 0)
+    std::printf(
+        "failed scrapes: the scrape timeout (%d s) against Prometheus's and the loggers' "
+        "share of two busy cores; a longer scrape interval (--scrape-seconds) or fewer "
+        "targets per Prometheus (--tiers) moves it\n",
+        std::max(1, o.scrapeSeconds - 1));
+  if (failed > 0)
+    std::printf(
+        "loggers that failed: see each one's reason above; a file limit (%s here) "
+        "below two descriptors per logger, or a simulator past its capacity "
+        "(--loggers-per-simulator), are the usual causes\n",
+        qPrintable(QString::number(filesLimit)));
+  if (figures.cpuSum >= 100)
+    std::printf(
+        "loggers' CPU: it grows with the queries (16 every 12 s each), and the simulators "
+        "(%.0f %%) and Prometheus (%.0f %%) share the same cores; fewer sensors or a "
+        "longer pace per logger moves it\n",
+        simulatorCpu, prometheusCpu);
+  if (figures.pssSum >= 4096)
+    std::printf(
+        "loggers' memory: each one's own heap and stacks (the proportional share); "
+        "fewer loggers per machine moves it\n");
   bw::bench::printSummary("load failed_scrapes", failedScrapes, "", 0.5, "0");
   bw::bench::printSummary("load loggers_failed", failed, "", 0.5, "0");
   bw::bench::printSummary("load loggers_whose_count_differs", o.loggers - failed - equal, "", 0.5,
