@@ -42,8 +42,9 @@ struct Site {
   QString adapter;                  // HOST[:PORT], as it goes after "http://"
   std::vector<SiteSensor> sensors;  // in slot order; a slot not named has no sensor
   QString log;                      // the log the unattended logger writes; empty when not given
-  QString metrics;    // HOST:PORT or :PORT the metrics are served on; empty: not given
-  QString webConfig;  // the web configuration of the metrics (TLS, users); empty: plain HTTP
+  QString metrics;  // HOST:PORT or :PORT the metrics are served on; empty: not given
+  // The web configuration file of the metrics (TLS, users); empty: plain HTTP.
+  QString webConfig;
   // The lines of the file they were given on, for the errors found later.
   struct Lines {
     int adapter = 0;
