@@ -56,6 +56,7 @@
 #include <vector>
 
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 
 #include "site/Site.h"
@@ -74,6 +75,14 @@ struct Options {
   QString prometheus = QStandardPaths::findExecutable(QStringLiteral("prometheus"));
   QString central = QStandardPaths::findExecutable(QStringLiteral("victoria-metrics"));
 };
+
+// A child that ends with the benchmark: one stopped by a signal would
+// otherwise leave a thousand loggers running.
+std::unique_ptr<QProcess> childProcess() {
+  auto p = std::make_unique<QProcess>();
+  p->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+  return p;
+}
 
 quint16 freePort() {
   QTcpServer probe;
@@ -218,7 +227,7 @@ double cpuOf(const std::map<long, double>& all, const QProcess& p) {
 QStringList startSimulators(std::vector<std::unique_ptr<QProcess>>& simulators, int count) {
   QStringList hosts;
   for (int i = 0; i < count; ++i) {
-    auto p = std::make_unique<QProcess>();
+    auto p = childProcess();
     p->setStandardErrorFile(QProcess::nullDevice());
     p->start(QStringLiteral(BRINEWATCH_ADAPTER_SIM),
              {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--conversion-ms"),
@@ -254,7 +263,7 @@ void startLoggers(std::vector<Logger>& loggers, const QStringList& hosts, int pe
                          bw::kBuiltInRomCodes[static_cast<std::size_t>(slot - 1)].data(), 16))
                      .toUtf8());
     site.close();
-    l.process = std::make_unique<QProcess>();
+    l.process = childProcess();
     l.process->setStandardOutputFile(QProcess::nullDevice());
     l.process->setStandardErrorFile(l.err);
     l.process->start(QStringLiteral(BRINEWATCHD), {QStringLiteral("--site"), site.fileName()});
@@ -306,7 +315,7 @@ bool startPrometheus(PrometheusServer& s, const QString& program) {
   // fails is tried on another.
   for (int attempt = 0; attempt < 3; ++attempt) {
     if (!s.port || attempt > 0) s.port = freePort();
-    s.process = std::make_unique<QProcess>();
+    s.process = childProcess();
     s.process->setStandardOutputFile(QProcess::nullDevice());
     s.process->setStandardErrorFile(s.err, QIODevice::Append);
     s.process->start(program, {QStringLiteral("--config.file=") + s.config,
@@ -663,7 +672,7 @@ struct CentralStore {
 bool startCentral(CentralStore& c, QNetworkAccessManager& http) {
   for (int attempt = 0; attempt < 3; ++attempt) {
     if (!c.port || attempt > 0) c.port = freePort();
-    c.process = std::make_unique<QProcess>();
+    c.process = childProcess();
     c.process->setStandardOutputFile(QProcess::nullDevice());
     c.process->setStandardErrorFile(c.err, QIODevice::Append);
     c.process->start(
