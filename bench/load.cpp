@@ -524,15 +524,16 @@ int runOneTier(const Options& o, std::vector<Logger>& loggers,
   // The scrapes of each target, to tell the loggers that failed on their own
   // from scrapes that failed.
   std::map<QString, std::pair<double, double>> scrapesOf;  // instance: all, good
+  const double countedAt = nowSeconds();                   // both counts over the same window
   for (const QJsonValue& v :
        query(http, prometheus.port,
-             QStringLiteral("count_over_time(up{job=\"brinewatch\"}[%1])").arg(window)))
+             QStringLiteral("count_over_time(up{job=\"brinewatch\"}[%1])").arg(window), countedAt))
     scrapesOf
         [v.toObject()[QStringLiteral("metric")].toObject()[QStringLiteral("instance")].toString()]
             .first = valueOf(v);
   for (const QJsonValue& v :
        query(http, prometheus.port,
-             QStringLiteral("sum_over_time(up{job=\"brinewatch\"}[%1])").arg(window)))
+             QStringLiteral("sum_over_time(up{job=\"brinewatch\"}[%1])").arg(window), countedAt))
     scrapesOf
         [v.toObject()[QStringLiteral("metric")].toObject()[QStringLiteral("instance")].toString()]
             .second = valueOf(v);
