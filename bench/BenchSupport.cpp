@@ -198,6 +198,15 @@ QString startSimulatorProcess(QProcess& process, const QString& program,
                               std::chrono::milliseconds timeout) {
   process.start(program, {QStringLiteral("--port"), QStringLiteral("0"),
                           QStringLiteral("--conversion-ms"), QStringLiteral("0")});
+  return simulatorHost(process, timeout);
+}
+
+QByteArray loadAverage() {
+  const QList<QByteArray> fields = readSmallFile(QStringLiteral("/proc/loadavg")).split(' ');
+  return fields.mid(0, 3).join(' ');
+}
+
+QString simulatorHost(QProcess& process, std::chrono::milliseconds timeout) {
   const QByteArray marker = "listening on ";
   Stopwatch clock;
   QByteArray out;

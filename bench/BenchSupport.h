@@ -96,5 +96,10 @@ class Stopwatch {
 // empty text when it did not report one within `timeout`.
 QString startSimulatorProcess(QProcess& process, const QString& program,
                               std::chrono::milliseconds timeout);
+// The host a simulator process already started reports, as above.
+QString simulatorHost(QProcess& process, std::chrono::milliseconds timeout);
+
+// The first three fields of /proc/loadavg.
+QByteArray loadAverage();
 
 }  // namespace bw::bench

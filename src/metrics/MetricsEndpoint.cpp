@@ -1,13 +1,14 @@
 #include "metrics/MetricsEndpoint.h"
 
 #include "acquisition/PollingLoop.h"
+#include "site/WebConfig.h"
 
 namespace bw {
 
 MetricsEndpoint::MetricsEndpoint(const Site& site, const QString& program, const Clock& clock,
                                  const RecordLog& log, const PollingLoop& loop,
                                  MetricsServer::Limits limits)
-    : metrics_(site, program, clock, log), server_(limits) {
+    : metrics_(site, program, clock, log), server_(limits), webConfig_(site.webConfig) {
   QObject::connect(&loop, &PollingLoop::queryEnded, &listening_,
                    [this](int slot, ReadingOutcome outcome, float stored, double seconds) {
                      metrics_.queryEnded(slot, outcome, stored, seconds);
@@ -26,6 +27,11 @@ MetricsEndpoint::MetricsEndpoint(const Site& site, const QString& program, const
 
 std::optional<QString> MetricsEndpoint::listen(const QString& address) {
   publish();  // the log may have opened since
+  if (!webConfig_.isEmpty()) {
+    const WebConfigReading web = readWebConfig(webConfig_);
+    if (!web.config) return web.errors.join(QStringLiteral("; "));
+    if (const auto why = server_.secure(*web.config)) return why;
+  }
   return server_.listen(address);
 }
 

@@ -24,7 +24,8 @@ class MetricsEndpoint {
   MetricsEndpoint(const MetricsEndpoint&) = delete;
   MetricsEndpoint& operator=(const MetricsEndpoint&) = delete;
 
-  // See MetricsServer::listen.
+  // See MetricsServer::listen; with the site's web_config, over TLS and/or
+  // with users as that file says.
   std::optional<QString> listen(const QString& address);
   quint16 port() const { return server_.port(); }
 
@@ -35,6 +36,7 @@ class MetricsEndpoint {
  private:
   AcquisitionMetrics metrics_;
   MetricsServer server_;
+  QString webConfig_;
   QObject listening_;  // the loop's connections end with it
 };
 

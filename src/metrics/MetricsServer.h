@@ -8,6 +8,8 @@
 #include <memory>
 #include <optional>
 
+#include "site/WebConfig.h"
+
 namespace bw {
 
 // Serves GET and HEAD /metrics over HTTP from a thread of its own: whatever a
@@ -41,14 +43,22 @@ class MetricsServer {
   // The text /metrics answers from now on; from any thread, cheap.
   void publish(QByteArray text);
 
+  // Before listen: serve over TLS and/or ask for a user and password, as
+  // `config` says. The certificate and key are read now, and read again at
+  // a new connection when a file has changed on disk (looked at no more than
+  // once a second), so a renewed certificate needs no restart. The reason
+  // when they cannot be read or this build cannot do TLS.
+  std::optional<QString> secure(const WebConfig& config);
+
   // Listens on `address`, "HOST:PORT", ":PORT" (loopback then) or
   // "[IPv6]:PORT"; port 0 for any free one. The reason when it cannot.
   std::optional<QString> listen(const QString& address);
   // The port listened on, 0 before.
   quint16 port() const;
 
+  struct Impl;  // the source's own; named there outside the class
+
  private:
-  struct Impl;
   std::unique_ptr<Impl> d_;
 };
 

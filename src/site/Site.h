@@ -46,11 +46,14 @@ struct Site {
   std::vector<SiteSensor> sensors;  // in slot order; a slot not named has no sensor
   QString log;                      // the log the unattended logger writes; empty when not given
   QString metrics;  // HOST:PORT or :PORT the metrics are served on; empty: not given
+  // The web configuration file of the metrics (TLS, users); empty: plain HTTP.
+  QString webConfig;
   // The lines of the file they were given on, for the errors found later.
   struct Lines {
     int adapter = 0;
     int log = 0;
     int metrics = 0;
+    int webConfig = 0;
   } lines;
 
   // kMaxReadings when a sensor sits in a slot above 12, else 12.

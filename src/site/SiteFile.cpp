@@ -1,5 +1,6 @@
 #include "site/SiteFile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHostAddress>
@@ -12,6 +13,7 @@
 #include <toml++/toml.h>
 
 #include "site/NativePath.h"
+#include "site/WebConfig.h"
 
 namespace bw {
 
@@ -444,6 +446,23 @@ SiteReading parseSite(const QByteArray& bytes, const QString& fileName) {
       } else {
         site.metrics = given;
       }
+    } else if (name == "web_config") {
+      const auto* value = node.as_string();
+      const QString given = value ? text(value->get()) : QString();
+      site.lines.webConfig = lineOf(node);
+      if (given.isEmpty()) {
+        errors.add(lineOf(node), QStringLiteral("web_config is the path of a web configuration "
+                                                "file, such as web_config = "
+                                                "\"/etc/brinewatch/web.yml\""));
+      } else {
+        // From the site file's folder, as the log is.
+        site.webConfig = QDir::isAbsolutePath(given)
+                             ? given
+                             : QDir(QFileInfo(fileName).absolutePath()).filePath(given);
+        const WebConfigReading web = readWebConfig(site.webConfig);
+        for (const QString& line : web.errors)
+          errors.add(lineOf(node), QStringLiteral("web_config: %1").arg(line));
+      }
     } else if (name == "sensor") {
       const auto* array = node.as_array();
       if (!array || !array->is_array_of_tables()) {
@@ -455,9 +474,11 @@ SiteReading parseSite(const QByteArray& bytes, const QString& fileName) {
         check.sensor(*element.as_table(), site);
       }
     } else {
-      errors.add(lineOf(key),
-                 QStringLiteral("unknown key '%1' (adapter, log, metrics and [[sensor]] are known)")
-                     .arg(text(name)));
+      errors.add(
+          lineOf(key),
+          QStringLiteral("unknown key '%1' (adapter, log, metrics, web_config and [[sensor]] are "
+                         "known)")
+              .arg(text(name)));
     }
   }
   if (!sawAdapter)

@@ -23,6 +23,7 @@ expected=(
   usr/share/doc/brinewatch/examples/prometheus/brinewatch-rules.yml
   usr/share/doc/brinewatch/examples/prometheus/alertmanager.yml
   etc/logrotate.d/brinewatch usr/lib/sysusers.d/brinewatch.conf
+  usr/share/doc/brinewatch/examples/prometheus/site-prometheus.yml
   usr/share/applications/$app.desktop
   usr/share/icons/hicolor/scalable/apps/$app.svg
   usr/share/metainfo/$app.metainfo.xml

@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
 #include "site/SiteFile.h"
 #include "site/SiteLookup.h"
+#include "site/WebConfig.h"
 
 namespace bw {
 namespace {
@@ -181,6 +184,114 @@ TEST(SiteFile, AddressesThatAreHostPort) {
   for (const char* bad : {"", "192.168.1", "01.2.3.4", "[fe80::1", "[1.2.3.4]", "host:", "host:080",
                           "-host", "a b", "http://host", "[fe80::1%eth0]"})
     EXPECT_TRUE(adapterProblem(QString::fromLatin1(bad))) << bad;
+}
+
+TEST(WebConfig, AGoodFile_GivesTlsUsersAndPathsFromItsFolder) {
+  const WebConfigReading reading = parseWebConfig(R"(---
+# the metrics on the plant network
+tls_server_config:
+    cert_file: "server.crt"   # beside this file
+    key_file: /etc/ssl/private/brine.key
+    client_ca_file: 'ca.crt'
+    client_auth_type: RequireAndVerifyClientCert
+basic_auth_users:
+    prometheus: $2y$05$Ai311Ftc9TR22.aiqdkYve3GofINwg6S4YW1BLhMdc4kPfMb2SvRC
+)",
+                                                  QStringLiteral("/etc/brinewatch/web.yml"));
+  ASSERT_TRUE(reading.config) << reading.errors.join(u'\n').toStdString();
+  const WebConfig& web = *reading.config;
+  EXPECT_TRUE(web.tls());
+  EXPECT_EQ(web.certFile, QStringLiteral("/etc/brinewatch/server.crt"));
+  EXPECT_EQ(web.keyFile, QStringLiteral("/etc/ssl/private/brine.key"));
+  EXPECT_EQ(web.clientCaFile, QStringLiteral("/etc/brinewatch/ca.crt"));
+  EXPECT_EQ(web.clientAuth, WebConfig::ClientAuth::RequireAndVerify);
+  ASSERT_EQ(web.users.size(), 1u);
+  EXPECT_EQ(web.users[0].first, "prometheus");
+  EXPECT_EQ(web.users[0].second.size(), 60u);
+}
+
+TEST(WebConfig, EveryKindOfError_IsReportedWithItsLine) {
+  const std::string hash = "$2y$05$Ai311Ftc9TR22.aiqdkYve3GofINwg6S4YW1BLhMdc4kPfMb2SvRC";
+  const struct {
+    QByteArray text;
+    const char* error;
+  } cases[] = {
+      {"tls_server_config:\n  cert_file: a.crt\n", "w.yml:1: tls_server_config needs both"},
+      {"tls_server_config:\n  cert_file: a\n  key_file: b\n  min_version: TLS13\n",
+       "w.yml:4: unknown key 'min_version' in tls_server_config"},
+      {"http_server_config:\n  http2: false\n", "w.yml:1: unknown key 'http_server_config'"},
+      {"basic_auth_users:\n  prometheus: secret\n", "w.yml:2: the password of prometheus is not"},
+      {"basic_auth_users:\n  a: " + QByteArray::fromStdString(hash) +
+           "\n  a: " + QByteArray::fromStdString(hash) + "\n",
+       "w.yml:3: user a is given twice"},
+      {"basic_auth_users:\n\tprometheus: x\n", "w.yml:2: a tab in the indentation"},
+      {"basic_auth_users:\n  a: " + QByteArray::fromStdString(hash) + "\n   b: y\n",
+       "w.yml:3: indented unlike"},
+      {"tls_server_config: yes\n", "w.yml:1: tls_server_config holds keys on the lines below"},
+      {"  cert_file: a\n", "w.yml:1: an indented line outside"},
+      {"tls_server_config:\n  cert_file: \"a\n", "w.yml:2: a quoted value that does not end"},
+      {"basic_auth_users:\n  - prometheus\n", "w.yml:2: not a \"key: value\" line"},
+      {"tls_server_config:\n  cert_file: a\n  key_file: b\n  client_ca_file: c\n",
+       "w.yml:4: client_ca_file needs a client_auth_type"},
+      {"tls_server_config:\n  cert_file: a\n  key_file: b\n  client_auth_type: "
+       "RequireAndVerifyClientCert\n",
+       "w.yml:4: client_auth_type RequireAndVerifyClientCert needs a client_ca_file"},
+      {"tls_server_config:\n  cert_file: a\n  key_file: b\n  client_auth_type: "
+       "RequireAnyClientCert\n",
+       "w.yml:4: client_auth_type RequireAnyClientCert is not taken here"},
+      {"basic_auth_users:\n  a: *alias\n", "w.yml:2: a value starting with '*': put it in quotes"},
+  };
+  // Told in the order of the file, whatever was found last.
+  EXPECT_EQ(parseWebConfig("tls_server_config:\n  cert_file: a\n  min_version: TLS13\n",
+                           QStringLiteral("w.yml"))
+                .errors.value(0)
+                .left(8),
+            QStringLiteral("w.yml:1:"));
+  for (const auto& c : cases) {
+    const WebConfigReading reading = parseWebConfig(c.text, QStringLiteral("w.yml"));
+    EXPECT_FALSE(reading.config) << c.text.constData();
+    EXPECT_TRUE(
+        std::any_of(reading.errors.begin(), reading.errors.end(),
+                    [&](const QString& e) { return e.startsWith(QString::fromUtf8(c.error)); }))
+        << c.text.constData() << " gave: " << reading.errors.join(u'\n').toStdString();
+  }
+}
+
+TEST(SiteFile, WebConfigIsReadFromTheSiteFilesFolderAndItsErrorsSaid) {
+  QTemporaryDir dir;
+  const QString sitePath = dir.filePath(QStringLiteral("site.toml"));
+  const QByteArray site = "web_config = \"web.yml\"\n" + kGood;
+  const auto write = [&](const QString& name, const QByteArray& text) {
+    QFile file(dir.filePath(name));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text);
+  };
+  write(QStringLiteral("site.toml"), site);
+  const SiteReading missing = readSiteFile(sitePath);
+  EXPECT_FALSE(missing.site);
+  EXPECT_EQ(missing.errors.value(0).toStdString(),
+            QStringLiteral("%1:1: web_config: %2: no such file")
+                .arg(sitePath, dir.filePath(QStringLiteral("web.yml")))
+                .toStdString());
+
+  write(QStringLiteral("web.yml"),
+        "tls_server_config:\n  cert_file: a.crt\n  cert_file: b.crt\n  key_file: a.key\n");
+  const SiteReading bad = readSiteFile(sitePath);
+  ASSERT_EQ(bad.errors.size(), 1) << bad.errors.join(u'\n').toStdString();
+  EXPECT_EQ(bad.errors.value(0).toStdString(),
+            QStringLiteral("%1:1: web_config: %2:3: cert_file is given twice")
+                .arg(sitePath, dir.filePath(QStringLiteral("web.yml")))
+                .toStdString());
+
+  write(QStringLiteral("web.yml"), "tls_server_config:\n  cert_file: a.crt\n  key_file: a.key\n");
+  const SiteReading good = readSiteFile(sitePath);
+  ASSERT_TRUE(good.site) << good.errors.join(u'\n').toStdString();
+  EXPECT_EQ(good.site->webConfig, dir.filePath(QStringLiteral("web.yml")));
+  EXPECT_EQ(good.site->lines.webConfig, 1);
+  EXPECT_NE(parseSite("web_config = \"\"\n" + kGood, QStringLiteral("f.toml"))
+                .errors.value(0)
+                .indexOf(QStringLiteral("f.toml:1: web_config is the path")),
+            -1);
 }
 
 TEST(SiteLookup, CommandLineThenUserConfigThenSystemThenBuiltIn) {
