@@ -17,14 +17,16 @@
 namespace bw::bench {
 
 struct BenchWindow {
-  explicit BenchWindow(const QString& adapterHost) {
-    form = std::make_unique<FrmMain>(
-        FrmMainServices{std::make_unique<CurlHttpClient>(), builtInSite(adapterHost), clock, s.pace,
-                        s.messages, s.dialog, s.settings, s.help, s.sysInfo, QString()});
-  }
+  explicit BenchWindow(const QString& adapterHost)
+      : acquisition(builtInSite(adapterHost), std::make_unique<CurlHttpClient>(), clock, s.pace,
+                    noDisplay()),
+        form(std::make_unique<FrmMain>(
+            acquisition, FrmMainServices{clock, s.messages, s.dialog, s.settings, s.help, s.sysInfo,
+                                         QString()})) {}
 
   SystemClock clock;
   test::FakeServices s;
+  Acquisition acquisition;
   std::unique_ptr<FrmMain> form;
 };
 

@@ -59,7 +59,7 @@ struct PathFigures {
 PathFigures pollQueries(const QString& host, int queries, std::chrono::seconds limit,
                         double (*cpuNow)()) {
   bw::WebBrowser browser(std::make_unique<bw::CurlHttpClient>());
-  const auto urls = bw::sensorUrls(host);
+  const auto urls = bw::sensorUrls(bw::builtInSite(host));
   float working = 0.0f;
   auto query = [&](int i) {
     browser.navigate(urls[static_cast<size_t>(i % kPolledSlots)]);
@@ -185,7 +185,7 @@ int main(int argc, char** argv) {
   if (curl.isEmpty()) {
     std::printf("curl tool:  not installed, skipped\n");
   } else {
-    const QString url = bw::sensorUrls(sim.host())[0];
+    const QString url = bw::sensorUrls(bw::builtInSite(sim.host()))[0];
     curlFigures = curlLoop(curl, url, options.curlRuns, options.timeLimit);
     printPath("curl tool, one process per query", curlFigures);
   }

@@ -104,9 +104,10 @@ int runChild(int argc, char** argv, const QString& host, bool split) {
   auto endWhenDone = [&] {
     if (painted && pageShown) form.endProgram();
   };
-  QObject::connect(&form.browser(), &bw::WebBrowser::pageLoaded, &form, [seen = false]() mutable {
-    if (!std::exchange(seen, true)) stamp("answer");
-  });
+  QObject::connect(&window.acquisition.browser(), &bw::WebBrowser::pageLoaded, &form,
+                   [seen = false]() mutable {
+                     if (!std::exchange(seen, true)) stamp("answer");
+                   });
   QObject::connect(form.txtTemperature, &QLineEdit::textChanged, &form, [seen = false]() mutable {
     if (!std::exchange(seen, true)) stamp("text");
   });

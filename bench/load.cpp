@@ -256,7 +256,7 @@ void startLoggers(std::vector<Logger>& loggers, const QStringList& hosts, int pe
     site.write(QStringLiteral("adapter = \"%1\"\nlog = \"%2\"\nmetrics = \"127.0.0.1:0\"\n")
                    .arg(hosts[static_cast<int>(i) / perSimulator], l.log)
                    .toUtf8());
-    for (int slot = 1; slot <= bw::kSiteSlots; ++slot)
+    for (int slot = 1; slot <= bw::kMaxReadings; ++slot)
       site.write(QStringLiteral("[[sensor]]\nslot = %1\nrom = \"%2\"\n")
                      .arg(slot)
                      .arg(QLatin1String(
@@ -449,7 +449,7 @@ int main(int argc, char** argv) {
   std::printf(
       "%d loggers x %d sensors at 750 ms per query against %d simulator processes, "
       "scraped every %d s (%d cores, file limit %llu)\n",
-      o.loggers, bw::kSiteSlots, simulatorCount, o.scrapeSeconds, QThread::idealThreadCount(),
+      o.loggers, bw::kMaxReadings, simulatorCount, o.scrapeSeconds, QThread::idealThreadCount(),
       static_cast<unsigned long long>(files));
   std::fflush(stdout);
   QElapsedTimer started;

@@ -402,7 +402,7 @@ int main(int argc, char** argv) {
                  .arg(adapter, log)
                  .arg(port)
                  .toUtf8());
-  for (int slot = 1; slot <= bw::kSiteSlots; ++slot)
+  for (int slot = 1; slot <= bw::kMaxReadings; ++slot)
     site.write(
         QStringLiteral("[[sensor]]\nslot = %1\nrom = \"%2\"\n")
             .arg(slot)
@@ -435,7 +435,7 @@ int main(int argc, char** argv) {
   LineWatch lines(log);
   std::printf(
       "brinewatchd, %d sensors at 750 ms per query, 1024 files; %d s per abuse (%d cores)\n",
-      bw::kSiteSlots, seconds, std::thread::hardware_concurrency());
+      bw::kMaxReadings, seconds, std::thread::hardware_concurrency());
   std::fflush(stdout);
   std::this_thread::sleep_for(13s);  // a whole cycle in the log
 

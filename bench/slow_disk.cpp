@@ -89,9 +89,11 @@ int main(int argc, char** argv) {
   bw::test::FakeServices s;
   SlowSync calls(std::chrono::milliseconds(options.syncMs));
   s.dialog.answers = {log};
-  bw::FrmMain form(bw::FrmMainServices{std::make_unique<bw::CurlHttpClient>(),
-                                       bw::builtInSite(adapter.host()), clock, pace, s.messages,
-                                       s.dialog, s.settings, s.help, s.sysInfo, QString(), &calls});
+  bw::Acquisition acquisition(bw::builtInSite(adapter.host()),
+                              std::make_unique<bw::CurlHttpClient>(), clock, pace, bw::noDisplay(),
+                              calls);
+  bw::FrmMain form(acquisition, bw::FrmMainServices{clock, s.messages, s.dialog, s.settings, s.help,
+                                                    s.sysInfo, QString()});
 
   // The window's answer time: how late a 10 ms timer on its thread comes.
   std::vector<double> lateMs;

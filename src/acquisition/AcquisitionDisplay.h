@@ -22,4 +22,16 @@ class AcquisitionDisplay {
   virtual void showLoggingFailure(const QString& reason) = 0;
 };
 
+// Shows nothing: for an acquisition until its window takes it over.
+inline AcquisitionDisplay& noDisplay() {
+  static struct None final : AcquisitionDisplay {
+    void showAddress(const QString&) override {}
+    void showWindow() override {}
+    void showReading(int, float) override {}
+    void showRecordNumber(int) override {}
+    void showLoggingFailure(const QString&) override {}
+  } none;
+  return none;
+}
+
 }  // namespace bw

@@ -12,7 +12,7 @@ namespace bw {
 
 PollingLoop::PollingLoop(WebBrowser& browser, AcquisitionDisplay& display, RecordLog& log,
                          SteadyClock& pace, QObject* parent)
-    : QObject(parent), browser_(browser), display_(display), log_(log), pace_(pace) {
+    : QObject(parent), browser_(browser), display_(&display), log_(log), pace_(pace) {
   log_.setListener(this);
 }
 
@@ -21,12 +21,12 @@ PollingLoop::~PollingLoop() {
 }
 
 void PollingLoop::setSensorCount(int count) {
-  const int next = count == kSixteenSensors ? kSixteenSensors : kTwelveSensors;
+  const int next = count == kMaxReadings ? kMaxReadings : kTwelveSensors;
   // The four added slots start unread, as on the first tick: what they held
   // before an untick may be days old, and a cycle of twelve begun already
   // does not read them before its record.
-  if (next == kSixteenSensors && sensorCount_ != kSixteenSensors)
-    for (int slot = kTwelveSensors; slot < kSixteenSensors; ++slot)
+  if (next == kMaxReadings && sensorCount_ != kMaxReadings)
+    for (int slot = kTwelveSensors; slot < kMaxReadings; ++slot)
       readings_[static_cast<size_t>(slot)] = kNoPage;
   sensorCount_ = next;
 }
@@ -37,7 +37,7 @@ void PollingLoop::stop() {
   emit stopRequested();
 }
 
-void PollingLoop::run(const std::array<QString, kSlotCount>& urls) {
+void PollingLoop::run(const std::array<QString, kMaxReadings>& urls) {
   urls_ = urls;
   recordNumber_ = 1;
   while (!stopping_) {
@@ -54,7 +54,7 @@ void PollingLoop::run(const std::array<QString, kSlotCount>& urls) {
     // not polled) takes a conversion time as a query would, so it never spins,
     // and the window shows without a page, so Sixteen Sensors can be ticked.
     if (!queried) {
-      display_.showWindow();
+      display_->showWindow();
       lastQueryBegan_ = pace_.now();
       waitForConversion();
       if (stopping_) return;
@@ -70,14 +70,14 @@ bool PollingLoop::pollSlot(int slot) {
   if (url.isEmpty()) return false;
   waitForConversion();
   if (stopping_) return false;
-  display_.showAddress(url);
+  display_->showAddress(url);
   lastQueryBegan_ = pace_.now();
   browser_.navigate(url);
   if (!waitForPage()) return true;
-  display_.showWindow();
+  display_->showWindow();
   const ReadingOutcome outcome = readTemperature(browser_.document(), workingReading_);
   readings_[static_cast<size_t>(slot)] = workingReading_;
-  display_.showReading(slot + 1, workingReading_);
+  display_->showReading(slot + 1, workingReading_);
   emit slotPolled(slot);
   const std::chrono::duration<double> took = pace_.now() - *lastQueryBegan_;
   emit queryEnded(slot, outcome, workingReading_, took.count());
@@ -114,19 +114,19 @@ void PollingLoop::endCycle() {
 }
 
 void PollingLoop::recordWritten() {
-  display_.showRecordNumber(recordNumber_);
+  display_->showRecordNumber(recordNumber_);
   if (recordNumber_ < kMaxRecordNumber) ++recordNumber_;
   emit recordLogged(true);
 }
 
 void PollingLoop::recordFailed(const QString& reason) {
   // Not counted; polling goes on and the next record tries again.
-  display_.showLoggingFailure(reason);
+  display_->showLoggingFailure(reason);
   emit recordLogged(false);
 }
 
 void PollingLoop::logStalled(const QString& reason) {
-  display_.showLoggingFailure(reason);
+  display_->showLoggingFailure(reason);
 }
 
 }  // namespace bw

@@ -27,8 +27,6 @@ class PollingLoop : public QObject, private RecordListener {
   Q_OBJECT
 
  public:
-  static constexpr int kTwelveSensors = 12;
-  static constexpr int kSixteenSensors = 16;
   static constexpr qint16 kMaxRecordNumber = 32767;
   // A DS18B20 at 12 bits takes this long for a conversion: an answer that
   // comes sooner can only repeat one. A query begins no sooner than this
@@ -45,12 +43,14 @@ class PollingLoop : public QObject, private RecordListener {
 
   // Fills the URL table and polls until stop() is asked for; returns without
   // any further step once it is.
-  void run(const std::array<QString, kSlotCount>& urls);
+  void run(const std::array<QString, kMaxReadings>& urls);
   void stop();
   bool stopping() const { return stopping_; }
+  // Where the loop shows what it does from now on.
+  void setDisplay(AcquisitionDisplay& display) { display_ = &display; }
 
-  // 12 or 16; any other value is taken as 12. Going to 16 marks slots 13 to
-  // 16 as not read yet.
+  // kTwelveSensors or kMaxReadings; any other value is taken as 12. Going
+  // to kMaxReadings marks slots 13 to 16 as not read yet.
   void setSensorCount(int count);
   int sensorCount() const { return sensorCount_; }
   qint16 recordNumber() const { return recordNumber_; }
@@ -82,12 +82,12 @@ class PollingLoop : public QObject, private RecordListener {
   void logStalled(const QString& reason) override;
 
   WebBrowser& browser_;
-  AcquisitionDisplay& display_;
+  AcquisitionDisplay* display_;
   RecordLog& log_;
   SteadyClock& pace_;
   std::optional<std::chrono::nanoseconds> lastQueryBegan_;
   std::chrono::nanoseconds lastCycleTook_{0};
-  std::array<QString, kSlotCount> urls_{};
+  std::array<QString, kMaxReadings> urls_{};
   Readings readings_ = unreadSlots();
   float workingReading_ = 0.0f;
   int sensorCount_ = kTwelveSensors;

@@ -8,7 +8,7 @@
 namespace bw {
 
 // Latest value per slot, single precision.
-using Readings = std::array<float, kSlotCount>;
+using Readings = std::array<float, kMaxReadings>;
 
 // The readings at the start of a run: a slot not read yet holds the mark of
 // "no page was had", so a record never logs an invented 0 °C for a sensor

@@ -2,15 +2,11 @@
 
 namespace bw {
 
-std::array<QString, kSlotCount> sensorUrls(const Site& site) {
-  std::array<QString, kSlotCount> urls;
+std::array<QString, kMaxReadings> sensorUrls(const Site& site) {
+  std::array<QString, kMaxReadings> urls;
   for (const SiteSensor& sensor : site.sensors)
     urls[static_cast<std::size_t>(sensor.slot - 1)] = queryUrl(site.adapter, sensor.rom);
   return urls;
-}
-
-std::array<QString, kSlotCount> sensorUrls(const QString& host) {
-  return sensorUrls(builtInSite(host));
 }
 
 }  // namespace bw

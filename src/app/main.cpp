@@ -2,11 +2,10 @@
 #include <cstdio>
 
 #include "BrinewatchConfig.h"
-#include "acquisition/ui/Module1.h"
+#include "app/Module1.h"
 #include "platform/pageview/PageViewSetup.h"
+#include "site/LoadSite.h"
 #include "site/SiteCommandLine.h"
-#include "site/SiteFile.h"
-#include "site/SiteLookup.h"
 #include "site/SiteTable.h"
 
 namespace {
@@ -44,14 +43,12 @@ QString usage() {
 // The --check-site report on standard output, or the file's errors on
 // standard error.
 int checkSite(const bw::SiteCommandLine& line) {
-  const bw::SiteLookup lookup =
-      bw::SiteLookup::fromEnvironment(line.checkFile.isEmpty() ? line.siteFile : line.checkFile);
-  const QString file = lookup.find();
-  if (file.isEmpty()) {
+  const bw::LoadedSite reading = bw::loadSite(
+      bw::SiteLookup::fromEnvironment(line.checkFile.isEmpty() ? line.siteFile : line.checkFile));
+  if (reading.file.isEmpty()) {
     print(stdout, bw::siteTable(bw::builtInSite(QString::fromLatin1(bw::config::kAdapterHost))));
     return 0;
   }
-  const bw::SiteReading reading = bw::readSiteFile(file);
   if (!reading.site) {
     print(stderr, reading.errors.join(u'\n') + u'\n');
     return kUsageError;

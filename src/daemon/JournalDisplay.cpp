@@ -67,10 +67,6 @@ void printToJournal(int priority, const QString& line) {
   std::fflush(stderr);
 }
 
-}  // namespace bw
-
-namespace bw {
-
 namespace {
 
 void journalMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {

@@ -46,7 +46,7 @@ class JournalDisplay final : public AcquisitionDisplay {
   Print print_;
   bool ready_ = false;
   QString loggingFailure_;  // what is said now of the log; empty while it writes
-  std::array<bool, kSiteSlots> failing_{};
+  std::array<bool, kMaxReadings> failing_{};
 };
 
 // Prints to standard error, with the priority the journal reads where the

@@ -29,6 +29,9 @@ enum class LoggerExit : int {
   kMetricsUnusable = 6,  // the metrics address is not this host's, not allowed, or another
                          // brinewatchd's
 };
+inline int status(LoggerExit exit) {
+  return static_cast<int>(exit);
+}
 
 // What the unattended logger works with; its start routine makes each one
 // once, tests give their own.
@@ -49,8 +52,8 @@ struct LoggerServices {
 // `name`, when given, is the label site="NAME" on every series.
 int runLogger(const Site& site, const QString& name, LoggerServices services);
 
-// The whole of brinewatchd: the command line, the site file, the services,
-// then runLogger.
-int runLoggerProgram(int argc, char** argv);
+// A relative log path is kept in the service's state folder when systemd
+// gives one, else taken from the working folder; said as an absolute one.
+QString logPath(const QString& log);
 
 }  // namespace bw

@@ -5,7 +5,8 @@
 
 namespace bw {
 
-// The most readings a log line holds: one per sensor on the bus.
+// The sensors a logger polls at most, and so the most readings a log line
+// holds: one per sensor slot. Every table of sensors or readings is this long.
 inline constexpr int kMaxReadings = 16;
 
 // Print zones are 14 columns wide, counted from the start of the line.

@@ -91,7 +91,7 @@ AcquisitionMetrics::AcquisitionMetrics(const Site& site, const QString& program,
 void AcquisitionMetrics::queryEnded(int slot, ReadingOutcome outcome, float stored,
                                     double seconds) {
   query_.observe(seconds);
-  if (slot < 0 || slot >= kSiteSlots) return;
+  if (slot < 0 || slot >= kMaxReadings) return;
   Sensor& sensor = sensors_[static_cast<std::size_t>(slot)];
   switch (outcome) {
     case ReadingOutcome::kRead:

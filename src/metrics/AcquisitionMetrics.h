@@ -67,7 +67,7 @@ class AcquisitionMetrics {
   const Clock& clock_;
   const RecordLog& log_;
   std::int64_t started_;
-  std::array<Sensor, kSiteSlots> sensors_;
+  std::array<Sensor, kMaxReadings> sensors_;
   Histogram query_;
   Histogram cycle_;
   std::uint64_t written_ = 0;

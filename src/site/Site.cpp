@@ -31,8 +31,8 @@ QString SiteSensor::label() const {
 
 int Site::sensorCount() const {
   for (const SiteSensor& sensor : sensors)
-    if (sensor.slot > 12) return 16;
-  return 12;
+    if (sensor.slot > kTwelveSensors) return kMaxReadings;
+  return kTwelveSensors;
 }
 
 const SiteSensor* Site::inSlot(int slot) const {
@@ -44,7 +44,7 @@ const SiteSensor* Site::inSlot(int slot) const {
 Site builtInSite(const QString& adapter) {
   Site site;
   site.adapter = adapter;
-  for (int slot = 1; slot <= kSiteSlots; ++slot) {
+  for (int slot = 1; slot <= kMaxReadings; ++slot) {
     const std::string_view rom = kBuiltInRomCodes[static_cast<std::size_t>(slot - 1)];
     site.sensors.push_back(
         {slot, QString::fromLatin1(rom.data(), static_cast<qsizetype>(rom.size())), {}, {}, {}});

@@ -7,14 +7,17 @@
 #include <string_view>
 #include <vector>
 
+#include "logformat/RecordLine.h"
+
 namespace bw {
 
-// Sensor slots of a site, as the operator counts them: 1 to 16.
-inline constexpr int kSiteSlots = 16;
+// The sensors polled while Sixteen Sensors is not ticked; slots 1 to
+// kMaxReadings are a site's.
+inline constexpr int kTwelveSensors = 12;
 
 // The sensors built into the program, by slot: 64-bit ROM codes, CRC byte
 // first, family code 0x28 last.
-inline constexpr std::array<std::string_view, kSiteSlots> kBuiltInRomCodes = {
+inline constexpr std::array<std::string_view, kMaxReadings> kBuiltInRomCodes = {
     "9C000000B4A89828", "06000000A4EC7428", "B900000027CA8F28", "E6000000B4E6AC28",
     "6E00000027CD1E28", "40000000B491CF28", "A1000000180B0528", "47000000A4F3AD28",
     "88000000B4A59328", "EC00000027A23328", "EE000000B4913B28", "A1000000A4D34C28",
@@ -53,7 +56,7 @@ struct Site {
     int webConfig = 0;
   } lines;
 
-  // 16 when a sensor sits in a slot above 12, else 12.
+  // kMaxReadings when a sensor sits in a slot above 12, else 12.
   int sensorCount() const;
   const SiteSensor* inSlot(int slot) const;
 };

@@ -248,8 +248,8 @@ class SiteChecker {
       if (name == "slot") {
         slotLine = at;
         const auto* slot = node.as_integer();
-        if (!slot || slot->get() < 1 || slot->get() > kSiteSlots) {
-          errors_.add(at, QStringLiteral("slot is a whole number from 1 to %1").arg(kSiteSlots));
+        if (!slot || slot->get() < 1 || slot->get() > kMaxReadings) {
+          errors_.add(at, QStringLiteral("slot is a whole number from 1 to %1").arg(kMaxReadings));
           whole = false;
         } else {
           sensor.slot = static_cast<int>(slot->get());
@@ -299,7 +299,7 @@ class SiteChecker {
       }
     }
     if (!slotLine)
-      errors_.add(line, QStringLiteral("this sensor has no slot = 1 to %1").arg(kSiteSlots));
+      errors_.add(line, QStringLiteral("this sensor has no slot = 1 to %1").arg(kMaxReadings));
     if (!romLine) errors_.add(line, QStringLiteral("this sensor has no rom = \"16 hex digits\""));
     if (sensor.low && sensor.high && *sensor.low >= *sensor.high)
       errors_.add(*bandLine, QStringLiteral("the band's low %1 is not below its high %2")

@@ -11,7 +11,7 @@
 
 #include "WindowHarness.h"
 #include "about/ui/FrmAbout.h"
-#include "acquisition/ui/Module1.h"
+#include "app/Module1.h"
 #include "frame/ui/MainFrame.h"
 #include "platform/TerminationNotifier.h"
 

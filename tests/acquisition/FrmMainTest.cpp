@@ -184,6 +184,22 @@ TEST(FrmMainPolling, CheckedBoxPollsSixteenAndGreyedBoxTwelve) {
   }
 }
 
+// A site file that names a sensor above slot 12 is polled whole from the
+// start, as the service polls it; the operator may still untick the box.
+TEST(FrmMainPolling, ASiteFileWithASensorAboveTwelveStartsWithSixteenTicked) {
+  Site site = builtInSite(QStringLiteral("adapter.test"));
+  site.file = QStringLiteral("site.toml");
+  site.sensors = {site.sensors[13]};
+  auto http = answering("3");
+  auto* client = http.get();
+  WindowHarness h(std::move(http), site);
+  ASSERT_EQ(h.form->ChkSixteenSensors->checkState(), Qt::Checked);  // else no query comes
+  h.runQueries(1);
+  EXPECT_EQ(client->urls, QList<QByteArray>{slotUrl(13)});
+  h.form->ChkSixteenSensors->setCheckState(Qt::Unchecked);
+  EXPECT_EQ(h.form->pollingLoop().sensorCount(), kTwelveSensors);
+}
+
 TEST(FrmMainPolling, WindowIsHiddenUntilTheFirstQueryEnds) {
   WindowHarness* harness = nullptr;
   QList<bool> visibleAtAnswer;

@@ -8,21 +8,14 @@
 
 #include "AcquisitionFakes.h"
 #include "Fakes.h"
-#include "acquisition/LogFile.h"
-#include "acquisition/PollingLoop.h"
+#include "acquisition/Acquisition.h"
 #include "platform/Clock.h"
-#include "platform/ProcessSignals.h"
 #include "platform/web/CurlHttpClient.h"
-#include "platform/web/WebBrowser.h"
 
 int main(int argc, char** argv) {
-  bw::ignoreBrokenPipes();
   QCoreApplication app(argc, argv);
   if (argc != 3) return 2;
   bw::SystemClock clock;
-  bw::LogFile log(clock);
-  if (log.open(QString::fromLocal8Bit(argv[2]))) return 3;
-  bw::WebBrowser browser(std::make_unique<bw::CurlHttpClient>());
   bw::test::RecordingDisplay display;
   display.onRecord = [](int number) {
     std::printf("record %d\n", number);
@@ -33,13 +26,16 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
   };
   bw::test::InstantSteadyClock pace;
-  bw::PollingLoop loop(browser, display, log, pace);
-  loop.setSensorCount(bw::PollingLoop::kSixteenSensors);
+  bw::Acquisition acquisition(bw::builtInSite(QString::fromLatin1(argv[1])),
+                              std::make_unique<bw::CurlHttpClient>(), clock, pace, display);
+  if (acquisition.log().open(QString::fromLocal8Bit(argv[2]))) return 3;
+  bw::PollingLoop& loop = acquisition.loop();
+  loop.setSensorCount(bw::kMaxReadings);
   int handed = 0;
   QObject::connect(&loop, &bw::PollingLoop::cycleEnded, &loop, [&handed] {
     std::printf("handed %d\n", ++handed);
     std::fflush(stdout);
   });
-  loop.run(bw::sensorUrls(QString::fromLatin1(argv[1])));
+  acquisition.run();
   return 0;
 }

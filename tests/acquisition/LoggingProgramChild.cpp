@@ -12,7 +12,8 @@
 
 #include "Fakes.h"
 #include "acquisition/ui/FrmMain.h"
-#include "acquisition/ui/Module1.h"
+#include "app/Module1.h"
+#include "platform/web/CurlHttpClient.h"
 
 namespace {
 
@@ -52,8 +53,9 @@ int main(int argc, char** argv) {
   bw::test::InstantSteadyClock pace;
   bw::FrmMainServices services = system.mainWindow();
   services.dialog = dialog;
-  services.pace = pace;
-  return bw::runProgram(std::move(services), bw::builtInSite(QString::fromLocal8Bit(argv[1])),
-                        system.termination(),
+  bw::Acquisition acquisition(bw::builtInSite(QString::fromLocal8Bit(argv[1])),
+                              std::make_unique<bw::CurlHttpClient>(), services.clock, pace,
+                              bw::noDisplay());
+  return bw::runProgram(std::move(services), acquisition, system.termination(),
                         [quitAfterThree](bw::FrmMain& form) { drive(form, quitAfterThree); });
 }

@@ -15,7 +15,7 @@ struct LoopHarness {
       : http(new test::FakeHttpClient(std::move(answerer))),
         browser(std::unique_ptr<HttpClient>(http)),
         loop(browser, display, log, pace) {}
-  void runCycles(int cycles, const std::array<QString, kSlotCount>& urls) {
+  void runCycles(int cycles, const std::array<QString, kMaxReadings>& urls) {
     int seen = 0;
     QObject::connect(&loop, &PollingLoop::cycleEnded, &loop, [&] {
       if (++seen == cycles) loop.stop();
@@ -30,8 +30,8 @@ struct LoopHarness {
   PollingLoop loop;
 };
 
-std::array<QString, kSlotCount> onlySlots(std::initializer_list<int> filled) {
-  std::array<QString, kSlotCount> urls{};
+std::array<QString, kMaxReadings> onlySlots(std::initializer_list<int> filled) {
+  std::array<QString, kMaxReadings> urls{};
   for (int slot : filled) urls[static_cast<size_t>(slot)] = QStringLiteral("http://a/%1").arg(slot);
   return urls;
 }
@@ -63,18 +63,18 @@ TEST(PollingLoop, ACycleWithNothingToQueryTakesAConversionTime) {
 // old) must not go out under this cycle's stamp.
 TEST(PollingLoop, SixteenTickedAgainMidCycle_LogsSlotsThirteenToSixteenAsNotRead) {
   LoopHarness h;
-  h.loop.setSensorCount(PollingLoop::kSixteenSensors);
+  h.loop.setSensorCount(kMaxReadings);
   int cycles = 0;
   QObject::connect(&h.loop, &PollingLoop::cycleEnded, &h.loop, [&] {
-    if (++cycles == 1) h.loop.setSensorCount(PollingLoop::kTwelveSensors);
+    if (++cycles == 1) h.loop.setSensorCount(kTwelveSensors);
     if (cycles == 3) h.loop.stop();
   });
   int polled = 0;
   QObject::connect(&h.loop, &PollingLoop::slotPolled, &h.loop, [&] {
-    if (++polled == 16 + 12 + 3) h.loop.setSensorCount(PollingLoop::kSixteenSensors);
+    if (++polled == 16 + 12 + 3) h.loop.setSensorCount(kMaxReadings);
   });
-  std::array<QString, kSlotCount> all{};
-  for (int slot = 0; slot < PollingLoop::kSixteenSensors; ++slot)
+  std::array<QString, kMaxReadings> all{};
+  for (int slot = 0; slot < kMaxReadings; ++slot)
     all[static_cast<size_t>(slot)] = QStringLiteral("http://a/%1").arg(slot);
   h.loop.run(all);
   ASSERT_EQ(h.log.counts, (QList<int>{16, 12, 16}));

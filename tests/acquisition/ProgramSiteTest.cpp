@@ -7,7 +7,7 @@
 
 #include "Fakes.h"
 #include "WindowHarness.h"
-#include "acquisition/ui/Module1.h"
+#include "app/Module1.h"
 #include "site/SiteLookup.h"
 
 namespace bw {

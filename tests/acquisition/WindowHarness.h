@@ -17,11 +17,13 @@ namespace bw::test {
 // make fail or hold.
 struct WindowHarness {
   explicit WindowHarness(std::unique_ptr<HttpClient> http,
-                         QString host = QStringLiteral("adapter.test")) {
-    form = std::make_unique<FrmMain>(FrmMainServices{std::move(http), builtInSite(host), s.clock,
-                                                     s.pace, s.messages, s.dialog, s.settings,
-                                                     s.help, s.sysInfo, QString(), &logCalls});
-  }
+                         QString host = QStringLiteral("adapter.test"))
+      : WindowHarness(std::move(http), builtInSite(host)) {}
+  WindowHarness(std::unique_ptr<HttpClient> http, Site site)
+      : acquisition(std::move(site), std::move(http), s.clock, s.pace, noDisplay(), logCalls),
+        form(std::make_unique<FrmMain>(
+            acquisition, FrmMainServices{s.clock, s.messages, s.dialog, s.settings, s.help,
+                                         s.sysInfo, QString()})) {}
 
   // Runs the load event until `queries` pages have been read.
   void runQueries(int queries) {
@@ -57,6 +59,7 @@ struct WindowHarness {
 
   FaultyLogCalls logCalls;  // before the window, whose log may still use it
   FakeServices s;
+  Acquisition acquisition;
   std::unique_ptr<FrmMain> form;
 };
 

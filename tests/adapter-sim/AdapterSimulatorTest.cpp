@@ -75,7 +75,7 @@ TEST_F(AdapterSimulatorTest, ReportsLoopbackHostWithTheChosenPort) {
 
 TEST_F(AdapterSimulatorTest, EverySensorPageCarriesATemperatureOnTheTwelveBitGrid) {
   RawHttpClient client(sim.port());
-  for (int slot = 0; slot < kSimulatedSensors; ++slot) {
+  for (int slot = 0; slot < kMaxReadings; ++slot) {
     SCOPED_TRACE(slot);
     const RawResponse response = client.get(target(slot));
     ASSERT_EQ(response.outcome, Outcome::Answered);
@@ -103,7 +103,7 @@ TEST_F(AdapterSimulatorTest, EverySensorPageCarriesATemperatureOnTheTwelveBitGri
 TEST_F(AdapterSimulatorTest, KeepAliveServesManyRequestsOnOneConnection) {
   RawHttpClient client(sim.port());
   for (int i = 0; i < 40; ++i) {
-    const RawResponse response = client.get(target(i % kSimulatedSensors));
+    const RawResponse response = client.get(target(i % kMaxReadings));
     ASSERT_EQ(response.outcome, Outcome::Answered) << i;
     EXPECT_EQ(response.status, 200);
     EXPECT_TRUE(response.head.contains("Connection: keep-alive"));

@@ -11,7 +11,7 @@ constexpr quint64 kReadings = 3000;
 
 TEST(TemperatureModel, StaysOnTheGridAndInTheBrineRangeAndDriftsSlowly) {
   const TemperatureModel model(42);
-  for (int slot = 0; slot < kSimulatedSensors; ++slot) {
+  for (int slot = 0; slot < kMaxReadings; ++slot) {
     double lowest = 100.0, highest = -100.0, previous = model.at(slot, 0);
     for (quint64 n = 0; n < kReadings; ++n) {
       const double value = model.at(slot, n);
@@ -38,7 +38,7 @@ TEST(TemperatureModel, SameSeedRepeatsAndSensorsHaveTheirOwnLevel) {
   EXPECT_TRUE(seedMatters);
 
   std::set<long> levels;
-  for (int slot = 0; slot < kSimulatedSensors; ++slot) {
+  for (int slot = 0; slot < kMaxReadings; ++slot) {
     double sum = 0;
     for (quint64 n = 0; n < kReadings; ++n) sum += a.at(slot, n);
     levels.insert(std::lround(sum / kReadings * 4));  // quarter-degree buckets

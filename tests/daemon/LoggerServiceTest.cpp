@@ -5,7 +5,6 @@
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QSet>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -180,7 +179,8 @@ QSet<int> unitRestartPrevented(const char* path) {
 }
 
 // A failure that may pass is restarted by the unit; one that stays until the
-// operator mends it stops the unit, at once.
+// operator mends it stops the unit, at once. (The log and the metrics
+// address that cannot be used are tested in process.)
 TEST(LoggerService, EndsAtTheStartWithAStatusThatTellsAPermanentFailureFromAPassingOne) {
   QTemporaryDir dir;
   QTcpServer taken;
@@ -202,19 +202,6 @@ TEST(LoggerService, EndsAtTheStartWithAStatusThatTellsAPermanentFailureFromAPass
        2,
        QStringLiteral("unknown option -site")},
       {"a site file without a log", {}, {}, {}, 2, QStringLiteral("no log = \"PATH\"")},
-      {"a log in a folder that is not there",
-       {},
-       dir.filePath(QStringLiteral("gone/tank.log")),
-       {},
-       4,
-       QStringLiteral("cannot be opened")},
-      // A documentation address: bound to no interface here, and never sent to.
-      {"a metrics address not of this host",
-       {},
-       log,
-       QStringLiteral("192.0.2.1:9816"),
-       6,
-       QStringLiteral("the metrics")},
       {"a metrics port taken",
        {},
        log,

@@ -21,8 +21,8 @@
 
 namespace bw::test {
 
-// Answers each GET from a function on the next turn of the event loop, and
-// keeps the URLs asked for.
+// Answers each GET from a function on the next turn of the event loop, or
+// never while `hangs`, and keeps the URLs asked for.
 class FakeHttpClient final : public HttpClient {
  public:
   using Answerer = std::function<HttpAnswer(const QByteArray& url)>;
@@ -31,6 +31,7 @@ class FakeHttpClient final : public HttpClient {
   void get(const QByteArray& url) override {
     urls.append(url);
     busy_ = true;
+    if (hangs) return;
     const int generation = ++generation_;
     QTimer::singleShot(0, this, [this, url, generation] {
       if (generation != generation_ || !busy_) return;
@@ -42,6 +43,7 @@ class FakeHttpClient final : public HttpClient {
   bool busy() const override { return busy_; }
 
   QList<QByteArray> urls;
+  bool hangs = false;
 
  private:
   Answerer answerer_;

@@ -20,6 +20,7 @@
 #include "platform/FileChooser.h"
 #include "platform/HelpViewer.h"
 #include "platform/MessageBox.h"
+#include "platform/ServiceManager.h"
 #include "platform/SteadyClock.h"
 #include "platform/desktop/SettingsStore.h"
 #include "platform/registry/MemoryRegistry.h"
@@ -186,6 +187,17 @@ class RecordingRegistry final : public Registry {
 
   MemoryRegistry memory;
   QStringList opened;
+};
+
+// Keeps what the service manager was told, as "ready: STATUS", "alive",
+// "status: TEXT" and "stopping".
+class RecordingServiceManager final : public ServiceManager {
+ public:
+  void ready(const QString& status) override { told.append(QStringLiteral("ready: ") + status); }
+  void alive() override { told.append(QStringLiteral("alive")); }
+  void status(const QString& text) override { told.append(QStringLiteral("status: ") + text); }
+  void stopping() override { told.append(QStringLiteral("stopping")); }
+  QStringList told;
 };
 
 // Every service the main windows work with but the HTTP client, over the

@@ -12,13 +12,11 @@
 
 namespace bw::sim {
 
-static_assert(kSimulatedSensors == bw::kSensorCount);
-
 namespace {
 
 bool validSlot(int slot) {
-  if (slot >= 0 && slot < kSimulatedSensors) return true;
-  qWarning("AdapterSimulator: slot %d is out of range 0-%d, ignored", slot, kSimulatedSensors - 1);
+  if (slot >= 0 && slot < kMaxReadings) return true;
+  qWarning("AdapterSimulator: slot %d is out of range 0-%d, ignored", slot, kMaxReadings - 1);
   return false;
 }
 
@@ -26,7 +24,7 @@ bool validSlot(int slot) {
 
 RomCodes builtInRomCodes() {
   RomCodes roms;
-  for (int slot = 0; slot < kSimulatedSensors; ++slot) {
+  for (int slot = 0; slot < kMaxReadings; ++slot) {
     const std::string_view rom = kBuiltInRomCodes[static_cast<std::size_t>(slot)];
     roms[static_cast<std::size_t>(slot)] =
         QByteArray(rom.data(), static_cast<qsizetype>(rom.size()));
@@ -35,7 +33,7 @@ RomCodes builtInRomCodes() {
 }
 
 int slotOf(const RomCodes& roms, QByteArrayView romCode) {
-  for (int slot = 0; slot < kSimulatedSensors; ++slot) {
+  for (int slot = 0; slot < kMaxReadings; ++slot) {
     const QByteArray& known = roms[static_cast<std::size_t>(slot)];
     if (!known.isEmpty() && known.compare(romCode, Qt::CaseInsensitive) == 0) return slot;
   }

@@ -32,7 +32,7 @@ class SimulatorState;
 //   bw::sim::AdapterSimulator sim;
 //   ASSERT_TRUE(sim.start());
 //   sim.setFault(3, bw::sim::Fault::Reset);
-//   const auto urls = bw::sensorUrls(sim.host());
+//   const auto urls = bw::sensorUrls(bw::builtInSite(sim.host()));
 //   ...
 //   EXPECT_TRUE(sim.waitForRequests(16, std::chrono::seconds(5)));
 //   EXPECT_EQ(sim.requestLines().front(), "GET /1Wire/ReadDS18B20.html?... HTTP/1.1");

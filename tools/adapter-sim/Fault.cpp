@@ -63,9 +63,9 @@ std::optional<FaultAssignment> parseFaultAssignment(QStringView text, QString* e
   const int slot = who.toInt(&isNumber);
   if (isNumber && who.size() <= 2) {
     // Slots are typed as the site and the log count them, from 1.
-    if (slot < 1 || slot > kSimulatedSensors) {
+    if (slot < 1 || slot > kMaxReadings) {
       setError(error,
-               QStringLiteral("slot %1 is out of range 1-%2").arg(slot).arg(kSimulatedSensors));
+               QStringLiteral("slot %1 is out of range 1-%2").arg(slot).arg(kMaxReadings));
       return std::nullopt;
     }
     assignment.slot = slot - 1;
@@ -74,7 +74,7 @@ std::optional<FaultAssignment> parseFaultAssignment(QStringView text, QString* e
     if (assignment.slot < 0) {
       setError(error, QStringLiteral("'%1' is neither a slot 1-%2 nor a known ROM code")
                           .arg(who)
-                          .arg(kSimulatedSensors));
+                          .arg(kMaxReadings));
       return std::nullopt;
     }
   }

@@ -4,14 +4,15 @@
 #include <QByteArrayView>
 #include <array>
 
+#include "logformat/RecordLine.h"
+
 namespace bw::sim {
 
-// Sensors behind the simulated adapter: slots 0-15, ROM codes as in
-// bw::kBuiltInRomCodes (site/Site.h) unless a site names others.
-inline constexpr int kSimulatedSensors = 16;
+// Sensors behind the simulated adapter: slots 0 to kMaxReadings - 1, ROM
+// codes as in bw::kBuiltInRomCodes (site/Site.h) unless a site names others.
 
 // The ROM code of each slot, upper case; empty where no sensor sits.
-using RomCodes = std::array<QByteArray, kSimulatedSensors>;
+using RomCodes = std::array<QByteArray, kMaxReadings>;
 RomCodes builtInRomCodes();
 // The slot of a ROM code (any letter case), -1 when it is none of them.
 int slotOf(const RomCodes& roms, QByteArrayView romCode);

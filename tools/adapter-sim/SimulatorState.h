@@ -69,7 +69,7 @@ class SimulatorState {
   mutable std::condition_variable requestArrived_;
   std::chrono::milliseconds conversionTime_;
   bool twoWrites_ = false;
-  std::array<SlotSettings, kSimulatedSensors> slots_;
+  std::array<SlotSettings, kMaxReadings> slots_;
   // Ring of the newest lines: once full, `logStart_` is the oldest.
   std::vector<QByteArray> log_;
   std::size_t logStart_ = 0;

@@ -25,7 +25,7 @@ double unit(quint64 key) {
 }  // namespace
 
 TemperatureModel::TemperatureModel(quint32 seed) : seed_(mix(seed)) {
-  for (int slot = 0; slot < kSimulatedSensors; ++slot) {
+  for (int slot = 0; slot < kMaxReadings; ++slot) {
     const quint64 key = seed_ ^ (static_cast<quint64>(slot + 1) << 40);
     Sensor& sensor = sensors_[slot];
     sensor.base = 1.0 + 9.0 * unit(key + 1);

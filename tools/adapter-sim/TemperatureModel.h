@@ -33,8 +33,8 @@ class TemperatureModel {
   };
 
   quint64 seed_;
-  std::array<Sensor, kSimulatedSensors> sensors_;
-  std::array<quint64, kSimulatedSensors> readings_{};
+  std::array<Sensor, kMaxReadings> sensors_;
+  std::array<quint64, kMaxReadings> readings_{};
 };
 
 }  // namespace bw::sim

@@ -3,7 +3,7 @@
 #include "AdapterSimulator.h"
 #include "Fault.h"
 #include "platform/TerminationNotifier.h"
-#include "site/SiteFile.h"
+#include "site/LoadSite.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -119,7 +119,7 @@ int main(int argc, char** argv) {
   }
 
   if (parser.isSet(siteOption)) {
-    const bw::SiteReading reading = bw::readSiteFile(parser.value(siteOption));
+    const bw::LoadedSite reading = bw::loadSite(bw::SiteLookup{parser.value(siteOption)});
     if (!reading.site) {
       for (const QString& line : reading.errors) printLine(stderr, line);
       return kUsageError;

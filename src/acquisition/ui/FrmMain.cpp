@@ -11,7 +11,6 @@
 #include <QToolBar>
 
 #include "about/ui/FrmAbout.h"
-#include "acquisition/SensorTable.h"
 #include "acquisition/ui/WrappingCheckBox.h"
 #include "frame/ui/MainFrame.h"
 #include "platform/MessageBox.h"
@@ -19,7 +18,6 @@
 #include "platform/Twips.h"
 #include "platform/pageview/PageView.h"
 #include "platform/ui/CommonDialog.h"
-#include "platform/web/WebBrowser.h"
 
 namespace bw {
 
@@ -55,24 +53,26 @@ QPushButton* commandButton(QWidget* parent, const char* name, const QString& cap
 
 }  // namespace
 
-FrmMain::FrmMain(FrmMainServices services, QWidget* parent)
+FrmMain::FrmMain(Acquisition& acquisition, FrmMainServices services, QWidget* parent)
     : QMainWindow(parent),
-      site_(std::move(services.site)),
+      acquisition_(acquisition),
       messages_(services.messages),
       dialog_(services.dialog),
-      sysInfo_(services.sysInfo),
-      logFile_(services.clock, services.logCalls ? *services.logCalls : systemLogCalls()) {
+      sysInfo_(services.sysInfo) {
   setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(QStringLiteral("Project1"));
-  browser_ = std::make_unique<WebBrowser>(std::move(services.http), this);
-  AcquisitionDisplay& display = *this;
-  loop_ = std::make_unique<PollingLoop>(*browser_, display, logFile_, services.pace, this);
+  acquisition_.showOn(*this);
 
   clientArea_ = new QWidget(this);
   clientArea_->setObjectName(QStringLiteral("clientArea"));
   setCentralWidget(clientArea_);
   clientArea_->installEventFilter(this);
   createPanel();
+  // The site file and the desktop then poll the same sensors; the table built
+  // in starts with twelve.
+  const Site& site = acquisition_.site();
+  if (!site.file.isEmpty() && site.sensorCount() > kTwelveSensors)
+    ChkSixteenSensors->setCheckState(Qt::Checked);
   // Before the size is set: the menus make the menu bar taller.
   frame_ = std::make_unique<MainFrame>(
       *this, *tbToolBar, *sbStatusBar,
@@ -87,7 +87,9 @@ FrmMain::FrmMain(FrmMainServices services, QWidget* parent)
   resize(kClientSize.width(), kClientSize.height() + menuBar()->sizeHint().height());
 }
 
-FrmMain::~FrmMain() = default;
+FrmMain::~FrmMain() {
+  acquisition_.showOn(noDisplay());
+}
 
 void FrmMain::createPanel() {
   QWidget* area = clientArea_;
@@ -138,9 +140,9 @@ void FrmMain::createPanel() {
   connect(ChkSixteenSensors, &QCheckBox::stateChanged, this, [this] { UpdateSensorCount(); });
   connect(btnFileWrite, &QPushButton::clicked, this, [this] { btnFileWrite_Click(); });
   connect(btnStop, &QPushButton::clicked, this, [this] { endProgram(); });
-  connect(browser_.get(), &WebBrowser::pageLoaded, brwWebBrowser, &PageView::showPage);
-  connect(browser_.get(), &WebBrowser::pageFailed, brwWebBrowser, &PageView::showNoAnswer);
-  connect(browser_.get(), &WebBrowser::pageRefused, brwWebBrowser, &PageView::showRefused);
+  connect(&acquisition_.browser(), &WebBrowser::pageLoaded, brwWebBrowser, &PageView::showPage);
+  connect(&acquisition_.browser(), &WebBrowser::pageFailed, brwWebBrowser, &PageView::showNoAnswer);
+  connect(&acquisition_.browser(), &WebBrowser::pageRefused, brwWebBrowser, &PageView::showRefused);
   dockBars();
 }
 
@@ -159,20 +161,19 @@ bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void FrmMain::Form_Load() {
-  logFile_.close();
+  acquisition_.log().close();
   UpdateSensorCount();
-  loop_->run(sensorUrls(site_));
+  acquisition_.run();
 }
 
 void FrmMain::UpdateSensorCount() {
-  loop_->setSensorCount(ChkSixteenSensors->checkState() == Qt::Checked
-                            ? PollingLoop::kSixteenSensors
-                            : PollingLoop::kTwelveSensors);
+  acquisition_.loop().setSensorCount(
+      ChkSixteenSensors->checkState() == Qt::Checked ? kMaxReadings : kTwelveSensors);
 }
 
 void FrmMain::btnFileWrite_Click() {
-  if (logFile_.loggingOn()) {
-    logFile_.close();
+  if (acquisition_.log().loggingOn()) {
+    acquisition_.log().close();
     btnFileWrite->setText(QStringLiteral("Start Logging"));
     setLoggingFailureShown(false);
     return;
@@ -181,10 +182,10 @@ void FrmMain::btnFileWrite_Click() {
   dialog.Filter = QStringLiteral("all Files | *.*");
   // A cancel while CancelError is on (as Page Setup leaves it) is no choice.
   if (dialog.ShowOpen(this) == DialogResult::Cancelled) return;
-  if (loop_->stopping()) return;  // the program was ended while the dialog was open
+  if (acquisition_.loop().stopping()) return;  // the program was ended while the dialog was open
   const QString name = dialog.FileName;
   if (name.isEmpty()) return;
-  if (const auto reason = logFile_.open(name)) {
+  if (const auto reason = acquisition_.log().open(name)) {
     messages_.show(this,
                    QStringLiteral("The log file \"%1\" cannot be opened: %2.\n"
                                   "Logging stays off.")
@@ -210,12 +211,12 @@ void FrmMain::end(bool boxes) {
     return;
   }
   ended_ = true;
-  if (logFile_.loggingOn()) logFile_.close();
+  if (acquisition_.log().loggingOn()) acquisition_.log().close();
   frame_->unloadWindows(boxes ? MainFrame::Report::Box : MainFrame::Report::StandardError);
   // Boxes still open would hold their nested loops, and with them the end.
   closeModalWindows();
   frame_->stopClock();
-  loop_->stop();
+  acquisition_.loop().stop();
   hide();
 }
 

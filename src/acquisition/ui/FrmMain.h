@@ -5,11 +5,8 @@
 #include <functional>
 #include <memory>
 
+#include "acquisition/Acquisition.h"
 #include "acquisition/AcquisitionDisplay.h"
-#include "acquisition/LogFile.h"
-#include "acquisition/PollingLoop.h"
-#include "platform/web/HttpClient.h"
-#include "site/Site.h"
 
 class QCheckBox;
 class QComboBox;
@@ -29,28 +26,24 @@ class MainFrame;
 class MessageBox;
 class PageView;
 class SettingsStore;
-class SteadyClock;
 class SysInfoLauncher;
-class WebBrowser;
 
-// What the main window works with; the start routine makes each one once,
-// tests give their own, and may swap any one of the start routine's.
+// What the main window works with besides the acquisition; the start routine
+// makes each one once, tests give their own, and may swap any one of the
+// start routine's.
 struct FrmMainServices {
-  std::unique_ptr<HttpClient> http;
-  Site site;  // the adapter and the sensors polled
   std::reference_wrapper<const Clock> clock;
-  std::reference_wrapper<SteadyClock> pace;  // what the polling loop spaces its queries by
   std::reference_wrapper<MessageBox> messages;
   std::reference_wrapper<CommonDialog> dialog;  // the window's one common dialog
   std::reference_wrapper<SettingsStore> settings;
   std::reference_wrapper<HelpViewer> helpViewer;
   std::reference_wrapper<SysInfoLauncher> sysInfo;  // for the About window's button
   QString helpFile;                                 // empty: the program has no help file
-  LogCalls* logCalls = nullptr;  // how the log reaches the disk; nullptr: the system's calls
 };
 
 // The main window and its acquisition panel. It holds the controls and
-// forwards their events; the polling loop and the log file do the work, the
+// forwards their events; the acquisition's polling loop and log do the work
+// and show it here, the
 // frame runs the menus, toolbar and status bar. The window owns the end
 // sequence that Exit, the close box, the Stop button and the system's
 // requests all run.
@@ -63,7 +56,9 @@ class FrmMain : public QMainWindow, private AcquisitionDisplay {
   // Size of the client area below the menu bar.
   static constexpr QSize kClientSize{1008, 545};
 
-  explicit FrmMain(FrmMainServices services, QWidget* parent = nullptr);
+  // Shows `acquisition` from now on. A site file that names a sensor above
+  // slot 12 starts with Sixteen Sensors ticked.
+  FrmMain(Acquisition& acquisition, FrmMainServices services, QWidget* parent = nullptr);
   ~FrmMain() override;
 
   // The load event: resets the state and polls until the end sequence has
@@ -85,14 +80,13 @@ class FrmMain : public QMainWindow, private AcquisitionDisplay {
   // Shows the About window modally; returns once it is closed.
   void showAbout();
 
-  PollingLoop& pollingLoop() { return *loop_; }
-  LogFile& logFile() { return logFile_; }
-  WebBrowser& browser() { return *browser_; }
+  PollingLoop& pollingLoop() { return acquisition_.loop(); }
+  LogFile& logFile() { return acquisition_.log(); }
   CommonDialog& dlgCommonDialog() { return dialog_; }
   // Menus, toolbar and status bar.
   MainFrame& frame() { return *frame_; }
   QWidget* clientArea() const { return clientArea_; }
-  bool LoggingOn() const { return logFile_.loggingOn(); }
+  bool LoggingOn() const { return acquisition_.log().loggingOn(); }
 
   // Controls.
   PageView* brwWebBrowser = nullptr;
@@ -126,14 +120,11 @@ class FrmMain : public QMainWindow, private AcquisitionDisplay {
   void showRecordNumber(int recordNumber) override;
   void showLoggingFailure(const QString& reason) override;
 
-  const Site site_;
+  Acquisition& acquisition_;
   MessageBox& messages_;
   CommonDialog& dialog_;
   SysInfoLauncher& sysInfo_;
   QWidget* clientArea_ = nullptr;
-  std::unique_ptr<WebBrowser> browser_;
-  LogFile logFile_;
-  std::unique_ptr<PollingLoop> loop_;
   bool loggingFailureShown_ = false;
   QPointer<FrmAbout> frmAbout_;  // made when first asked for
   std::unique_ptr<MainFrame> frame_;

@@ -11,8 +11,8 @@
 #include "platform/desktop/QtSettingsStore.h"
 #include "platform/ui/QtFileChooser.h"
 #include "platform/ui/QtMessageBox.h"
+#include "site/LoadSite.h"
 #include "site/SiteFile.h"
-#include "site/SiteLookup.h"
 #include "trend/CsvExport.h"
 #include "trend/ExportTarget.h"
 #include "trend/LosslessText.h"
@@ -81,9 +81,9 @@ void quietMessages(QtMsgType type, const QMessageLogContext& context, const QStr
 // logger would read. A file named that cannot be used ends the run; one
 // found that cannot be used is reported and left out.
 std::optional<SensorKeys> siteKeys(const TrendOptions& o, QStringList& problems) {
-  const QString file = SiteLookup::fromEnvironment(o.siteFile).find();
+  const LoadedSite reading = loadSite(SiteLookup::fromEnvironment(o.siteFile));
+  const QString& file = reading.file;
   if (file.isEmpty()) return sensorKeys(nullptr);
-  const SiteReading reading = readSiteFile(file);
   if (reading.site) return sensorKeys(&*reading.site, o.allSensors);
   problems = reading.errors;
   if (!o.siteFile.isEmpty()) return std::nullopt;

@@ -1,4 +1,4 @@
-#include "acquisition/ui/Module1.h"
+#include "app/Module1.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -12,7 +12,6 @@
 #include "frame/ui/MainFrame.h"
 #include "metrics/MetricsEndpoint.h"
 #include "platform/Clock.h"
-#include "platform/ProcessSignals.h"
 #include "platform/SteadyClock.h"
 #include "platform/TerminationNotifier.h"
 #include "platform/desktop/DesktopHelpViewer.h"
@@ -21,8 +20,7 @@
 #include "platform/ui/CommonDialog.h"
 #include "platform/ui/QtMessageBox.h"
 #include "platform/web/CurlHttpClient.h"
-#include "site/SiteFile.h"
-#include "site/SiteLookup.h"
+#include "site/LoadSite.h"
 
 namespace bw {
 
@@ -55,16 +53,17 @@ SystemServices::~SystemServices() = default;
 
 FrmMainServices SystemServices::mainWindow() {
   Parts& p = *parts_;
-  return FrmMainServices{std::make_unique<CurlHttpClient>(),
-                         {},
-                         p.clock,
-                         p.pace,
+  return FrmMainServices{p.clock,
                          p.messageBox,
                          p.commonDialog,
                          p.settings,
                          p.helpViewer,
                          p.sysInfo,
                          QString::fromUtf8(config::kHelpFile)};
+}
+
+SteadyClock& SystemServices::pace() {
+  return parts_->pace;
 }
 
 MessageBox& SystemServices::messages() {
@@ -76,39 +75,39 @@ TerminationNotifier& SystemServices::termination() {
 }
 
 std::optional<Site> chooseSite(const SiteLookup& lookup, MessageBox& messages) {
-  const QString file = lookup.find();
-  if (file.isEmpty()) return builtInSite(QString::fromLatin1(config::kAdapterHost));
-  SiteReading reading = readSiteFile(file);
-  if (reading.site) return std::move(reading.site);
+  LoadedSite loaded = loadSite(lookup);
+  if (loaded.file.isEmpty()) return builtInSite(QString::fromLatin1(config::kAdapterHost));
+  if (loaded.site) return std::move(loaded.site);
   // Polling the wrong sensors would log wrong data under the right names.
   messages.show(nullptr,
                 QStringLiteral("The site file cannot be used, so nothing is polled:\n\n%1")
-                    .arg(reading.errors.join(u'\n')),
+                    .arg(loaded.errors.join(u'\n')),
                 MessageStyle::Ok);
   return std::nullopt;
 }
 
-int runProgram(FrmMainServices services, Site site, TerminationNotifier& termination,
+int runProgram(FrmMainServices services, Acquisition& acquisition, TerminationNotifier& termination,
                const std::function<void(FrmMain&)>& prepare) {
   const Clock& clock = services.clock;
-  services.site = site;
+  const Site& site = acquisition.site();
   // The one program-wide reference to the main window, for the program's life.
-  FrmMain frmMain(std::move(services));
+  FrmMain frmMain(acquisition, std::move(services));
   endOnSystemRequests(frmMain, termination);
   // Metrics only when the site asks for them.
   std::unique_ptr<MetricsEndpoint> metrics;
   if (!site.metrics.isEmpty()) {
     metrics = std::make_unique<MetricsEndpoint>(site, QStringLiteral("brinewatch"), clock,
-                                                frmMain.logFile(), frmMain.pollingLoop());
+                                                acquisition.log(), acquisition.loop());
     // Polling and logging go on without them: said in the status bar, as a
     // box would hold the first query until someone answered it.
     if (const auto reason = metrics->listen(site.metrics)) {
+      const QString why = siteError(site, site.lines.metrics, *reason);
       QLabel* status = frmMain.frame().sbStatusBar_Panel1;
-      status->setText(QStringLiteral("Metrics not served: %1").arg(*reason));
+      status->setText(QStringLiteral("Metrics not served: %1").arg(why));
       status->setToolTip(
           QStringLiteral("The metrics of the site file cannot be served: %1. Brinewatch polls "
                          "and logs without them.")
-              .arg(*reason));
+              .arg(why));
     }
   }
   if (prepare) prepare(frmMain);
@@ -116,11 +115,13 @@ int runProgram(FrmMainServices services, Site site, TerminationNotifier& termina
 }
 
 int Module1(const QString& siteFile) {
-  ignoreBrokenPipes();
   SystemServices system;
   std::optional<Site> site = chooseSite(SiteLookup::fromEnvironment(siteFile), system.messages());
   if (!site) return kSiteUnusable;
-  return runProgram(system.mainWindow(), std::move(*site), system.termination());
+  FrmMainServices services = system.mainWindow();
+  Acquisition acquisition(std::move(*site), std::make_unique<CurlHttpClient>(), services.clock,
+                          system.pace(), noDisplay());
+  return runProgram(std::move(services), acquisition, system.termination());
 }
 
 int runUntilEnded(FrmMain& form) {

@@ -10,6 +10,7 @@
 namespace bw {
 
 class MessageBox;
+class SteadyClock;
 class TerminationNotifier;
 struct SiteLookup;
 
@@ -25,9 +26,10 @@ class SystemServices {
   SystemServices(const SystemServices&) = delete;
   SystemServices& operator=(const SystemServices&) = delete;
 
-  // What the main window is given: these services and a new HTTP client. A
-  // caller may swap any of them before handing them on.
+  // What the main window is given. A caller may swap any of them before
+  // handing them on.
   FrmMainServices mainWindow();
+  SteadyClock& pace();
   MessageBox& messages();
   TerminationNotifier& termination();
 
@@ -41,11 +43,12 @@ class SystemServices {
 // is never half-used: its errors are shown in one box and there is none.
 std::optional<Site> chooseSite(const SiteLookup& lookup, MessageBox& messages);
 
-// Runs the program over `services` polling `site`: creates the main window,
-// lets `prepare` see it, runs its load event inside the application's event
-// loop until the program is ended (by the user or by the system's requests,
-// which `termination` hears) and returns the process exit code.
-int runProgram(FrmMainServices services, Site site, TerminationNotifier& termination,
+// Runs the program over `services` and `acquisition`: creates the main
+// window, serves the metrics when the site asks for them, lets `prepare` see
+// the window, runs its load event inside the application's event loop until
+// the program is ended (by the user or by the system's requests, which
+// `termination` hears) and returns the process exit code.
+int runProgram(FrmMainServices services, Acquisition& acquisition, TerminationNotifier& termination,
                const std::function<void(FrmMain&)>& prepare = {});
 
 // The start routine: the system's services, the site (`siteFile` from the
