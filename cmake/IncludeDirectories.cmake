@@ -1,6 +1,6 @@
 # Writes, for every target of the build, the include directories it compiles
 # with, one per line, so that a test can check them once generated. A folder
-# written as "${DIR} / src" (a C++ formatter's work) adds the repository root
+# written with blanks around the slash before "src" (a C++ formatter's work) adds the repository root
 # and "/" to every target that links it, and still builds while another
 # library exports the right one: only a look at the list finds it.
 function(brinewatch_collect_targets dir out)
