@@ -50,17 +50,24 @@ QByteArray labelValue(const QString& text) {
   return out;
 }
 
-class Writer {
+// A family's HELP and TYPE, then its samples, each written under the
+// family's name (and a suffix for a histogram's parts): the name is typed once.
+class Family {
  public:
-  void family(const char* name, const char* type, const char* help) {
-    text += QByteArray("# HELP ") + name + ' ' + help + "\n# TYPE " + name + ' ' + type + '\n';
+  Family(QByteArray& text, const char* name, const char* type, const char* help)
+      : text_(text), name_(name) {
+    text_ += QByteArray("# HELP ") + name + ' ' + help + "\n# TYPE " + name + ' ' + type + '\n';
   }
-  void sample(const QByteArray& name, const QByteArray& labels, const QByteArray& value) {
-    text += name;
-    if (!labels.isEmpty()) text += '{' + labels + '}';
-    text += ' ' + value + '\n';
+  void sample(const QByteArray& labels, const QByteArray& value, const char* suffix = "") const {
+    text_ += name_;
+    text_ += suffix;
+    if (!labels.isEmpty()) text_ += '{' + labels + '}';
+    text_ += ' ' + value + '\n';
   }
-  QByteArray text;
+
+ private:
+  QByteArray& text_;
+  const char* name_;
 };
 
 }  // namespace
@@ -128,7 +135,6 @@ void AcquisitionMetrics::recordLogged(bool written) {
 }
 
 QByteArray AcquisitionMetrics::exposition() const {
-  Writer w;
   // Labels stand in name order, the site's among them.
   const QByteArray site =
       siteName_.isEmpty() ? QByteArray() : "site=\"" + labelValue(siteName_) + '"';
@@ -144,75 +150,75 @@ QByteArray AcquisitionMetrics::exposition() const {
                                     ",slot=\"" + QByteArray::number(sensor.site->slot) + '"');
   }
 
-  w.family("brinewatch_temperature_celsius", "gauge",
-           "The sensor's last temperature read; none before its first.");
+  QByteArray text;
+  const auto family = [&text](const char* name, const char* type, const char* help) {
+    return Family(text, name, type, help);
+  };
+  const Family temperature = family("brinewatch_temperature_celsius", "gauge",
+                                    "The sensor's last temperature read; none before its first.");
   for (const auto& [sensor, labels] : named)
-    if (sensor->read)
-      w.sample("brinewatch_temperature_celsius", labels, readingNumber(sensor->temperature));
-  w.family("brinewatch_last_good_reading_timestamp_seconds", "gauge",
-           "When the sensor last gave a temperature, in Unix time; 0 before it has.");
+    if (sensor->read) temperature.sample(labels, readingNumber(sensor->temperature));
+  const Family lastGood =
+      family("brinewatch_last_good_reading_timestamp_seconds", "gauge",
+             "When the sensor last gave a temperature, in Unix time; 0 before it has.");
   for (const auto& [sensor, labels] : named)
-    w.sample("brinewatch_last_good_reading_timestamp_seconds", labels,
-             QByteArray::number(static_cast<qlonglong>(sensor->lastGood)));
-  w.family("brinewatch_good_readings_total", "counter", "Queries that gave a temperature.");
-  for (const auto& [sensor, labels] : named)
-    w.sample("brinewatch_good_readings_total", labels, number(sensor->good));
-  w.family("brinewatch_failed_readings_total", "counter",
-           "Queries that gave no temperature: no page, a page without it, a value that is "
-           "no number, or the sensor's power-on value of 85.");
+    lastGood.sample(labels, QByteArray::number(static_cast<qlonglong>(sensor->lastGood)));
+  const Family good =
+      family("brinewatch_good_readings_total", "counter", "Queries that gave a temperature.");
+  for (const auto& [sensor, labels] : named) good.sample(labels, number(sensor->good));
+  const Family failed =
+      family("brinewatch_failed_readings_total", "counter",
+             "Queries that gave no temperature: no page, a page without it, a value that is "
+             "no number, or the sensor's power-on value of 85.");
   for (const auto& [sensor, labels] : named)
     for (std::size_t kind = 0; kind < kFailureKinds.size(); ++kind)
-      w.sample("brinewatch_failed_readings_total",
-               QByteArray("kind=\"") + kFailureKinds[kind] + "\"," + labels,
-               number(sensor->failed[kind]));
-  w.family("brinewatch_band_low_celsius", "gauge", "The low end of the sensor's alarm band.");
+      failed.sample(QByteArray("kind=\"") + kFailureKinds[kind] + "\"," + labels,
+                    number(sensor->failed[kind]));
+  const Family low =
+      family("brinewatch_band_low_celsius", "gauge", "The low end of the sensor's alarm band.");
   for (const auto& [sensor, labels] : named)
-    if (sensor->site->low)
-      w.sample("brinewatch_band_low_celsius", labels, number(*sensor->site->low));
-  w.family("brinewatch_band_high_celsius", "gauge", "The high end of the sensor's alarm band.");
+    if (sensor->site->low) low.sample(labels, number(*sensor->site->low));
+  const Family high =
+      family("brinewatch_band_high_celsius", "gauge", "The high end of the sensor's alarm band.");
   for (const auto& [sensor, labels] : named)
-    if (sensor->site->high)
-      w.sample("brinewatch_band_high_celsius", labels, number(*sensor->site->high));
+    if (sensor->site->high) high.sample(labels, number(*sensor->site->high));
 
   for (const auto& [name, help, histogram] :
        {std::tuple{"brinewatch_query_duration_seconds",
                    "Time from the start of a query to its page read.", &query_},
         std::tuple{"brinewatch_cycle_duration_seconds",
                    "Time of a polling cycle, from its first query to its record.", &cycle_}}) {
-    w.family(name, "histogram", help);
+    const Family h = family(name, "histogram", help);
     std::uint64_t cumulative = 0;
     for (std::size_t i = 0; i < histogram->bounds.size(); ++i) {
       cumulative += histogram->counts[i];
-      w.sample(QByteArray(name) + "_bucket",
-               "le=\"" + number(histogram->bounds[i]) + '"' + siteAfter, number(cumulative));
+      h.sample("le=\"" + number(histogram->bounds[i]) + '"' + siteAfter, number(cumulative),
+               "_bucket");
     }
-    w.sample(QByteArray(name) + "_bucket", "le=\"+Inf\"" + siteAfter, number(histogram->count));
-    w.sample(QByteArray(name) + "_sum", site, number(histogram->sum));
-    w.sample(QByteArray(name) + "_count", site, number(histogram->count));
+    h.sample("le=\"+Inf\"" + siteAfter, number(histogram->count), "_bucket");
+    h.sample(site, number(histogram->sum), "_sum");
+    h.sample(site, number(histogram->count), "_count");
   }
 
-  w.family("brinewatch_log_records_written_total", "counter",
-           "Records that reached the log's disk.");
-  w.sample("brinewatch_log_records_written_total", site, number(written_));
-  w.family("brinewatch_log_write_failures_total", "counter",
-           "Records that could not be written to the log.");
-  w.sample("brinewatch_log_write_failures_total", site, number(writeFailures_));
-  w.family("brinewatch_log_open", "gauge", "1 while a log is open (logging is on), else 0.");
-  w.sample("brinewatch_log_open", site, log_.loggingOn() ? "1" : "0");
-  w.family("brinewatch_log_writing", "gauge",
-           "1 while a log is open and its last record reached the disk, else 0.");
-  w.sample("brinewatch_log_writing", site, log_.loggingOn() && !lastWriteFailed_ ? "1" : "0");
-  w.family("brinewatch_build_info", "gauge", "The program serving these metrics and its version.");
-  w.sample("brinewatch_build_info",
-           "program=\"" + labelValue(program_) + '"' + siteAfter + ",version=\"" +
-               QByteArray::number(config::kVersionMajor) + '.' +
-               QByteArray::number(config::kVersionMinor) + '.' +
-               QByteArray::number(config::kVersionRevision) + '"',
-           "1");
-  w.family("process_start_time_seconds", "gauge", "Start time of the process, in Unix time.");
-  w.sample("process_start_time_seconds", site,
-           QByteArray::number(static_cast<qlonglong>(started_)));
-  return w.text;
+  family("brinewatch_log_records_written_total", "counter", "Records that reached the log's disk.")
+      .sample(site, number(written_));
+  family("brinewatch_log_write_failures_total", "counter",
+         "Records that could not be written to the log.")
+      .sample(site, number(writeFailures_));
+  family("brinewatch_log_open", "gauge", "1 while a log is open (logging is on), else 0.")
+      .sample(site, log_.loggingOn() ? "1" : "0");
+  family("brinewatch_log_writing", "gauge",
+         "1 while a log is open and its last record reached the disk, else 0.")
+      .sample(site, log_.loggingOn() && !lastWriteFailed_ ? "1" : "0");
+  family("brinewatch_build_info", "gauge", "The program serving these metrics and its version.")
+      .sample("program=\"" + labelValue(program_) + '"' + siteAfter + ",version=\"" +
+                  QByteArray::number(config::kVersionMajor) + '.' +
+                  QByteArray::number(config::kVersionMinor) + '.' +
+                  QByteArray::number(config::kVersionRevision) + '"',
+              "1");
+  family("process_start_time_seconds", "gauge", "Start time of the process, in Unix time.")
+      .sample(site, QByteArray::number(static_cast<qlonglong>(started_)));
+  return text;
 }
 
 }  // namespace bw
