@@ -95,12 +95,12 @@ int runProgram(FrmMainServices services, Acquisition& acquisition, TerminationNo
   endOnSystemRequests(frmMain, termination);
   // Metrics only when the site asks for them.
   std::unique_ptr<MetricsEndpoint> metrics;
-  if (!site.metrics.isEmpty()) {
+  if (site.metrics) {
     metrics = std::make_unique<MetricsEndpoint>(site, QStringLiteral("brinewatch"), clock,
                                                 acquisition.log(), acquisition.loop());
     // Polling and logging go on without them: said in the status bar, as a
     // box would hold the first query until someone answered it.
-    if (const auto reason = metrics->listen(site.metrics)) {
+    if (const auto reason = metrics->listen(*site.metrics)) {
       const QString why = siteError(site, site.lines.metrics, *reason);
       QLabel* status = frmMain.frame().sbStatusBar_Panel1;
       status->setText(QStringLiteral("Metrics not served: %1").arg(why));

@@ -24,22 +24,15 @@ namespace {
 // address that is not one of this host's, or a port the logger may not take,
 // stays so until a site file changes. Tried once more to learn the system's
 // reason.
-std::pair<LoggerExit, QString> listenFailure(const QString& address) {
-  const qsizetype colon = address.lastIndexOf(u':');
-  const QString given = address.left(colon);
-  QString host = given;
-  if (host.startsWith(u'[') && host.endsWith(u']')) host = host.mid(1, host.size() - 2);
-  const QHostAddress where = host.isEmpty() || host == u"localhost"
-                                 ? QHostAddress(QHostAddress::LocalHost)
-                                 : QHostAddress(host);
-  if (where.isNull()) return {LoggerExit::kMetricsUnusable, {}};
-  const auto port = static_cast<quint16>(address.mid(colon + 1).toUInt());
+std::pair<LoggerExit, QString> listenFailure(const ListenAddress& address) {
+  const QHostAddress where(address.host);
+  const quint16 port = address.port;
   {
     QTcpServer probe;
     if (!probe.listen(where, port) && probe.serverError() != QAbstractSocket::AddressInUseError)
       return {LoggerExit::kMetricsUnusable, {}};
   }
-  const std::optional<PortHolder> holder = findPortHolder(given, port);
+  const std::optional<PortHolder> holder = findPortHolder(address.host, port);
   if (!holder) return {LoggerExit::kFailed, {}};
   const QString taken = QStringLiteral("port %1 is taken by %2").arg(port).arg(holder->who);
   if (!holder->logger) return {LoggerExit::kFailed, taken};
@@ -98,8 +91,9 @@ int runLogger(const Site& site, const QString& name, LoggerServices services) {
   loop.setSensorCount(site.sensorCount());
 
   MetricsEndpoint metrics(site, QStringLiteral("brinewatchd"), services.clock, log, loop);
-  QString address =
-      site.metrics.isEmpty() ? QString::fromLatin1(kDefaultMetricsAddress) : site.metrics;
+  const ListenAddress address =
+      site.metrics ? *site.metrics
+                   : *parseListenAddress(QString::fromLatin1(kDefaultMetricsAddress));
   metrics.metrics().setSiteName(name);
   if (const auto reason = metrics.listen(address)) {
     const auto [exit, taken] = listenFailure(address);
@@ -108,7 +102,7 @@ int runLogger(const Site& site, const QString& name, LoggerServices services) {
     services.print(JournalDisplay::kError, siteError(site, site.lines.metrics, why));
     return status(exit);
   }
-  address = address.left(address.lastIndexOf(u':') + 1) + QString::number(metrics.port());
+  const QString served = address.withPort(metrics.port());
 
   QObject::connect(&loop, &PollingLoop::queryEnded, &loop,
                    [&](int slot, ReadingOutcome outcome, float, double) {
@@ -133,7 +127,7 @@ int runLogger(const Site& site, const QString& name, LoggerServices services) {
           .arg(site.sensors.size())
           .arg(site.adapter)
           .arg(site.sensorCount())
-          .arg(path, address,
+          .arg(path, served,
                name.isEmpty() ? QString() : QStringLiteral(" as site \"%1\"").arg(name)));
   QTimer::singleShot(0, &loop, [&] {
     acquisition.run();

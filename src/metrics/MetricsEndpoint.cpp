@@ -25,7 +25,7 @@ MetricsEndpoint::MetricsEndpoint(const Site& site, const QString& program, const
   publish();
 }
 
-std::optional<QString> MetricsEndpoint::listen(const QString& address) {
+std::optional<QString> MetricsEndpoint::listen(const ListenAddress& address) {
   publish();  // the log may have opened since
   if (!webConfig_.isEmpty()) {
     const WebConfigReading web = readWebConfig(webConfig_);

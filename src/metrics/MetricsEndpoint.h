@@ -26,7 +26,7 @@ class MetricsEndpoint {
 
   // See MetricsServer::listen; with the site's web_config, over TLS and/or
   // with users as that file says.
-  std::optional<QString> listen(const QString& address);
+  std::optional<QString> listen(const ListenAddress& address);
   quint16 port() const { return server_.port(); }
 
   AcquisitionMetrics& metrics() { return metrics_; }

@@ -31,30 +31,6 @@
 
 namespace bw {
 
-namespace {
-
-struct Endpoint {
-  QByteArray host;  // numeric
-  quint16 port = 0;
-};
-
-// "HOST:PORT", ":PORT" or "[IPv6]:PORT"; no host, or localhost, is loopback.
-std::optional<Endpoint> parseAddress(const QString& address, QString& why) {
-  const qsizetype colon = address.lastIndexOf(u':');
-  QString host = colon < 0 ? QString() : address.left(colon);
-  bool ok = false;
-  const uint port = colon < 0 ? 0 : address.mid(colon + 1).toUInt(&ok);
-  if (!ok || port > 65535) {
-    why = QStringLiteral("%1 is not HOST:PORT").arg(address);
-    return std::nullopt;
-  }
-  if (host.startsWith(u'[') && host.endsWith(u']')) host = host.mid(1, host.size() - 2);
-  if (host.isEmpty() || host == u"localhost") host = QStringLiteral("127.0.0.1");
-  return Endpoint{host.toLatin1(), static_cast<quint16>(port)};
-}
-
-}  // namespace
-
 struct MetricsServer::Impl {
   explicit Impl(const Limits& given) : limits(given) {}
 
@@ -110,7 +86,7 @@ struct MetricsServer::Impl {
     stop();
   }
 
-  std::optional<QString> start(const Endpoint& where, const QString& address);
+  std::optional<QString> start(const ListenAddress& where);
   void stop();
 
   // The server thread's own: the answers made once, and the one for the
@@ -487,27 +463,28 @@ MHD_Result MetricsServer::Impl::answer(MHD_Connection* connection, const char* u
   return MHD_queue_response(connection, MHD_HTTP_OK, currentMetrics());
 }
 
-std::optional<QString> MetricsServer::Impl::start(const Endpoint& where, const QString& address) {
+std::optional<QString> MetricsServer::Impl::start(const ListenAddress& where) {
+  const QByteArray host = where.host.toLatin1();
   sockaddr_storage storage{};
   socklen_t length = 0;
   auto* v4 = reinterpret_cast<sockaddr_in*>(&storage);
   auto* v6 = reinterpret_cast<sockaddr_in6*>(&storage);
-  if (inet_pton(AF_INET, where.host.constData(), &v4->sin_addr) == 1) {
+  if (inet_pton(AF_INET, host.constData(), &v4->sin_addr) == 1) {
     v4->sin_family = AF_INET;
     v4->sin_port = htons(where.port);
     length = sizeof *v4;
-  } else if (inet_pton(AF_INET6, where.host.constData(), &v6->sin6_addr) == 1) {
+  } else if (inet_pton(AF_INET6, host.constData(), &v6->sin6_addr) == 1) {
     v6->sin6_family = AF_INET6;
     v6->sin6_port = htons(where.port);
     length = sizeof *v6;
   } else {
-    return QStringLiteral("%1 is not an IP address").arg(QString::fromLatin1(where.host));
+    return QStringLiteral("%1 is not an IP address").arg(where.host);
   }
   const auto failed = [&](int error) {
     if (listener >= 0) ::close(listener);
     listener = -1;
     return QStringLiteral("cannot listen on %1: %2")
-        .arg(address, QString::fromLocal8Bit(std::strerror(error)));
+        .arg(where.text, QString::fromLocal8Bit(std::strerror(error)));
   };
   listener = ::socket(storage.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (listener < 0) return failed(errno);
@@ -672,14 +649,12 @@ std::optional<QString> MetricsServer::secure(const WebConfig& config) {
 #endif
 }
 
-std::optional<QString> MetricsServer::listen(const QString& address) {
-  QString why;
-  const std::optional<Endpoint> where = parseAddress(address, why);
-  if (!where) return why;
+std::optional<QString> MetricsServer::listen(const ListenAddress& address) {
 #ifdef BRINEWATCH_METRICS_HTTP
   if (d_->daemon) return QStringLiteral("the metrics are served already");
-  return d_->start(*where, address);
+  return d_->start(address);
 #else
+  Q_UNUSED(address);
   return QStringLiteral("this build has no HTTP server for the metrics");
 #endif
 }

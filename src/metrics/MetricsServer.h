@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 
+#include "site/ListenAddress.h"
 #include "site/WebConfig.h"
 
 namespace bw {
@@ -50,9 +51,8 @@ class MetricsServer {
   // when they cannot be read or this build cannot do TLS.
   std::optional<QString> secure(const WebConfig& config);
 
-  // Listens on `address`, "HOST:PORT", ":PORT" (loopback then) or
-  // "[IPv6]:PORT"; port 0 for any free one. The reason when it cannot.
-  std::optional<QString> listen(const QString& address);
+  // Listens on `address`; port 0 for any free one. The reason when it cannot.
+  std::optional<QString> listen(const ListenAddress& address);
   // The port listened on, 0 before.
   quint16 port() const;
 

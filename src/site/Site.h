@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "logformat/RecordLine.h"
+#include "site/ListenAddress.h"
 
 namespace bw {
 
@@ -45,7 +46,7 @@ struct Site {
   QString adapter;                  // HOST[:PORT], as it goes after "http://"
   std::vector<SiteSensor> sensors;  // in slot order; a slot not named has no sensor
   QString log;                      // the log the unattended logger writes; empty when not given
-  QString metrics;  // HOST:PORT or :PORT the metrics are served on; empty: not given
+  std::optional<ListenAddress> metrics;  // where the metrics are served; none: not given
   // The web configuration file of the metrics (TLS, users); empty: plain HTTP.
   QString webConfig;
   // The lines of the file they were given on, for the errors found later.

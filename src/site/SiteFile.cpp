@@ -376,23 +376,6 @@ std::optional<QString> adapterProblem(const QString& adapter) {
   return std::nullopt;
 }
 
-std::optional<QString> listenAddressProblem(const QString& address) {
-  const qsizetype colon = address.lastIndexOf(u':');
-  if (colon < 0) return QStringLiteral("the port is missing");
-  const QString host = address.left(colon);
-  static const QRegularExpression digits(QStringLiteral("^[0-9]{1,5}$"));
-  const QString port = address.mid(colon + 1);
-  if (!digits.match(port).hasMatch() || port.toInt() > 65535)
-    return QStringLiteral("the port '%1' is not from 0 to 65535").arg(port);
-  if (host.isEmpty() || host == u"localhost") return std::nullopt;
-  const bool bracketed = host.startsWith(u'[') && host.endsWith(u']');
-  const QHostAddress ip(bracketed ? host.mid(1, host.size() - 2) : host);
-  if (ip.isNull() || (ip.protocol() == QAbstractSocket::IPv6Protocol) != bracketed)
-    return QStringLiteral("%1 is not an IP address to listen on (an IPv6 one in brackets)")
-        .arg(host);
-  return std::nullopt;
-}
-
 SiteReading parseSite(const QByteArray& bytes, const QString& fileName) {
   if (bytes.size() > kMostSiteFileBytes)
     return {std::nullopt,
@@ -438,13 +421,13 @@ SiteReading parseSite(const QByteArray& bytes, const QString& fileName) {
           errors.add(lineOf(node), QStringLiteral("log is the path of a file, such as log = "
                                                   "\"/var/lib/brinewatch/brine.log\""));
         site.log = given;
-      } else if (const auto why = value ? listenAddressProblem(given)
-                                        : std::optional<QString>(QStringLiteral("not a text"))) {
-        errors.add(lineOf(node), QStringLiteral("metrics \"%1\": %2 (such as metrics = "
-                                                "\"127.0.0.1:9816\")")
-                                     .arg(given, *why));
       } else {
-        site.metrics = given;
+        QString why = QStringLiteral("not a text");
+        site.metrics = value ? parseListenAddress(given, &why) : std::nullopt;
+        if (!site.metrics)
+          errors.add(lineOf(node), QStringLiteral("metrics \"%1\": %2 (such as metrics = "
+                                                  "\"127.0.0.1:9816\")")
+                                       .arg(given, why));
       }
     } else if (name == "web_config") {
       const auto* value = node.as_string();

@@ -39,7 +39,5 @@ SiteReading readSiteFile(const QString& path);
 
 // Why `adapter` is not HOST[:PORT], or nothing when it is.
 std::optional<QString> adapterProblem(const QString& adapter);
-// Why `address` is not HOST:PORT or :PORT (loopback) to serve on, or nothing.
-std::optional<QString> listenAddressProblem(const QString& address);
 
 }  // namespace bw

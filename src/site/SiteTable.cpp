@@ -81,7 +81,7 @@ QString siteTable(const Site& site) {
                                      : QStringLiteral("Site file %1\n").arg(site.file);
   text += QStringLiteral("Adapter %1\n").arg(site.adapter);
   if (!site.log.isEmpty()) text += QStringLiteral("Log %1\n").arg(site.log);
-  if (!site.metrics.isEmpty()) text += QStringLiteral("Metrics %1\n").arg(site.metrics);
+  if (site.metrics) text += QStringLiteral("Metrics %1\n").arg(site.metrics->text);
   const auto shownName = [](const SiteSensor& sensor) {
     return sensor.name.isEmpty() ? QStringLiteral("-") : sensor.name;
   };

@@ -30,11 +30,8 @@ std::optional<QString> logProblem(const QString& path) {
 // Whether the logger can listen on `host`: loopback, any address, or one of
 // this host's interfaces. The port is left to the start: another program may
 // hold it then or not.
-std::optional<QString> metricsHostProblem(QString host) {
-  if (host.startsWith(u'[') && host.endsWith(u']')) host = host.mid(1, host.size() - 2);
-  if (host.isEmpty() || host == u"localhost") return std::nullopt;
+std::optional<QString> metricsHostProblem(const QString& host) {
   const QHostAddress address(host);
-  if (address.isNull()) return QStringLiteral("%1 is not an IP address").arg(host);
   if (address.isLoopback() || address == QHostAddress(QHostAddress::AnyIPv4) ||
       address == QHostAddress(QHostAddress::AnyIPv6))
     return std::nullopt;
@@ -58,9 +55,9 @@ QStringList checkSiteTargets(const Site& site) {
   if (!site.log.isEmpty())
     if (const auto why = logProblem(site.log))
       add(site.lines.log, QStringLiteral("log \"%1\": %2").arg(site.log, *why));
-  if (!site.metrics.isEmpty())
-    if (const auto why = metricsHostProblem(site.metrics.left(site.metrics.lastIndexOf(u':'))))
-      add(site.lines.metrics, QStringLiteral("metrics \"%1\": %2").arg(site.metrics, *why));
+  if (site.metrics)
+    if (const auto why = metricsHostProblem(site.metrics->host))
+      add(site.lines.metrics, QStringLiteral("metrics \"%1\": %2").arg(site.metrics->text, *why));
   if (errors.size() == 2 && site.lines.metrics < site.lines.log) errors.swapItemsAt(0, 1);
   return errors;
 }

@@ -19,7 +19,7 @@ TEST(ProgramMetrics, APortTakenIsToldInTheStatusBarAndPollingGoesOn) {
   ASSERT_TRUE(taken.listen(QHostAddress::LocalHost, 0));
   test::FakeServices s;
   Site site = builtInSite(QStringLiteral("adapter.test"));
-  site.metrics = QStringLiteral("127.0.0.1:%1").arg(taken.serverPort());
+  site.metrics = parseListenAddress(QStringLiteral("127.0.0.1:%1").arg(taken.serverPort()));
   site.file = QStringLiteral("site.toml");
   site.lines.metrics = 3;
   Acquisition acquisition(site, std::make_unique<test::FakeHttpClient>([](const QByteArray&) {
@@ -43,8 +43,9 @@ TEST(ProgramMetrics, APortTakenIsToldInTheStatusBarAndPollingGoesOn) {
   EXPECT_EQ(exit, 0);
   EXPECT_EQ(boxesAtFirstQuery, 0);
   EXPECT_TRUE(s.messages.texts.isEmpty()) << s.messages.texts.join(u'\n').toStdString();
-  EXPECT_TRUE(status.startsWith(
-      QStringLiteral("Metrics not served: site.toml:3: cannot listen on %1: ").arg(site.metrics)))
+  EXPECT_TRUE(
+      status.startsWith(QStringLiteral("Metrics not served: site.toml:3: cannot listen on %1: ")
+                            .arg(site.metrics->text)))
       << status.toStdString();
   EXPECT_TRUE(tip.contains(QStringLiteral("polls and logs without them"))) << tip.toStdString();
 }

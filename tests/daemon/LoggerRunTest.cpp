@@ -26,7 +26,7 @@ struct Service {
     site.sensors.resize(1);
     site.file = QStringLiteral("site.toml");
     site.log = dir.filePath(QStringLiteral("tank.log"));
-    site.metrics = QStringLiteral("127.0.0.1:0");
+    site.metrics = parseListenAddress(QStringLiteral("127.0.0.1:0"));
     site.lines = {1, 2, 3};
   }
   int run(std::function<HttpAnswer(int query)> answer, bool hangs = false) {
@@ -140,7 +140,7 @@ TEST(LoggerRun, ALogOrMetricsThatCannotBeUsedEndItAtTheStartNamingTheSiteFileLin
     SCOPED_TRACE(c.what);
     Service s;
     if (!c.log.isEmpty()) s.site.log = s.dir.filePath(c.log);
-    if (!c.metrics.isEmpty()) s.site.metrics = c.metrics;
+    if (!c.metrics.isEmpty()) s.site.metrics = parseListenAddress(c.metrics);
     EXPECT_EQ(s.run([](int) { return HttpAnswer{}; }), status(c.status));
     EXPECT_TRUE(s.client->urls.isEmpty());
     ASSERT_EQ(s.journal.size(), 1);

@@ -97,7 +97,7 @@ class MetricsServerTest : public ::testing::Test {
   }
   void SetUp() override {
     server.publish("brinewatch_up 1\n");
-    ASSERT_EQ(server.listen(QStringLiteral(":0")), std::nullopt);
+    ASSERT_EQ(server.listen(*parseListenAddress(QStringLiteral(":0"))), std::nullopt);
     ASSERT_NE(server.port(), 0);
   }
   std::string exchange(const std::string& request) {
@@ -184,14 +184,11 @@ TEST_F(MetricsServerTest, KeepsTheConnectionOpenUnlessAskedToClose) {
 
 TEST_F(MetricsServerTest, ReportsWhyItCannotListen) {
   MetricsServer taken;
-  const auto reason = taken.listen(QStringLiteral("127.0.0.1:%1").arg(server.port()));
+  const auto reason =
+      taken.listen(*parseListenAddress(QStringLiteral("127.0.0.1:%1").arg(server.port())));
   ASSERT_TRUE(reason.has_value());
   EXPECT_TRUE(reason->startsWith(QStringLiteral("cannot listen on 127.0.0.1:")))
       << reason->toStdString();
-  EXPECT_EQ(MetricsServer().listen(QStringLiteral("here")),
-            QStringLiteral("here is not HOST:PORT"));
-  EXPECT_EQ(MetricsServer().listen(QStringLiteral("tank.example:80")),
-            QStringLiteral("tank.example is not an IP address"));
   EXPECT_EQ(taken.port(), 0);
 }
 

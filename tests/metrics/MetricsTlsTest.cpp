@@ -78,7 +78,7 @@ class MetricsTlsTest : public ::testing::Test {
   void serve() {
     server.publish(kMetrics);
     ASSERT_EQ(server.secure(config), std::nullopt);
-    ASSERT_EQ(server.listen(QStringLiteral("127.0.0.1:0")), std::nullopt);
+    ASSERT_EQ(server.listen(*parseListenAddress(QStringLiteral("127.0.0.1:0"))), std::nullopt);
   }
 
   // curl's answer: the headers, the body and, last, the status code.

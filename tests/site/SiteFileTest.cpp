@@ -38,7 +38,10 @@ TEST(SiteFile, AGoodFile_GivesItsAdapterAndSensorsInSlotOrder) {
   const Site& site = *reading.site;
   EXPECT_EQ(site.adapter, QStringLiteral("192.168.1.50"));
   EXPECT_EQ(site.log, QStringLiteral("tank.log"));
-  EXPECT_EQ(site.metrics, QStringLiteral(":9816"));
+  ASSERT_TRUE(site.metrics);
+  EXPECT_EQ(site.metrics->text, QStringLiteral(":9816"));
+  EXPECT_EQ(site.metrics->host, QStringLiteral("127.0.0.1"));
+  EXPECT_EQ(site.metrics->port, 9816);
   EXPECT_EQ(site.sensorCount(), 12);
   ASSERT_EQ(site.sensors.size(), 2u);
   EXPECT_EQ(site.sensors[0].label(), QStringLiteral("1 North tank"));
@@ -184,6 +187,27 @@ TEST(SiteFile, AddressesThatAreHostPort) {
   for (const char* bad : {"", "192.168.1", "01.2.3.4", "[fe80::1", "[1.2.3.4]", "host:", "host:080",
                           "-host", "a b", "http://host", "[fe80::1%eth0]"})
     EXPECT_TRUE(adapterProblem(QString::fromLatin1(bad))) << bad;
+}
+
+// Read once, as the server and the checks take it: the host numeric,
+// without brackets, loopback for none.
+TEST(SiteFile, ListenAddressesAreReadToAHostAndAPort) {
+  for (const auto& [given, host, port] :
+       {std::tuple{":9816", "127.0.0.1", 9816}, std::tuple{"localhost:0", "127.0.0.1", 0},
+        std::tuple{"0.0.0.0:80", "0.0.0.0", 80}, std::tuple{"[::1]:9816", "::1", 9816}}) {
+    const auto address = parseListenAddress(QString::fromLatin1(given));
+    ASSERT_TRUE(address) << given;
+    EXPECT_EQ(address->host, QString::fromLatin1(host));
+    EXPECT_EQ(address->port, port);
+    EXPECT_EQ(address->withPort(4321),
+              QString::fromLatin1(given).section(u':', 0, -2) + QStringLiteral(":4321"));
+  }
+  for (const char* bad : {"9816", "host:", ":65536", ":-1", "tank.example:80", "::1:80",
+                          "[1.2.3.4]:80", "http://10.0.0.1:80"}) {
+    QString why;
+    EXPECT_FALSE(parseListenAddress(QString::fromLatin1(bad), &why)) << bad;
+    EXPECT_FALSE(why.isEmpty()) << bad;
+  }
 }
 
 TEST(WebConfig, AGoodFile_GivesTlsUsersAndPathsFromItsFolder) {

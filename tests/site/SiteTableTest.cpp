@@ -12,7 +12,7 @@ TEST(SiteTable, ShowsTheLogAndMetricsAndKeepsItsColumnsForWideAndCombiningNames)
   site.file = QStringLiteral("site.toml");
   site.adapter = QStringLiteral("10.0.0.1");
   site.log = QStringLiteral("tank.log");
-  site.metrics = QStringLiteral(":9816");
+  site.metrics = parseListenAddress(QStringLiteral(":9816"));
   site.sensors = {{1, QStringLiteral("9C000000B4A89828"), QStringLiteral("北槽"), -2.0, 6.5},
                   {2, QStringLiteral("06000000A4EC7428"), QStringLiteral("Cafe\u0301"), {}, {}},
                   {3, QStringLiteral("B900000027CA8F28"), QString(), {}, 8.0},
