@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-#include <QStringView>
 
 #include "site/Site.h"
 
@@ -12,9 +11,5 @@ namespace bw {
 // ROM code, name, band and query URL, in columns that stay aligned whatever
 // the names are written in.
 QString siteTable(const Site& site);
-
-// The columns `text` takes in a terminal: two for an East Asian wide or
-// fullwidth character, none for a combining mark, one for any other.
-int displayWidth(QStringView text);
 
 }  // namespace bw

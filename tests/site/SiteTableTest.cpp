@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "site/SiteTable.h"
+#include "site/TextColumns.h"
 
 namespace bw {
 namespace {

@@ -10,7 +10,7 @@
 #include "trend/LogReading.h"
 #include "trend/RangeStatistics.h"
 #include "trend/SeriesReading.h"
-#include "trend/TextColumns.h"
+#include "site/TextColumns.h"
 #include "trend/TrendOptions.h"
 
 namespace bw {

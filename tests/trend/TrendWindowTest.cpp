@@ -12,7 +12,7 @@
 #include "LogLines.h"
 #include "TrendWindowFakes.h"
 #include "site/Site.h"
-#include "trend/TextColumns.h"
+#include "site/TextColumns.h"
 #include "trend/TrendSeries.h"
 #include "trend/ui/CsvExportJob.h"
 #include "trend/ui/StatisticsTable.h"

@@ -3,7 +3,7 @@
 #include <QHeaderView>
 #include <algorithm>
 
-#include "trend/TextColumns.h"
+#include "site/TextColumns.h"
 
 namespace bw {
 

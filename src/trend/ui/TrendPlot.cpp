@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "trend/ColumnDecimator.h"
-#include "trend/TextColumns.h"
+#include "site/TextColumns.h"
 
 namespace bw {
 
