@@ -22,8 +22,8 @@ std::optional<ListenAddress> parseListenAddress(const QString& text, QString* wh
   const bool bracketed = host.startsWith(u'[') && host.endsWith(u']');
   const QHostAddress ip(bracketed ? host.mid(1, host.size() - 2) : host);
   if (ip.isNull() || (ip.protocol() == QAbstractSocket::IPv6Protocol) != bracketed)
-    return refuse(QStringLiteral("%1 is not an IP address to listen on (an IPv6 one in brackets)")
-                      .arg(host));
+    return refuse(
+        QStringLiteral("%1 is not an IP address to listen on (an IPv6 one in brackets)").arg(host));
   address.host = ip.toString();
   return address;
 }

@@ -9,6 +9,7 @@
 
 #include "AcquisitionFakes.h"
 #include "Fakes.h"
+#include "UnitFile.h"
 #include "daemon/LoggerService.h"
 #include "platform/TerminationNotifier.h"
 
@@ -93,18 +94,6 @@ TEST(LoggerRun, SigtermDuringAHungQueryBeforeReadyEndsTheLogger) {
   EXPECT_EQ(s.journal.last(), QStringLiteral("<6>stopped; the log is closed"));
 }
 
-// The unit file's restart settings as installed.
-QSet<int> unitRestartPrevented() {
-  QFile unit(QStringLiteral(BRINEWATCHD_UNIT));
-  QSet<int> statuses;
-  if (!unit.open(QIODevice::ReadOnly)) return statuses;
-  for (const QByteArray& line : unit.readAll().split('\n'))
-    if (line.startsWith("RestartPreventExitStatus="))
-      for (const QByteArray& word : line.mid(line.indexOf('=') + 1).simplified().split(' '))
-        statuses << word.toInt();
-  return statuses;
-}
-
 // A log or metrics that cannot be used end the logger before any query, said
 // of the site file's line as its parse errors are, with a status that tells a
 // failure that may pass (restarted by the unit) from one that stays.
@@ -135,7 +124,7 @@ TEST(LoggerRun, ALogOrMetricsThatCannotBeUsedEndItAtTheStartNamingTheSiteFileLin
        LoggerExit::kFailed,
        QStringLiteral("<3>site.toml:3: the metrics: ")},
   };
-  const QSet<int> prevented = unitRestartPrevented();
+  const QSet<int> prevented = test::unitRestartPrevented(BRINEWATCHD_UNIT);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     Service s;

@@ -16,6 +16,7 @@
 
 #include "AdapterSimulator.h"
 #include "NotifySocket.h"
+#include "UnitFile.h"
 #include "daemon/PortHolder.h"
 #include "logformat/RecordLine.h"
 #include "logformat/Sentinels.h"
@@ -166,18 +167,6 @@ QString writeSite(const QTemporaryDir& dir, const QString& adapter, const QStrin
   return site.fileName();
 }
 
-// The restart settings of a unit as installed.
-QSet<int> unitRestartPrevented(const char* path) {
-  QFile unit(QString::fromUtf8(path));
-  QSet<int> statuses;
-  if (!unit.open(QIODevice::ReadOnly)) return statuses;
-  for (const QByteArray& line : unit.readAll().split('\n'))
-    if (line.startsWith("RestartPreventExitStatus="))
-      for (const QByteArray& word : line.mid(line.indexOf('=') + 1).simplified().split(' '))
-        statuses << word.toInt();
-  return statuses;
-}
-
 // A failure that may pass is restarted by the unit; one that stays until the
 // operator mends it stops the unit, at once. (The log and the metrics
 // address that cannot be used are tested in process.)
@@ -210,9 +199,9 @@ TEST(LoggerService, EndsAtTheStartWithAStatusThatTellsAPermanentFailureFromAPass
        // Named, as this process may see who holds it.
        QStringLiteral("port %1 is taken by daemon_tests").arg(taken.serverPort())},
   };
-  const QSet<int> prevented = unitRestartPrevented(BRINEWATCHD_UNIT);
+  const QSet<int> prevented = test::unitRestartPrevented(BRINEWATCHD_UNIT);
   // The instances restart on the same failures as the one logger's unit.
-  EXPECT_EQ(unitRestartPrevented(BRINEWATCHD_TEMPLATE_UNIT), prevented);
+  EXPECT_EQ(test::unitRestartPrevented(BRINEWATCHD_TEMPLATE_UNIT), prevented);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     QStringList arguments = c.arguments;
@@ -266,7 +255,7 @@ TEST(LoggerService, ASecondLoggerOnTheLogOrMetricsPortOfAnotherRefusesNamingIt) 
            .arg(port)
            .arg(first, pid)},
   };
-  const QSet<int> prevented = unitRestartPrevented(BRINEWATCHD_TEMPLATE_UNIT);
+  const QSet<int> prevented = test::unitRestartPrevented(BRINEWATCHD_TEMPLATE_UNIT);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     QProcess tank2;

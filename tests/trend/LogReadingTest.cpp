@@ -4,13 +4,13 @@
 
 #include "Compressed.h"
 #include "LogLines.h"
+#include "site/TextColumns.h"
 #include "trend/ColumnDecimator.h"
 #include "trend/CsvExport.h"
 #include "trend/LineSplitter.h"
 #include "trend/LogReading.h"
 #include "trend/RangeStatistics.h"
 #include "trend/SeriesReading.h"
-#include "site/TextColumns.h"
 #include "trend/TrendOptions.h"
 
 namespace bw {

@@ -10,8 +10,8 @@
 #include <optional>
 #include <vector>
 
-#include "trend/ColumnDecimator.h"
 #include "site/TextColumns.h"
+#include "trend/ColumnDecimator.h"
 
 namespace bw {
 
