@@ -179,6 +179,15 @@ qint64 CommandLine::integer(const QString& name, qint64 lowest, qint64 highest, 
   return absent;
 }
 
+QString CommandLine::choice(const QString& name, const QStringList& allowed,
+                            const QString& absent) {
+  if (!isSet(name)) return absent;
+  if (allowed.contains(value(name))) return value(name);
+  fail(QStringLiteral("%1 %2: not one of %3")
+           .arg(dashed(name), value(name), allowed.join(QStringLiteral(", "))));
+  return absent;
+}
+
 QString CommandLine::optionLines() const {
   QStringList labels;
   QList<const Option*> described;

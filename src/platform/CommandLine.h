@@ -53,6 +53,8 @@ class CommandLine {
   // given. A value that is no such number sets the error, naming the
   // option, unless one is already set, and gives `absent`.
   qint64 integer(const QString& name, qint64 lowest, qint64 highest, qint64 absent);
+  // As integer(), for a value that is one of `allowed`.
+  QString choice(const QString& name, const QStringList& allowed, const QString& absent);
 
   // The option lines, aligned: "  --site FILE  help".
   QString optionLines() const;

@@ -1,0 +1,32 @@
+#include "BenchOptions.h"
+
+#include <cstdio>
+
+namespace bw::bench {
+
+CommandLine numberOptions(std::initializer_list<std::pair<const char*, const char*>> options) {
+  CommandLine line;
+  for (const auto& [name, help] : options) addText(line, name, "N", help);
+  return line;
+}
+
+void addFlag(CommandLine& line, const char* name, const char* help) {
+  line.add(CommandLine::flag(QLatin1String(name), QLatin1String(help)));
+}
+
+void addText(CommandLine& line, const char* name, const char* valueName, const char* help) {
+  line.add(CommandLine::valued(QLatin1String(name), QLatin1String(valueName), QLatin1String(help)));
+}
+
+int number(CommandLine& line, const char* name, int lowest, int highest, int absent) {
+  return static_cast<int>(line.integer(QLatin1String(name), lowest, highest, absent));
+}
+
+int usageError(const CommandLine& line, const char* program) {
+  std::fprintf(stderr, "%s: %s\nusage: %s [OPTION...]\n%s", program,
+               line.error().toLocal8Bit().constData(), program,
+               line.optionLines().toLocal8Bit().constData());
+  return 2;
+}
+
+}  // namespace bw::bench

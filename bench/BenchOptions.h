@@ -1,0 +1,27 @@
+#pragma once
+
+// A benchmark's options, read with the programs' command-line reader: a
+// bad number or an unknown option is a usage error with status 2, never an
+// exception.
+
+#include <climits>  // INT_MAX, the bound of most
+#include <initializer_list>
+#include <utility>
+
+#include "platform/CommandLine.h"
+
+namespace bw::bench {
+
+// `--NAME N` options, each {name, help line}.
+CommandLine numberOptions(std::initializer_list<std::pair<const char*, const char*>> options);
+void addFlag(CommandLine& line, const char* name, const char* help);
+void addText(CommandLine& line, const char* name, const char* valueName, const char* help);
+
+// N within [lowest, highest], `absent` when the option is not given.
+int number(CommandLine& line, const char* name, int lowest, int highest, int absent);
+
+// The error, the usage and the options on standard error; the status a
+// usage error ends with.
+int usageError(const CommandLine& line, const char* program);
+
+}  // namespace bw::bench
