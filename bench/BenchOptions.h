@@ -19,6 +19,11 @@ void addText(CommandLine& line, const char* name, const char* valueName, const c
 
 // N within [lowest, highest], `absent` when the option is not given.
 int number(CommandLine& line, const char* name, int lowest, int highest, int absent);
+// A duration in whole units of `absent`'s type, at least `lowest`.
+template <class Duration>
+Duration duration(CommandLine& line, const char* name, int lowest, Duration absent) {
+  return Duration(number(line, name, lowest, INT_MAX, static_cast<int>(absent.count())));
+}
 
 // The error, the usage and the options on standard error; the status a
 // usage error ends with.

@@ -133,8 +133,7 @@ int main(int argc, char** argv) {
   line.parse(argc, argv);
   options.queries = bw::bench::number(line, "queries", 1, INT_MAX, options.queries);
   options.curlRuns = bw::bench::number(line, "curl-runs", 1, INT_MAX, options.curlRuns);
-  options.timeLimit = std::chrono::seconds(bw::bench::number(
-      line, "time-limit-s", 1, INT_MAX, static_cast<int>(options.timeLimit.count())));
+  options.timeLimit = bw::bench::duration(line, "time-limit-s", 1, options.timeLimit);
   if (!line.ok()) return bw::bench::usageError(line, "bench_acquisition");
   QCoreApplication app(argc, argv);
 

@@ -72,8 +72,7 @@ int main(int argc, char** argv) {
       {{"queries", "queries in all, at least the baseline's"}, {"time-limit-s", "seconds in all"}});
   line.parse(argc, argv);
   options.queries = bw::bench::number(line, "queries", kBaselineQueries, INT_MAX, options.queries);
-  options.timeLimit = std::chrono::seconds(bw::bench::number(
-      line, "time-limit-s", 1, INT_MAX, static_cast<int>(options.timeLimit.count())));
+  options.timeLimit = bw::bench::duration(line, "time-limit-s", 1, options.timeLimit);
   if (!line.ok()) return bw::bench::usageError(line, "bench_memory");
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   bw::preparePageViewBeforeApplication();

@@ -186,12 +186,9 @@ int main(int argc, char** argv) {
   bw::bench::addText(line, "variant", "none|plain|engine-reload|engine-cheap",
                      "measure only this page view, in this process");
   line.parse(argc, argv);
-  options.measured = std::chrono::seconds(
-      bw::bench::number(line, "seconds", 1, INT_MAX, static_cast<int>(options.measured.count())));
-  options.warmup = std::chrono::seconds(
-      bw::bench::number(line, "warmup", 0, INT_MAX, static_cast<int>(options.warmup.count())));
-  options.period = std::chrono::milliseconds(
-      bw::bench::number(line, "period-ms", 1, INT_MAX, static_cast<int>(options.period.count())));
+  options.measured = bw::bench::duration(line, "seconds", 1, options.measured);
+  options.warmup = bw::bench::duration(line, "warmup", 0, options.warmup);
+  options.period = bw::bench::duration(line, "period-ms", 1, options.period);
   QStringList variants;
   for (const char* variant : kVariants) variants << QLatin1String(variant);
   options.variant = line.choice(QStringLiteral("variant"), variants, {}).toStdString();

@@ -59,8 +59,7 @@ bool parseOptions(int argc, char** argv, Options& options) {
   options.periodMs = bw::bench::number(line, "period-ms", 0, INT_MAX, options.periodMs);
   options.maxBodyBytes =
       bw::bench::number(line, "max-body-bytes", 1, INT_MAX, options.maxBodyBytes);
-  options.timeLimit = std::chrono::seconds(bw::bench::number(
-      line, "time-limit-s", 1, INT_MAX, static_cast<int>(options.timeLimit.count())));
+  options.timeLimit = bw::bench::duration(line, "time-limit-s", 1, options.timeLimit);
   options.view =
       line.choice(QStringLiteral("view"), {QStringLiteral("plain"), QStringLiteral("engine")},
                   QString::fromStdString(options.view))

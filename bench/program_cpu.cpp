@@ -266,10 +266,8 @@ bool parseOptions(int argc, char** argv, Options& options) {
   bw::bench::addText(line, "adapter", "answering|refusing|failing|instant",
                      "how the simulated adapter answers");
   line.parse(argc, argv);
-  options.measured = std::chrono::seconds(
-      bw::bench::number(line, "seconds", 1, INT_MAX, static_cast<int>(options.measured.count())));
-  options.warmup = std::chrono::seconds(
-      bw::bench::number(line, "warmup", 0, INT_MAX, static_cast<int>(options.warmup.count())));
+  options.measured = bw::bench::duration(line, "seconds", 1, options.measured);
+  options.warmup = bw::bench::duration(line, "warmup", 0, options.warmup);
   const QString platform =
       line.choice(QStringLiteral("platform"),
                   {QStringLiteral("offscreen"), QStringLiteral("xvfb"), QStringLiteral("both")},
