@@ -61,8 +61,8 @@ CommandLine::Option& CommandLine::add(Option option) {
   return options_.last();
 }
 
-void CommandLine::takeWords(const QString& valueName) {
-  wordsName_ = valueName;
+void CommandLine::takeWords() {
+  takesWords_ = true;
 }
 
 bool CommandLine::parse(int argc, char** argv) {
@@ -71,14 +71,10 @@ bool CommandLine::parse(int argc, char** argv) {
   return parse(arguments);
 }
 
-const CommandLine::Option* CommandLine::find(const QString& word, qsizetype* index) const {
-  for (qsizetype i = 0; i < options_.size(); ++i) {
-    if (word == dashed(options_[i].name) || options_[i].aliases.contains(word)) {
-      *index = i;
-      return &options_[i];
-    }
-  }
-  return nullptr;
+qsizetype CommandLine::find(const QString& word) const {
+  for (qsizetype i = 0; i < options_.size(); ++i)
+    if (word == dashed(options_[i].name) || options_[i].aliases.contains(word)) return i;
+  return -1;
 }
 
 bool CommandLine::fail(const QString& error) {
@@ -94,23 +90,25 @@ bool CommandLine::parse(const QStringList& arguments) {
   for (int i = 0; i < arguments.size(); ++i) {
     const QString& a = arguments[i];
     const bool word = optionsEnded || !a.startsWith(u'-') || a == u'-';
-    if (!word && a == u"--" && !wordsName_.isEmpty()) {
+    if (!word && a == u"--" && takesWords_) {
       optionsEnded = true;
       continue;
     }
     const qsizetype equals = a.startsWith(QStringLiteral("--")) ? a.indexOf(u'=') : -1;
     const QString option = equals < 0 ? a : a.left(equals);
-    qsizetype index = -1;
-    if (!word && find(option, &index)) {
+    const qsizetype index = word ? -1 : find(option);
+    if (index >= 0) {
       if (!take(index, option, arguments, i, equals >= 0, a.mid(equals + 1))) return false;
     } else if (word) {
-      if (wordsName_.isEmpty()) return fail(QStringLiteral("unexpected argument %1").arg(a));
+      if (!takesWords_) return fail(QStringLiteral("unexpected argument %1").arg(a));
       words_ << a;
     } else if (a.startsWith(QStringLiteral("--"))) {
       return fail(QStringLiteral("unknown option %1").arg(option));
     } else {
+      // -site is most likely --site mistyped: say so.
       const QString meant = dashed(a.mid(1).section(u'=', 0, 0));
-      return fail(find(meant, &index) && meant == dashed(options_[index].name)
+      const qsizetype like = find(meant);
+      return fail(like >= 0 && meant == dashed(options_[like].name)
                       ? QStringLiteral("unknown option %1 (did you mean %2?)").arg(a, meant)
                       : QStringLiteral("unknown option %1").arg(a));
     }

@@ -32,11 +32,12 @@ class CommandLine {
 
   static Option flag(const QString& name, const QString& help);
   static Option valued(const QString& name, const QString& valueName, const QString& help);
-  // The option as kept, to set what the declaration above leaves out.
+  // Gives the option as kept, for what flag() and valued() leave out: an
+  // optional value, aliases, repeats.
   Option& add(Option option);
-  // `valueName` (LOG...) names the words in errors; without this call a
-  // word that belongs to no option is an error.
-  void takeWords(const QString& valueName);
+  // Words that belong to no option are the program's (LOG...); without
+  // this call each is an error.
+  void takeWords();
 
   // `arguments` without the program's name. False on a usage error.
   bool parse(const QStringList& arguments);
@@ -67,13 +68,13 @@ class CommandLine {
     qsizetype option;
     QString value;
   };
-  const Option* find(const QString& word, qsizetype* index) const;
+  qsizetype find(const QString& word) const;  // -1: no option
   bool fail(const QString& error);
   bool take(qsizetype option, const QString& word, const QStringList& arguments, int& i,
             bool attached, const QString& value);
 
   QList<Option> options_;
-  QString wordsName_;
+  bool takesWords_ = false;
   QList<Given> given_;
   QStringList words_;
   QString error_;

@@ -25,7 +25,7 @@ CommandLine trendCommandLine() {
   const auto flag = [&line](const char* name, const char* help) {
     line.add(CommandLine::flag(QLatin1String(name), QLatin1String(help)));
   };
-  line.takeWords(QStringLiteral("LOG"));
+  line.takeWords();
   option("csv", "OUT", "write CSV: time,sensor1,...,sensorN, one row per log line");
   flag("names", "the CSV header names the sensors by the site's names");
   option("png", "OUT", "draw the chart of the whole range as a PNG picture");

@@ -20,7 +20,7 @@ CommandLine declared(bool words) {
   line.add(CommandLine::valued(QStringLiteral("fault"), QStringLiteral("N"), {})).repeatable = true;
   line.add(CommandLine::flag(QStringLiteral("help"), QStringLiteral("this text"))).aliases = {
       QStringLiteral("-h")};
-  if (words) line.takeWords(QStringLiteral("LOG"));
+  if (words) line.takeWords();
   return line;
 }
 
