@@ -6,16 +6,8 @@ namespace bw::bench {
 
 CommandLine numberOptions(std::initializer_list<std::pair<const char*, const char*>> options) {
   CommandLine line;
-  for (const auto& [name, help] : options) addText(line, name, "N", help);
+  for (const auto& [name, help] : options) line.add(name, "N", help);
   return line;
-}
-
-void addFlag(CommandLine& line, const char* name, const char* help) {
-  line.add(CommandLine::flag(QLatin1String(name), QLatin1String(help)));
-}
-
-void addText(CommandLine& line, const char* name, const char* valueName, const char* help) {
-  line.add(CommandLine::valued(QLatin1String(name), QLatin1String(valueName), QLatin1String(help)));
 }
 
 int number(CommandLine& line, const char* name, int lowest, int highest, int absent) {

@@ -14,8 +14,6 @@ namespace bw::bench {
 
 // `--NAME N` options, each {name, help line}.
 CommandLine numberOptions(std::initializer_list<std::pair<const char*, const char*>> options);
-void addFlag(CommandLine& line, const char* name, const char* help);
-void addText(CommandLine& line, const char* name, const char* valueName, const char* help);
 
 // N within [lowest, highest], `absent` when the option is not given.
 int number(CommandLine& line, const char* name, int lowest, int highest, int absent);

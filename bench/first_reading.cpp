@@ -168,7 +168,7 @@ int main(int argc, char** argv) {
     return runChild(argc, argv, host, std::string(argv[1]) == "--child-split");
   }
   bw::CommandLine line = bw::bench::numberOptions({{"runs", "program starts measured"}});
-  bw::bench::addFlag(line, "split", "the simulator answers in two writes");
+  line.add("split", "", "the simulator answers in two writes");
   line.parse(argc, argv);
   const int runs = bw::bench::number(line, "runs", 1, INT_MAX, 5);
   const bool split = line.isSet(QStringLiteral("split"));

@@ -412,8 +412,8 @@ int main(int argc, char** argv) {
                                 {"loggers-per-simulator", "loggers one simulator answers"},
                                 {"tiers", "site Prometheus servers below a central store"},
                                 {"outage-seconds", "how long the central store is away"}});
-  bw::bench::addText(line, "prometheus", "PATH", "the prometheus program");
-  bw::bench::addText(line, "central", "PATH", "the central store's program");
+  line.add("prometheus", "PATH", "the prometheus program");
+  line.add("central", "PATH", "the central store's program");
   line.parse(argc, argv);
   o.loggers = bw::bench::number(line, "loggers", 1, INT_MAX, o.loggers);
   o.minutes = bw::bench::number(line, "minutes", 1, INT_MAX, o.minutes);

@@ -183,8 +183,8 @@ int main(int argc, char** argv) {
   bw::CommandLine line = bw::bench::numberOptions({{"seconds", "seconds measured"},
                                                    {"warmup", "seconds before the measuring"},
                                                    {"period-ms", "time between pages"}});
-  bw::bench::addText(line, "variant", "none|plain|engine-reload|engine-cheap",
-                     "measure only this page view, in this process");
+  line.add("variant", "none|plain|engine-reload|engine-cheap",
+           "measure only this page view, in this process");
   line.parse(argc, argv);
   options.measured = bw::bench::duration(line, "seconds", 1, options.measured);
   options.warmup = bw::bench::duration(line, "warmup", 0, options.warmup);

@@ -53,7 +53,7 @@ bool parseOptions(int argc, char** argv, Options& options) {
                                                    {"period-ms", "time between pages"},
                                                    {"max-body-bytes", "the longest page body"},
                                                    {"time-limit-s", "seconds in all"}});
-  bw::bench::addText(line, "view", "plain|engine", "the page view measured");
+  line.add("view", "plain|engine", "the page view measured");
   line.parse(argc, argv);
   options.pages = bw::bench::number(line, "pages", 1, INT_MAX, options.pages);
   options.periodMs = bw::bench::number(line, "period-ms", 0, INT_MAX, options.periodMs);

@@ -262,9 +262,8 @@ bool measure(const QString& platform, const Options& options, const QString& add
 bool parseOptions(int argc, char** argv, Options& options) {
   bw::CommandLine line = bw::bench::numberOptions(
       {{"seconds", "seconds measured"}, {"warmup", "seconds before the measuring"}});
-  bw::bench::addText(line, "platform", "offscreen|xvfb|both", "where the program draws");
-  bw::bench::addText(line, "adapter", "answering|refusing|failing|instant",
-                     "how the simulated adapter answers");
+  line.add("platform", "offscreen|xvfb|both", "where the program draws");
+  line.add("adapter", "answering|refusing|failing|instant", "how the simulated adapter answers");
   line.parse(argc, argv);
   options.measured = bw::bench::duration(line, "seconds", 1, options.measured);
   options.warmup = bw::bench::duration(line, "warmup", 0, options.warmup);

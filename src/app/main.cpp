@@ -18,14 +18,11 @@ void print(std::FILE* stream, const QString& text) {
 
 // The options, declared once for reading and for the usage.
 bw::CommandLine commandLine() {
-  bw::SiteOptionHelp help;
-  help.site = QStringLiteral("poll the adapter and the sensors of this site file");
-  help.check = QStringLiteral(
-      "print the sensors the program would poll, from FILE\n"
-      "or the site file it would read, and end (status 2\n"
-      "when the file has errors); needs no display");
   bw::CommandLine line;
-  bw::addSiteOptions(line, help);
+  bw::addSiteOptions(line, QStringLiteral("poll the adapter and the sensors of this site file"),
+                     QStringLiteral("print the sensors the program would poll, from FILE\n"
+                                    "or the site file it would read, and end (status 2\n"
+                                    "when the file has errors); needs no display"));
   return line;
 }
 

@@ -23,18 +23,14 @@ namespace {
 
 // The options, declared once for reading and for the usage.
 CommandLine commandLine() {
-  SiteOptionHelp help;
-  help.site = QStringLiteral(
-      "the site file; without it $XDG_CONFIG_HOME or\n"
-      "~/.config/brinewatch/site.toml, /etc/brinewatch/site.toml");
-  help.name = QStringLiteral(
-      "the site's name, the label site=\"NAME\" on every metric;\n"
-      "brinewatchd@NAME.service gives its instance name");
-  help.check = QStringLiteral(
-      "print the sensors that would be polled and end; status 2\n"
-      "when the file has errors");
   CommandLine line;
-  addSiteOptions(line, help);
+  addSiteOptions(line,
+                 QStringLiteral("the site file; without it $XDG_CONFIG_HOME or\n"
+                                "~/.config/brinewatch/site.toml, /etc/brinewatch/site.toml"),
+                 QStringLiteral("print the sensors that would be polled and end; status 2\n"
+                                "when the file has errors"),
+                 QStringLiteral("the site's name, the label site=\"NAME\" on every metric;\n"
+                                "brinewatchd@NAME.service gives its instance name"));
   return line;
 }
 

@@ -6,25 +6,11 @@ namespace {
 
 constexpr qsizetype kUsageWidth = 80;
 
-QString dashed(const QString& name) {
-  return QStringLiteral("--") + name;
-}
-
 QString label(const CommandLine::Option& o) {
-  switch (o.takes) {
-    case CommandLine::Takes::kNothing:
-      return dashed(o.name);
-    case CommandLine::Takes::kValue:
-      return dashed(o.name) + u' ' + o.valueName;
-    case CommandLine::Takes::kOptionalValue:
-      return dashed(o.name) + QStringLiteral(" [") + o.valueName + u']';
-  }
-  return {};
-}
-
-QString needs(const QString& what, const QString& valueName) {
-  const bool vowel = !valueName.isEmpty() && QStringLiteral("AEIOU").contains(valueName[0]);
-  return QStringLiteral("%1 needs %2 %3").arg(what, vowel ? u"an" : u"a", valueName);
+  const QString name = QStringLiteral("--") + o.name;
+  if (o.takes == CommandLine::Takes::kOptionalValue)
+    return name + QStringLiteral(" [") + o.valueName + u']';
+  return o.takes == CommandLine::Takes::kValue ? name + u' ' + o.valueName : name;
 }
 
 // A help text's lines, each given line broken at spaces to fit after
@@ -45,24 +31,24 @@ QStringList wrapped(const QString& text, qsizetype indent) {
   return lines;
 }
 
+// The option a word gives: --opt=VALUE gives --opt; a word of one dash is
+// an option, or an alias, whole.
+QString option(const QString& word) {
+  return word.startsWith(QStringLiteral("--")) ? word.section(u'=', 0, 0) : word;
+}
+
 }  // namespace
 
-CommandLine::Option CommandLine::flag(const QString& name, const QString& help) {
-  return {name, Takes::kNothing, {}, help, {}, false};
-}
-
-CommandLine::Option CommandLine::valued(const QString& name, const QString& valueName,
-                                        const QString& help) {
-  return {name, Takes::kValue, valueName, help, {}, false};
-}
-
-CommandLine::Option& CommandLine::add(Option option) {
-  options_ << std::move(option);
+CommandLine::Option& CommandLine::add(const QString& name, const QString& valueName,
+                                      const QString& help) {
+  options_ << Option{
+      name, valueName.isEmpty() ? Takes::kNothing : Takes::kValue, valueName, help, {}, false};
+  given_.resize(options_.size());
   return options_.last();
 }
 
-void CommandLine::takeWords() {
-  takesWords_ = true;
+CommandLine::Option& CommandLine::add(const char* name, const char* valueName, const char* help) {
+  return add(QString::fromUtf8(name), QString::fromUtf8(valueName), QString::fromUtf8(help));
 }
 
 bool CommandLine::parse(int argc, char** argv) {
@@ -73,7 +59,8 @@ bool CommandLine::parse(int argc, char** argv) {
 
 qsizetype CommandLine::find(const QString& word) const {
   for (qsizetype i = 0; i < options_.size(); ++i)
-    if (word == dashed(options_[i].name) || options_[i].aliases.contains(word)) return i;
+    if (word == QStringLiteral("--") + options_[i].name || options_[i].aliases.contains(word))
+      return i;
   return -1;
 }
 
@@ -83,74 +70,52 @@ bool CommandLine::fail(const QString& error) {
 }
 
 bool CommandLine::parse(const QStringList& arguments) {
-  given_.clear();
+  for (QStringList& values : given_) values.clear();
   words_.clear();
   error_.clear();
   bool optionsEnded = false;
   for (int i = 0; i < arguments.size(); ++i) {
     const QString& a = arguments[i];
-    const bool word = optionsEnded || !a.startsWith(u'-') || a == u'-';
-    if (!word && a == u"--" && takesWords_) {
-      optionsEnded = true;
-      continue;
-    }
-    const qsizetype equals = a.startsWith(QStringLiteral("--")) ? a.indexOf(u'=') : -1;
-    const QString option = equals < 0 ? a : a.left(equals);
-    const qsizetype index = word ? -1 : find(option);
-    if (index >= 0) {
-      if (!take(index, option, arguments, i, equals >= 0, a.mid(equals + 1))) return false;
-    } else if (word) {
+    if (optionsEnded || !a.startsWith(u'-') || a == u'-') {
       if (!takesWords_) return fail(QStringLiteral("unexpected argument %1").arg(a));
       words_ << a;
+    } else if (a == u"--" && takesWords_) {
+      optionsEnded = true;
+    } else if (const qsizetype o = find(option(a)); o >= 0) {
+      if (!take(o, a, arguments, i)) return false;
     } else if (a.startsWith(QStringLiteral("--"))) {
-      return fail(QStringLiteral("unknown option %1").arg(option));
+      return fail(QStringLiteral("unknown option %1").arg(option(a)));
     } else {
       // -site is most likely --site mistyped: say so.
-      const QString meant = dashed(a.mid(1).section(u'=', 0, 0));
-      const qsizetype like = find(meant);
-      return fail(like >= 0 && meant == dashed(options_[like].name)
-                      ? QStringLiteral("unknown option %1 (did you mean %2?)").arg(a, meant)
+      const QString word = a.section(u'=', 0, 0);
+      const qsizetype like = find(u'-' + word);
+      return fail(like >= 0 && word.mid(1) == options_[like].name
+                      ? QStringLiteral("unknown option %1 (did you mean -%2?)").arg(a, word)
                       : QStringLiteral("unknown option %1").arg(a));
     }
   }
   return true;
 }
 
-bool CommandLine::take(qsizetype index, const QString& word, const QStringList& arguments, int& i,
-                       bool attached, const QString& value) {
+bool CommandLine::take(qsizetype index, const QString& word, const QStringList& arguments, int& i) {
   const Option& o = options_[index];
-  const QString name = dashed(o.name);
-  if (!o.repeatable && isSet(o.name)) return fail(QStringLiteral("%1 is given twice").arg(name));
+  const QString name = QStringLiteral("--") + o.name;
+  if (!o.repeatable && !given_[index].isEmpty())
+    return fail(QStringLiteral("%1 is given twice").arg(name));
+  const bool attached = option(word) != word;
+  QString value = attached ? word.section(u'=', 1) : QString();
   const bool nextIsWord =
       i + 1 < arguments.size() && (!arguments[i + 1].startsWith(u'-') || arguments[i + 1] == u'-');
-  Given given{index, {}};
-  switch (o.takes) {
-    case Takes::kNothing:
-      if (attached) return fail(QStringLiteral("%1 takes no value").arg(name));
-      break;
-    case Takes::kValue:
-      if (attached)
-        given.value = value;
-      else if (nextIsWord)
-        given.value = arguments[++i];
-      if (given.value.isEmpty()) return fail(needs(name, o.valueName));
-      break;
-    case Takes::kOptionalValue:
-      if (attached && value.isEmpty()) return fail(needs(word + u'=', o.valueName));
-      if (attached)
-        given.value = value;
-      else if (nextIsWord)
-        given.value = arguments[++i];
-      break;
-  }
-  given_ << given;
+  if (o.takes == Takes::kNothing && attached)
+    return fail(QStringLiteral("%1 takes no value").arg(name));
+  if (o.takes != Takes::kNothing && !attached && nextIsWord) value = arguments[++i];
+  const bool vowel = QStringLiteral("AEIOU").contains(o.valueName.left(1));
+  const QString needs = QStringLiteral(" needs %1 %2").arg(vowel ? u"an" : u"a", o.valueName);
+  if (o.takes == Takes::kValue && value.isEmpty()) return fail(name + needs);
+  if (o.takes == Takes::kOptionalValue && attached && value.isEmpty())
+    return fail(name + u'=' + needs);
+  given_[index] << value;
   return true;
-}
-
-bool CommandLine::isSet(const QString& name) const {
-  for (const Given& g : given_)
-    if (options_[g.option].name == name) return true;
-  return false;
 }
 
 QString CommandLine::value(const QString& name) const {
@@ -159,10 +124,8 @@ QString CommandLine::value(const QString& name) const {
 }
 
 QStringList CommandLine::values(const QString& name) const {
-  QStringList all;
-  for (const Given& g : given_)
-    if (options_[g.option].name == name) all << g.value;
-  return all;
+  const qsizetype o = find(QStringLiteral("--") + name);
+  return o < 0 ? QStringList() : given_[o];
 }
 
 qint64 CommandLine::integer(const QString& name, qint64 lowest, qint64 highest, qint64 absent) {
@@ -170,8 +133,8 @@ qint64 CommandLine::integer(const QString& name, qint64 lowest, qint64 highest, 
   bool number = false;
   const qint64 n = value(name).toLongLong(&number);
   if (number && n >= lowest && n <= highest) return n;
-  fail(QStringLiteral("%1 %2: not a whole number from %3 to %4")
-           .arg(dashed(name), value(name))
+  fail(QStringLiteral("--%1 %2: not a whole number from %3 to %4")
+           .arg(name, value(name))
            .arg(lowest)
            .arg(highest));
   return absent;
@@ -179,29 +142,27 @@ qint64 CommandLine::integer(const QString& name, qint64 lowest, qint64 highest, 
 
 QString CommandLine::choice(const QString& name, const QStringList& allowed,
                             const QString& absent) {
-  if (!isSet(name)) return absent;
-  if (allowed.contains(value(name))) return value(name);
-  fail(QStringLiteral("%1 %2: not one of %3")
-           .arg(dashed(name), value(name), allowed.join(QStringLiteral(", "))));
+  if (!isSet(name) || allowed.contains(value(name))) return isSet(name) ? value(name) : absent;
+  fail(QStringLiteral("--%1 %2: not one of %3")
+           .arg(name, value(name), allowed.join(QStringLiteral(", "))));
   return absent;
 }
 
 QString CommandLine::optionLines() const {
-  QStringList labels;
-  QList<const Option*> described;
+  QStringList labels, helps;
   for (const Option& o : options_) {
     if (o.help.isEmpty() && !labels.isEmpty()) {
       labels.last() += QStringLiteral(", ") + label(o);
-      continue;
+    } else {
+      labels << label(o);
+      helps << o.help;
     }
-    labels << label(o);
-    described << &o;
   }
   qsizetype column = 0;
   for (const QString& l : labels) column = std::max(column, l.size() + 4);
   QString text;
   for (qsizetype i = 0; i < labels.size(); ++i) {
-    const QStringList lines = wrapped(described[i]->help, column);
+    const QStringList lines = wrapped(helps[i], column);
     text += QStringLiteral("  ") + labels[i].leftJustified(column - 2) + lines.first() + u'\n';
     for (qsizetype l = 1; l < lines.size(); ++l) text += QString(column, u' ') + lines[l] + u'\n';
   }

@@ -30,14 +30,14 @@ class CommandLine {
     bool repeatable = false;
   };
 
-  static Option flag(const QString& name, const QString& help);
-  static Option valued(const QString& name, const QString& valueName, const QString& help);
-  // Gives the option as kept, for what flag() and valued() leave out: an
-  // optional value, aliases, repeats.
-  Option& add(Option option);
+  // Declares --name, taking a value when `valueName` is not empty. Gives
+  // the option as kept, for what this leaves out: an optional value,
+  // aliases, repeats.
+  Option& add(const QString& name, const QString& valueName, const QString& help);
+  Option& add(const char* name, const char* valueName, const char* help);  // UTF-8
   // Words that belong to no option are the program's (LOG...); without
   // this call each is an error.
-  void takeWords();
+  void takeWords() { takesWords_ = true; }
 
   // `arguments` without the program's name. False on a usage error.
   bool parse(const QStringList& arguments);
@@ -45,7 +45,7 @@ class CommandLine {
 
   bool ok() const { return error_.isEmpty(); }
   QString error() const { return error_; }  // names the argument
-  bool isSet(const QString& name) const;
+  bool isSet(const QString& name) const { return !values(name).isEmpty(); }
   QString value(const QString& name) const;  // the last one given, or empty
   QStringList values(const QString& name) const;
   QStringList words() const { return words_; }
@@ -64,18 +64,13 @@ class CommandLine {
   QString usage(const QString& synopsis, const QString& about, const QString& after = {}) const;
 
  private:
-  struct Given {
-    qsizetype option;
-    QString value;
-  };
   qsizetype find(const QString& word) const;  // -1: no option
   bool fail(const QString& error);
-  bool take(qsizetype option, const QString& word, const QStringList& arguments, int& i,
-            bool attached, const QString& value);
+  bool take(qsizetype option, const QString& word, const QStringList& arguments, int& i);
 
   QList<Option> options_;
+  QList<QStringList> given_;  // each option's values, one (maybe empty) each time it is given
   bool takesWords_ = false;
-  QList<Given> given_;
   QStringList words_;
   QString error_;
 };

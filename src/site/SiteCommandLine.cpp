@@ -18,17 +18,15 @@ bool isSiteName(const QString& name) {
 
 }  // namespace
 
-void addSiteOptions(CommandLine& line, const SiteOptionHelp& help,
-                    const QList<CommandLine::Option>& own) {
-  line.add(CommandLine::valued(QStringLiteral("site"), QStringLiteral("FILE"), help.site));
-  if (!help.name.isEmpty())
-    line.add(CommandLine::valued(QStringLiteral("name"), QStringLiteral("NAME"), help.name));
-  for (const CommandLine::Option& o : own) line.add(o);
-  if (!help.check.isEmpty())
-    line.add(CommandLine::valued(QStringLiteral("check-site"), QStringLiteral("FILE"), help.check))
-        .takes = CommandLine::Takes::kOptionalValue;
-  line.add(CommandLine::flag(QStringLiteral("help"), QStringLiteral("this text"))).aliases = {
-      QStringLiteral("-h")};
+void addSiteOptions(CommandLine& line, const QString& site, const QString& check,
+                    const QString& name, const std::function<void(CommandLine&)>& addOwn) {
+  line.add(QStringLiteral("site"), QStringLiteral("FILE"), site);
+  if (!name.isEmpty()) line.add(QStringLiteral("name"), QStringLiteral("NAME"), name);
+  if (addOwn) addOwn(line);
+  if (!check.isEmpty())
+    line.add(QStringLiteral("check-site"), QStringLiteral("FILE"), check).takes =
+        CommandLine::Takes::kOptionalValue;
+  line.add("help", "", "this text").aliases = QStringList{QStringLiteral("-h")};
 }
 
 SiteCommandLine readSiteOptions(const CommandLine& line) {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QList>
 #include <QString>
+#include <functional>
 
 #include "platform/CommandLine.h"
 
@@ -20,18 +20,12 @@ struct SiteCommandLine {
   QString error;  // the line's usage error, or a NAME that is not one
 };
 
-// Each program words the help lines for itself; an empty one leaves its
-// option out.
-struct SiteOptionHelp {
-  QString site;
-  QString name;
-  QString check;
-};
-
 // Adds --site, --name, then the program's own options, then --check-site
-// and --help, in the order the usage lists them.
-void addSiteOptions(CommandLine& line, const SiteOptionHelp& help,
-                    const QList<CommandLine::Option>& own = {});
+// and --help, in the order the usage lists them. Each program words the
+// help lines for itself; an empty one leaves its option out.
+void addSiteOptions(CommandLine& line, const QString& site, const QString& check,
+                    const QString& name = {},
+                    const std::function<void(CommandLine&)>& addOwn = nullptr);
 
 // What a parsed line gave the shared options, and its error.
 SiteCommandLine readSiteOptions(const CommandLine& line);

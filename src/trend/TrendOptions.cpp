@@ -18,36 +18,28 @@ std::optional<StampSeconds> optionStamp(const QString& text) {
 // The options, declared once for reading and for the usage.
 CommandLine trendCommandLine() {
   CommandLine line;
-  const auto option = [&line](const char* name, const char* valueName, const char* help) {
-    line.add(
-        CommandLine::valued(QLatin1String(name), QLatin1String(valueName), QLatin1String(help)));
-  };
-  const auto flag = [&line](const char* name, const char* help) {
-    line.add(CommandLine::flag(QLatin1String(name), QLatin1String(help)));
-  };
   line.takeWords();
-  option("csv", "OUT", "write CSV: time,sensor1,...,sensorN, one row per log line");
-  flag("names", "the CSV header names the sensors by the site's names");
-  option("png", "OUT", "draw the chart of the whole range as a PNG picture");
-  option("svg", "OUT", "draw it as an SVG picture");
-  option("size", "WxH",
-         "picture size in pixels (default 1200x600); at most 8192\n"
-         "a side and 32 megapixels in all (8192x4096)");
-  option("from", "T",
-         "only lines stamped from/to T, inclusive; T is\n"
-         "yyyy-MM-ddTHH:mm:ss or yyyy-MM-dd (midnight)");
-  option("to", "T", "");  // on the line of --from
-  flag("flagged-ordinary", "draw readings of -1, -2 and 85 as ordinary readings");
-  SiteOptionHelp help;
-  help.site = QStringLiteral(
-      "the site file whose names and bands are shown (without\n"
-      "it, the one brinewatch reads: $XDG_CONFIG_HOME or\n"
-      "~/.config/brinewatch/site.toml, /etc/brinewatch/site.toml)");
-  addSiteOptions(line, help,
-                 {CommandLine::flag(QStringLiteral("all-sensors"),
-                                    QStringLiteral("with a site, show every slot the logs hold, "
-                                                   "not only\nthe site's sensors (a slot it "
-                                                   "leaves out is logged as -1)"))});
+  line.add("csv", "OUT", "write CSV: time,sensor1,...,sensorN, one row per log line");
+  line.add("names", "", "the CSV header names the sensors by the site's names");
+  line.add("png", "OUT", "draw the chart of the whole range as a PNG picture");
+  line.add("svg", "OUT", "draw it as an SVG picture");
+  line.add("size", "WxH",
+           "picture size in pixels (default 1200x600); at most 8192\n"
+           "a side and 32 megapixels in all (8192x4096)");
+  line.add("from", "T",
+           "only lines stamped from/to T, inclusive; T is\n"
+           "yyyy-MM-ddTHH:mm:ss or yyyy-MM-dd (midnight)");
+  line.add("to", "T", "");  // on the line of --from
+  line.add("flagged-ordinary", "", "draw readings of -1, -2 and 85 as ordinary readings");
+  addSiteOptions(line,
+                 QStringLiteral("the site file whose names and bands are shown (without\n"
+                                "it, the one brinewatch reads: $XDG_CONFIG_HOME or\n"
+                                "~/.config/brinewatch/site.toml, /etc/brinewatch/site.toml)"),
+                 {}, {}, [](CommandLine& own) {
+                   own.add("all-sensors", "",
+                           "with a site, show every slot the logs hold, not only\n"
+                           "the site's sensors (a slot it leaves out is logged as -1)");
+                 });
   return line;
 }
 

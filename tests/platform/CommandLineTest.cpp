@@ -10,16 +10,11 @@ namespace {
 // A line with one option of each kind; `words` lets it take words of its own.
 CommandLine declared(bool words) {
   CommandLine line;
-  line.add(CommandLine::valued(QStringLiteral("site"), QStringLiteral("FILE"),
-                               QStringLiteral("the site file")));
-  line.add(CommandLine::valued(QStringLiteral("check-site"), QStringLiteral("FILE"),
-                               QStringLiteral("check it\nand end")))
-      .takes = CommandLine::Takes::kOptionalValue;
-  line.add(CommandLine::valued(QStringLiteral("out"), QStringLiteral("OUT"),
-                               QStringLiteral("where to write")));
-  line.add(CommandLine::valued(QStringLiteral("fault"), QStringLiteral("N"), {})).repeatable = true;
-  line.add(CommandLine::flag(QStringLiteral("help"), QStringLiteral("this text"))).aliases = {
-      QStringLiteral("-h")};
+  line.add("site", "FILE", "the site file");
+  line.add("check-site", "FILE", "check it\nand end").takes = CommandLine::Takes::kOptionalValue;
+  line.add("out", "OUT", "where to write");
+  line.add("fault", "N", "").repeatable = true;
+  line.add("help", "", "this text").aliases = QStringList{QStringLiteral("-h")};
   if (words) line.takeWords();
   return line;
 }
@@ -109,9 +104,7 @@ TEST(CommandLine, ReadsIntegersWithinBoundsOrNamesTheOption) {
 // shares the line of the one before.
 TEST(CommandLine, ListsTheOptionsAligned) {
   CommandLine line = declared(false);
-  line.add(CommandLine::flag(
-      QStringLiteral("long"),
-      QStringLiteral("a help line of many words that does not fit in eighty columns at all")));
+  line.add("long", "", "a help line of many words that does not fit in eighty columns at all");
   EXPECT_EQ(line.optionLines().toStdString(),
             "  --site FILE           the site file\n"
             "  --check-site [FILE]   check it\n"

@@ -13,12 +13,10 @@ namespace {
 enum class Program { kDesktop, kLogger, kViewer };
 
 SiteCommandLine parse(const std::vector<const char*>& words, Program program = Program::kDesktop) {
-  SiteOptionHelp help;
-  help.site = QStringLiteral("the site");
-  if (program != Program::kViewer) help.check = QStringLiteral("check it");
-  if (program == Program::kLogger) help.name = QStringLiteral("its name");
   CommandLine line;
-  addSiteOptions(line, help);
+  addSiteOptions(line, QStringLiteral("the site"),
+                 program == Program::kViewer ? QString() : QStringLiteral("check it"),
+                 program == Program::kLogger ? QStringLiteral("its name") : QString());
   QStringList arguments;
   for (const char* word : words) arguments << QString::fromUtf8(word);
   line.parse(arguments);

@@ -26,34 +26,24 @@ void printLine(std::FILE* stream, const QString& text) {
 
 // The options, declared once for reading and for the usage.
 bw::CommandLine commandLine() {
-  using bw::CommandLine;
-  CommandLine line;
-  line.add(CommandLine::valued(QStringLiteral("listen"), QStringLiteral("ADDR"),
-                               QStringLiteral("Address to listen on (default 127.0.0.1).")));
-  line.add(CommandLine::valued(QStringLiteral("port"), QStringLiteral("N"),
-                               QStringLiteral("TCP port, 0 for any free one (default 8080).")));
-  line.add(
-      CommandLine::valued(QStringLiteral("conversion-ms"), QStringLiteral("N"),
-                          QStringLiteral("Delay before each sensor answer in ms (default 750).")));
-  line.add(CommandLine::valued(QStringLiteral("seed"), QStringLiteral("N"),
-                               QStringLiteral("Seed of the temperature model (default 1).")));
-  line.add(CommandLine::valued(
-               QStringLiteral("fault"), QStringLiteral("SLOT_OR_ROM=KIND"),
-               QStringLiteral("Fault of one sensor, by slot 1-16 or ROM code; repeatable. KIND "
-                              "is one of: ") +
-                   bw::sim::faultNames().join(QStringLiteral(", ")) + u'.'))
+  bw::CommandLine line;
+  line.add("listen", "ADDR", "Address to listen on (default 127.0.0.1).");
+  line.add("port", "N", "TCP port, 0 for any free one (default 8080).");
+  line.add("conversion-ms", "N", "Delay before each sensor answer in ms (default 750).");
+  line.add("seed", "N", "Seed of the temperature model (default 1).");
+  line.add(QStringLiteral("fault"), QStringLiteral("SLOT_OR_ROM=KIND"),
+           QStringLiteral("Fault of one sensor, by slot 1-16 or ROM code; repeatable. KIND is "
+                          "one of: ") +
+               bw::sim::faultNames().join(QStringLiteral(", ")) + u'.')
       .repeatable = true;
-  line.add(CommandLine::flag(QStringLiteral("log-requests"),
-                             QStringLiteral("Print each request line to stdout.")));
-  line.add(CommandLine::flag(QStringLiteral("two-writes"),
-                             QStringLiteral("Send each answer's headers and body in two writes, "
-                                            "as many small HTTP servers do.")));
-  line.add(CommandLine::valued(
-      QStringLiteral("site"), QStringLiteral("FILE"),
-      QStringLiteral("Answer exactly the sensors of this site file, by their slots; a query for "
-                     "any other ROM code gets a page without the temperature.")));
-  line.add(CommandLine::flag(QStringLiteral("help"), QStringLiteral("Displays this help.")))
-      .aliases = {QStringLiteral("-h"), QStringLiteral("--help-all")};
+  line.add("log-requests", "", "Print each request line to stdout.");
+  line.add("two-writes", "",
+           "Send each answer's headers and body in two writes, as many small HTTP servers do.");
+  line.add("site", "FILE",
+           "Answer exactly the sensors of this site file, by their slots; a query for any other "
+           "ROM code gets a page without the temperature.");
+  line.add("help", "", "Displays this help.").aliases =
+      QStringList{QStringLiteral("-h"), QStringLiteral("--help-all")};
   return line;
 }
 
