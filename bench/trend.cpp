@@ -75,9 +75,9 @@ struct Options {
 std::optional<Options> parse(int argc, char** argv) {
   bw::CommandLine line = bw::bench::numberOptions(
       {{"lines", "log lines generated"}, {"runs", "runs of each measurement"}});
-  bw::bench::addText(line, "dir", "DIR", "where the log is generated");
-  bw::bench::addText(line, "log", "FILE", "keep the log at FILE, or read FILE when it is there");
-  bw::bench::addText(line, "trend", "PROGRAM", "brinewatch-trend for the command-line goals");
+  line.add("dir", "DIR", "where the log is generated");
+  line.add("log", "FILE", "keep the log at FILE, or read FILE when it is there");
+  line.add("trend", "PROGRAM", "brinewatch-trend for the command-line goals");
   line.parse(argc, argv);
   Options o;
   o.lines = line.integer(QStringLiteral("lines"), 1, std::numeric_limits<qint64>::max(), o.lines);
