@@ -5,6 +5,7 @@
 // exception.
 
 #include <climits>  // INT_MAX, the bound of most
+#include <cstdio>
 #include <initializer_list>
 #include <utility>
 
@@ -13,10 +14,18 @@
 namespace bw::bench {
 
 // `--NAME N` options, each {name, help line}.
-CommandLine numberOptions(std::initializer_list<std::pair<const char*, const char*>> options);
+inline CommandLine numberOptions(
+    std::initializer_list<std::pair<const char*, const char*>> options) {
+  CommandLine line;
+  for (const auto& [name, help] : options) line.add(name, "N", help);
+  return line;
+}
 
 // N within [lowest, highest], `absent` when the option is not given.
-int number(CommandLine& line, const char* name, int lowest, int highest, int absent);
+inline int number(CommandLine& line, const char* name, int lowest, int highest, int absent) {
+  return static_cast<int>(line.integer(QString::fromUtf8(name), lowest, highest, absent));
+}
+
 // A duration in whole units of `absent`'s type, at least `lowest`.
 template <class Duration>
 Duration duration(CommandLine& line, const char* name, int lowest, Duration absent) {
@@ -25,6 +34,11 @@ Duration duration(CommandLine& line, const char* name, int lowest, Duration abse
 
 // The error, the usage and the options on standard error; the status a
 // usage error ends with.
-int usageError(const CommandLine& line, const char* program);
+inline int usageError(const CommandLine& line, const char* program) {
+  std::fprintf(stderr, "%s: %s\nusage: %s [OPTION...]\n%s", program,
+               line.error().toLocal8Bit().constData(), program,
+               line.optionLines().toLocal8Bit().constData());
+  return 2;
+}
 
 }  // namespace bw::bench

@@ -30,14 +30,9 @@ TEST(SiteCommandLine, GivesTheSharedOptionsEachProgramTakes) {
   EXPECT_TRUE(both.check);
   EXPECT_EQ(both.checkFile, QStringLiteral("b.toml"));
   EXPECT_TRUE(parse({"-h"}, Program::kViewer).help);
-  // A word of one dash is refused, and not left for Qt either: -site FILE
-  // taken silently would poll whatever site the lookup finds.
-  EXPECT_EQ(parse({"-site", "other.toml"}).error.toStdString(),
-            "unknown option -site (did you mean --site?)");
   EXPECT_EQ(parse({"--check-site"}, Program::kViewer).error.toStdString(),
             "unknown option --check-site");
   EXPECT_EQ(parse({"--name", "tank1"}).error.toStdString(), "unknown option --name");
-  EXPECT_EQ(parse({"-name", "tank1"}).error.toStdString(), "unknown option -name");
 }
 
 // The logger's --name, as a unit instance gives it.
