@@ -13,6 +13,7 @@
 //   bench_acquisition [--queries N] [--curl-runs N] [--time-limit-s N]
 
 #include "AdapterSimulator.h"
+#include "BenchOptions.h"
 #include "BenchSupport.h"
 #include "acquisition/ReadTemperature.h"
 #include "acquisition/SensorTable.h"
@@ -122,32 +123,18 @@ QString startExternalSimulator(QProcess& process) {
                                           kSimulatorStartTimeout);
 }
 
-bool parseOptions(int argc, char** argv, Options& options) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (i + 1 >= argc) return false;
-    const int value = std::stoi(argv[++i]);
-    if (value <= 0) return false;
-    if (arg == "--queries")
-      options.queries = value;
-    else if (arg == "--curl-runs")
-      options.curlRuns = value;
-    else if (arg == "--time-limit-s")
-      options.timeLimit = std::chrono::seconds(value);
-    else
-      return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   Options options;
-  if (!parseOptions(argc, argv, options)) {
-    std::fprintf(stderr, "usage: %s [--queries N] [--curl-runs N] [--time-limit-s N]\n", argv[0]);
-    return 2;
-  }
+  bw::CommandLine line = bw::bench::numberOptions({{"queries", "queries of the acquisition path"},
+                                                   {"curl-runs", "runs of the curl tool"},
+                                                   {"time-limit-s", "seconds a run may take"}});
+  line.parse(argc, argv);
+  options.queries = bw::bench::number(line, "queries", 1, INT_MAX, options.queries);
+  options.curlRuns = bw::bench::number(line, "curl-runs", 1, INT_MAX, options.curlRuns);
+  options.timeLimit = bw::bench::duration(line, "time-limit-s", 1, options.timeLimit);
+  if (!line.ok()) return bw::bench::usageError(line, "bench_acquisition");
   QCoreApplication app(argc, argv);
 
   bw::sim::AdapterSimulator::Options simOptions;

@@ -8,6 +8,7 @@
 
 #include "AcquisitionFakes.h"
 #include "AdapterSimulator.h"
+#include "BenchOptions.h"
 #include "BenchSupport.h"
 #include "acquisition/PollingLoop.h"
 #include "acquisition/SensorTable.h"
@@ -68,19 +69,14 @@ double medianCycleMs(bool twoWrites, const Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
   Options options;
-  for (int i = 1; i + 1 < argc; i += 2) {
-    const std::string arg = argv[i];
-    if (arg == "--cycles") {
-      options.cycles = std::max(1, std::stoi(argv[i + 1]));
-    } else if (arg == "--conversion-ms") {
-      options.conversionMs = std::max(1, std::stoi(argv[i + 1]));
-    } else {
-      std::fprintf(stderr, "usage: bench_cycle [--cycles N] [--conversion-ms N]\n");
-      return 2;
-    }
-  }
+  bw::CommandLine line = bw::bench::numberOptions(
+      {{"cycles", "cycles measured"}, {"conversion-ms", "the simulator's conversion time"}});
+  line.parse(argc, argv);
+  options.cycles = bw::bench::number(line, "cycles", 1, INT_MAX, options.cycles);
+  options.conversionMs = bw::bench::number(line, "conversion-ms", 1, 60'000, options.conversionMs);
+  if (!line.ok()) return bw::bench::usageError(line, "bench_cycle");
+  QCoreApplication app(argc, argv);
   const double conversion = static_cast<double>(kSensors * options.conversionMs);
   std::printf("%d sensors at %d ms conversion: %.0f ms of conversion per cycle\n", kSensors,
               options.conversionMs, conversion);

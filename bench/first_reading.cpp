@@ -16,6 +16,7 @@
 //
 //   bench_first_reading [--runs N] [--split]
 
+#include "BenchOptions.h"
 #include "BenchSupport.h"
 #include "BenchWindow.h"
 #include "platform/pageview/PageView.h"
@@ -166,19 +167,12 @@ int main(int argc, char** argv) {
     const QString host = QString::fromLocal8Bit(argv[2]);
     return runChild(argc, argv, host, std::string(argv[1]) == "--child-split");
   }
-  int runs = 5;
-  bool split = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--runs" && i + 1 < argc && std::stoi(argv[i + 1]) > 0) {
-      runs = std::stoi(argv[++i]);
-    } else if (arg == "--split") {
-      split = true;
-    } else {
-      std::fprintf(stderr, "usage: %s [--runs N] [--split]\n", argv[0]);
-      return 2;
-    }
-  }
+  bw::CommandLine line = bw::bench::numberOptions({{"runs", "program starts measured"}});
+  line.add("split", "", "the simulator answers in two writes");
+  line.parse(argc, argv);
+  const int runs = bw::bench::number(line, "runs", 1, INT_MAX, 5);
+  const bool split = line.isSet(QStringLiteral("split"));
+  if (!line.ok()) return bw::bench::usageError(line, "bench_first_reading");
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
 
   QProcess simulator;

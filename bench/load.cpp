@@ -27,6 +27,7 @@
 //              [--loggers-per-simulator K] [--tiers T] [--central PATH]
 //              [--outage-seconds S]
 
+#include "BenchOptions.h"
 #include "BenchSupport.h"
 
 #include <QCoreApplication>
@@ -403,27 +404,29 @@ int runTiers(const Options& o, std::vector<Logger>& loggers,
 }  // namespace
 
 int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
   Options o;
-  const QStringList args = app.arguments();
-  for (int i = 1; i + 1 < args.size(); i += 2) {
-    if (args[i] == u"--loggers")
-      o.loggers = args[i + 1].toInt();
-    else if (args[i] == u"--minutes")
-      o.minutes = args[i + 1].toInt();
-    else if (args[i] == u"--scrape-seconds")
-      o.scrapeSeconds = args[i + 1].toInt();
-    else if (args[i] == u"--prometheus")
-      o.prometheus = args[i + 1];
-    else if (args[i] == u"--loggers-per-simulator")
-      o.loggersPerSimulator = std::max(1, args[i + 1].toInt());
-    else if (args[i] == u"--tiers")
-      o.tiers = args[i + 1].toInt();
-    else if (args[i] == u"--central")
-      o.central = args[i + 1];
-    else if (args[i] == u"--outage-seconds")
-      o.outageSeconds = args[i + 1].toInt();
-  }
+  bw::CommandLine line =
+      bw::bench::numberOptions({{"loggers", "brinewatchd processes"},
+                                {"minutes", "minutes measured"},
+                                {"scrape-seconds", "Prometheus's scrape interval"},
+                                {"loggers-per-simulator", "loggers one simulator answers"},
+                                {"tiers", "site Prometheus servers below a central store"},
+                                {"outage-seconds", "how long the central store is away"}});
+  line.add("prometheus", "PATH", "the prometheus program");
+  line.add("central", "PATH", "the central store's program");
+  line.parse(argc, argv);
+  o.loggers = bw::bench::number(line, "loggers", 1, INT_MAX, o.loggers);
+  o.minutes = bw::bench::number(line, "minutes", 1, INT_MAX, o.minutes);
+  o.scrapeSeconds = bw::bench::number(line, "scrape-seconds", 1, INT_MAX, o.scrapeSeconds);
+  o.loggersPerSimulator =
+      bw::bench::number(line, "loggers-per-simulator", 1, INT_MAX, o.loggersPerSimulator);
+  o.tiers = bw::bench::number(line, "tiers", 0, INT_MAX, o.tiers);
+  o.outageSeconds = bw::bench::number(line, "outage-seconds", 0, INT_MAX, o.outageSeconds);
+  if (line.isSet(QStringLiteral("prometheus")))
+    o.prometheus = line.value(QStringLiteral("prometheus"));
+  if (line.isSet(QStringLiteral("central"))) o.central = line.value(QStringLiteral("central"));
+  if (!line.ok()) return bw::bench::usageError(line, "bench_load");
+  QCoreApplication app(argc, argv);
   if (o.prometheus.isEmpty()) {
     std::printf("bench_load: no prometheus (Debian: prometheus); nothing measured\n");
     return 0;

@@ -9,6 +9,7 @@
 //   bench_memory [--queries N] [--time-limit-s N]
 
 #include "AdapterSimulator.h"
+#include "BenchOptions.h"
 #include "BenchSupport.h"
 #include "BenchWindow.h"
 #include "platform/pageview/PageViewSetup.h"
@@ -63,30 +64,16 @@ std::vector<int> checkpoints(int last) {
   return points;
 }
 
-bool parseOptions(int argc, char** argv, Options& options) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (i + 1 >= argc) return false;
-    const int value = std::stoi(argv[++i]);
-    if (arg == "--queries" && value >= kBaselineQueries)
-      options.queries = value;
-    else if (arg == "--time-limit-s" && value > 0)
-      options.timeLimit = std::chrono::seconds(value);
-    else
-      return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   Options options;
-  if (!parseOptions(argc, argv, options)) {
-    std::fprintf(stderr, "usage: %s [--queries N>=%d] [--time-limit-s N]\n", argv[0],
-                 kBaselineQueries);
-    return 2;
-  }
+  bw::CommandLine line = bw::bench::numberOptions(
+      {{"queries", "queries in all, at least the baseline's"}, {"time-limit-s", "seconds in all"}});
+  line.parse(argc, argv);
+  options.queries = bw::bench::number(line, "queries", kBaselineQueries, INT_MAX, options.queries);
+  options.timeLimit = bw::bench::duration(line, "time-limit-s", 1, options.timeLimit);
+  if (!line.ok()) return bw::bench::usageError(line, "bench_memory");
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   bw::preparePageViewBeforeApplication();
   QApplication app(argc, argv);

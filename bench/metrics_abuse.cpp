@@ -13,6 +13,7 @@
 //
 //   bench_metrics_abuse [--seconds S]   (per abuse, 60 by default)
 
+#include "BenchOptions.h"
 #include "BenchSupport.h"
 
 #include <QCoreApplication>
@@ -365,11 +366,11 @@ struct Figures {
 }  // namespace
 
 int main(int argc, char** argv) {
+  bw::CommandLine line = bw::bench::numberOptions({{"seconds", "seconds measured, 10 to 600"}});
+  line.parse(argc, argv);
+  const int seconds = bw::bench::number(line, "seconds", 10, 600, 60);
+  if (!line.ok()) return bw::bench::usageError(line, "bench_metrics_abuse");
   QCoreApplication app(argc, argv);
-  int seconds = 60;
-  const QStringList args = app.arguments();
-  for (int i = 1; i + 1 < args.size(); i += 2)
-    if (args[i] == u"--seconds") seconds = std::clamp(args[i + 1].toInt(), 10, 600);
 
   // This side holds more than a thousand connections.
   rlimit files{};

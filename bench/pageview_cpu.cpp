@@ -14,6 +14,7 @@
 #include "platform/pageview/WebEnginePageView.h"
 #endif
 
+#include "BenchOptions.h"
 #include "SamplePage.h"
 
 #include <QApplication>
@@ -179,28 +180,24 @@ int runVariant(int argc, char** argv, const Options& options) {
 
 int main(int argc, char** argv) {
   Options options;
+  bw::CommandLine line = bw::bench::numberOptions({{"seconds", "seconds measured"},
+                                                   {"warmup", "seconds before the measuring"},
+                                                   {"period-ms", "time between pages"}});
+  line.add("variant", "none|plain|engine-reload|engine-cheap",
+           "measure only this page view, in this process");
+  line.parse(argc, argv);
+  options.measured = bw::bench::duration(line, "seconds", 1, options.measured);
+  options.warmup = bw::bench::duration(line, "warmup", 0, options.warmup);
+  options.period = bw::bench::duration(line, "period-ms", 1, options.period);
+  QStringList variants;
+  for (const char* variant : kVariants) variants << QLatin1String(variant);
+  options.variant = line.choice(QStringLiteral("variant"), variants, {}).toStdString();
+  if (!line.ok()) return bw::bench::usageError(line, "bench_pageview_cpu");
+  // Each variant's process measures what this one was asked for.
   QStringList passOn;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    const bool hasValue = i + 1 < argc;
-    if (arg == "--seconds" && hasValue) {
-      options.measured = std::chrono::seconds(std::stoi(argv[++i]));
-    } else if (arg == "--warmup" && hasValue) {
-      options.warmup = std::chrono::seconds(std::stoi(argv[++i]));
-    } else if (arg == "--period-ms" && hasValue) {
-      options.period = std::chrono::milliseconds(std::stoi(argv[++i]));
-    } else if (arg == "--variant" && hasValue) {
-      options.variant = argv[++i];
-      continue;
-    } else {
-      std::fprintf(stderr,
-                   "usage: %s [--seconds N] [--warmup N] [--period-ms N] [--variant "
-                   "none|plain|engine-reload|engine-cheap]\n",
-                   argv[0]);
-      return 2;
-    }
-    passOn << QString::fromLocal8Bit(argv[i - 1]) << QString::fromLocal8Bit(argv[i]);
-  }
+  for (const char* name : {"seconds", "warmup", "period-ms"})
+    if (line.isSet(QLatin1String(name)))
+      passOn << QStringLiteral("--") + QLatin1String(name) << line.value(QLatin1String(name));
   if (!options.variant.empty()) return runVariant(argc, argv, options);
 
   std::printf(

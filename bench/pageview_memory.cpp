@@ -10,6 +10,7 @@
 //   bench_pageview_memory [--pages N] [--period-ms N] [--max-body-bytes N]
 //                         [--time-limit-s N] [--view plain|engine]
 
+#include "BenchOptions.h"
 #include "BenchSupport.h"
 #include "platform/pageview/PageViewSetup.h"
 #include "platform/pageview/PlainPageView.h"
@@ -46,24 +47,26 @@ struct Options {
   std::string view = "engine";
 };
 
+// False after a usage error on standard error.
 bool parseOptions(int argc, char** argv, Options& options) {
-  for (int i = 1; i + 1 < argc; i += 2) {
-    const std::string arg = argv[i];
-    const std::string value = argv[i + 1];
-    if (arg == "--pages")
-      options.pages = std::stoi(value);
-    else if (arg == "--max-body-bytes")
-      options.maxBodyBytes = std::stoi(value);
-    else if (arg == "--period-ms")
-      options.periodMs = std::stoi(value);
-    else if (arg == "--time-limit-s")
-      options.timeLimit = std::chrono::seconds(std::stoi(value));
-    else if (arg == "--view" && (value == "plain" || value == "engine"))
-      options.view = value;
-    else
-      return false;
-  }
-  return argc % 2 == 1 && options.pages > 0;
+  bw::CommandLine line = bw::bench::numberOptions({{"pages", "pages shown"},
+                                                   {"period-ms", "time between pages"},
+                                                   {"max-body-bytes", "the longest page body"},
+                                                   {"time-limit-s", "seconds in all"}});
+  line.add("view", "plain|engine", "the page view measured");
+  line.parse(argc, argv);
+  options.pages = bw::bench::number(line, "pages", 1, INT_MAX, options.pages);
+  options.periodMs = bw::bench::number(line, "period-ms", 0, INT_MAX, options.periodMs);
+  options.maxBodyBytes =
+      bw::bench::number(line, "max-body-bytes", 1, INT_MAX, options.maxBodyBytes);
+  options.timeLimit = bw::bench::duration(line, "time-limit-s", 1, options.timeLimit);
+  options.view =
+      line.choice(QStringLiteral("view"), {QStringLiteral("plain"), QStringLiteral("engine")},
+                  QString::fromStdString(options.view))
+          .toStdString();
+  if (line.ok()) return true;
+  bw::bench::usageError(line, "bench_pageview_memory");
+  return false;
 }
 
 // Random printable text with a tag or an entity every so often.
@@ -85,15 +88,10 @@ QByteArray variedBody(QRandomGenerator& random, int number, int maxBytes) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  Options options;
+  if (!parseOptions(argc, argv, options)) return 2;
   bw::preparePageViewBeforeApplication();
   QApplication app(argc, argv);
-  Options options;
-  if (!parseOptions(argc, argv, options)) {
-    std::fprintf(stderr,
-                 "usage: bench_pageview_memory [--pages N] [--period-ms N] [--max-body-bytes N] "
-                 "[--time-limit-s N] [--view plain|engine]\n");
-    return 2;
-  }
   std::unique_ptr<bw::PageView> view;
   std::function<void()> printCounts = [] {};
 #ifdef BRINEWATCH_WEBENGINE_PAGE_VIEW

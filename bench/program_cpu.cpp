@@ -21,6 +21,7 @@
 //   bench_program_cpu [--seconds N] [--warmup N] [--platform offscreen|xvfb|both]
 //                     [--adapter answering|refusing|failing|instant]
 
+#include "BenchOptions.h"
 #include "BenchSupport.h"
 #include "BrinewatchConfig.h"
 #include "acquisition/SensorTable.h"
@@ -257,42 +258,37 @@ bool measure(const QString& platform, const Options& options, const QString& add
   return true;
 }
 
+// False after a usage error on standard error.
 bool parseOptions(int argc, char** argv, Options& options) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (i + 1 >= argc) return false;
-    const std::string value = argv[++i];
-    if (arg == "--seconds" && std::stoi(value) > 0) {
-      options.measured = std::chrono::seconds(std::stoi(value));
-    } else if (arg == "--warmup" && std::stoi(value) >= 0) {
-      options.warmup = std::chrono::seconds(std::stoi(value));
-    } else if (arg == "--platform" && (value == "offscreen" || value == "xvfb")) {
-      options.platforms = QStringList{QString::fromStdString(value)};
-    } else if (arg == "--platform" && value == "both") {
-      // the default
-    } else if (arg == "--adapter" && (value == "answering" || value == "refusing" ||
-                                      value == "failing" || value == "instant")) {
-      options.refusing = value == "refusing";
-      options.failing = value == "failing";
-      options.instant = value == "instant";
-    } else {
-      return false;
-    }
-  }
-  return true;
+  bw::CommandLine line = bw::bench::numberOptions(
+      {{"seconds", "seconds measured"}, {"warmup", "seconds before the measuring"}});
+  line.add("platform", "offscreen|xvfb|both", "where the program draws");
+  line.add("adapter", "answering|refusing|failing|instant", "how the simulated adapter answers");
+  line.parse(argc, argv);
+  options.measured = bw::bench::duration(line, "seconds", 1, options.measured);
+  options.warmup = bw::bench::duration(line, "warmup", 0, options.warmup);
+  const QString platform =
+      line.choice(QStringLiteral("platform"),
+                  {QStringLiteral("offscreen"), QStringLiteral("xvfb"), QStringLiteral("both")},
+                  QStringLiteral("both"));
+  if (platform != u"both") options.platforms = QStringList{platform};
+  const QString adapter = line.choice(QStringLiteral("adapter"),
+                                      {QStringLiteral("answering"), QStringLiteral("refusing"),
+                                       QStringLiteral("failing"), QStringLiteral("instant")},
+                                      QStringLiteral("answering"));
+  options.refusing = adapter == u"refusing";
+  options.failing = adapter == u"failing";
+  options.instant = adapter == u"instant";
+  if (line.ok()) return true;
+  bw::bench::usageError(line, "bench_program_cpu");
+  return false;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   Options options;
-  if (!parseOptions(argc, argv, options)) {
-    std::fprintf(stderr,
-                 "usage: %s [--seconds N] [--warmup N] [--platform offscreen|xvfb|both] "
-                 "[--adapter answering|refusing|failing|instant]\n",
-                 argv[0]);
-    return 2;
-  }
+  if (!parseOptions(argc, argv, options)) return 2;
 
   const QString host = QString::fromLatin1(bw::config::kAdapterHost);
   const QString address = host.section(QLatin1Char(':'), 0, 0);

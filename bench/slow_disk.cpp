@@ -8,6 +8,7 @@
 //   bench_slow_disk [--cycles N] [--sync-ms N]
 
 #include "AdapterSimulator.h"
+#include "BenchOptions.h"
 #include "BenchSupport.h"
 #include "Fakes.h"
 #include "acquisition/ui/FrmMain.h"
@@ -64,17 +65,12 @@ double percentile(std::vector<double> values, double share) {
 
 int main(int argc, char** argv) {
   Options options;
-  for (int i = 1; i + 1 < argc; i += 2) {
-    const std::string arg = argv[i];
-    if (arg == "--cycles") {
-      options.cycles = std::max(1, std::stoi(argv[i + 1]));
-    } else if (arg == "--sync-ms") {
-      options.syncMs = std::max(0, std::stoi(argv[i + 1]));
-    } else {
-      std::fprintf(stderr, "usage: bench_slow_disk [--cycles N] [--sync-ms N]\n");
-      return 2;
-    }
-  }
+  bw::CommandLine line = bw::bench::numberOptions(
+      {{"cycles", "polling cycles measured"}, {"sync-ms", "how long each sync takes"}});
+  line.parse(argc, argv);
+  options.cycles = bw::bench::number(line, "cycles", 1, INT_MAX, options.cycles);
+  options.syncMs = bw::bench::number(line, "sync-ms", 0, INT_MAX, options.syncMs);
+  if (!line.ok()) return bw::bench::usageError(line, "bench_slow_disk");
   bw::preparePageViewBeforeApplication();
   QApplication app(argc, argv);
   bw::sim::AdapterSimulator::Options simOptions;

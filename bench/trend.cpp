@@ -23,6 +23,8 @@
 #include <QTemporaryDir>
 #include <cstdio>
 #include <cstring>
+#include <limits>
+#include <optional>
 #include <thread>
 
 #include <fcntl.h>
@@ -38,6 +40,7 @@
 #include <QValueAxis>
 #endif
 
+#include "BenchOptions.h"
 #include "BenchSupport.h"
 #include "logformat/RecordLine.h"
 #include "logformat/Sentinels.h"
@@ -68,16 +71,23 @@ struct Options {
   int runs = 3;
 };
 
-Options parse(const QStringList& args) {
+// Nothing after a usage error on standard error.
+std::optional<Options> parse(int argc, char** argv) {
+  bw::CommandLine line = bw::bench::numberOptions(
+      {{"lines", "log lines generated"}, {"runs", "runs of each measurement"}});
+  line.add("dir", "DIR", "where the log is generated");
+  line.add("log", "FILE", "keep the log at FILE, or read FILE when it is there");
+  line.add("trend", "PROGRAM", "brinewatch-trend for the command-line goals");
+  line.parse(argc, argv);
   Options o;
-  for (int i = 1; i + 1 < args.size(); i += 2) {
-    if (args[i] == u"--lines") o.lines = args[i + 1].toLongLong();
-    if (args[i] == u"--dir") o.dir = args[i + 1];
-    if (args[i] == u"--runs") o.runs = std::max(1, args[i + 1].toInt());
-    if (args[i] == u"--log") o.log = args[i + 1];
-    if (args[i] == u"--trend") o.trend = args[i + 1];
-  }
-  return o;
+  o.lines = line.integer(QStringLiteral("lines"), 1, std::numeric_limits<qint64>::max(), o.lines);
+  o.runs = bw::bench::number(line, "runs", 1, INT_MAX, o.runs);
+  o.dir = line.value(QStringLiteral("dir"));
+  o.log = line.value(QStringLiteral("log"));
+  o.trend = line.value(QStringLiteral("trend"));
+  if (line.ok()) return o;
+  bw::bench::usageError(line, "bench_trend");
+  return std::nullopt;
 }
 
 // Brine temperatures: a slow walk in DS18B20 steps of 1/16 °C, and now and
@@ -249,9 +259,11 @@ double timeQtCharts(const bw::TrendSeries& series, double from, double to, int c
 }  // namespace
 
 int main(int argc, char** argv) {
+  const std::optional<Options> given = parse(argc, argv);
+  if (!given) return 2;
+  const Options& o = *given;
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
-  const Options o = parse(app.arguments());
   QTemporaryDir temp(o.dir.isEmpty() ? QDir::tempPath() + QStringLiteral("/bench_trend-XXXXXX")
                                      : o.dir + QStringLiteral("/bench_trend-XXXXXX"));
   const QString log = o.log.isEmpty() ? temp.filePath(QStringLiteral("year.log")) : o.log;

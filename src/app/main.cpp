@@ -16,28 +16,30 @@ void print(std::FILE* stream, const QString& text) {
   std::fputs(text.toLocal8Bit().constData(), stream);
 }
 
-QString usage() {
-  return QStringLiteral(
-             "Usage: brinewatch [--site FILE]\n"
-             "       brinewatch --check-site [FILE]\n"
-             "       brinewatch --help\n"
-             "\n"
-             "Reads DS18B20 temperature sensors through a network 1-Wire adapter, shows\n"
-             "each reading and, while logging is on, logs one line per polling cycle.\n"
-             "\n"
-             "  --site FILE          poll the adapter and the sensors of this site file\n"
-             "  --check-site [FILE]  print the sensors the program would poll, from FILE\n"
-             "                       or the site file it would read, and end (status 2\n"
-             "                       when the file has errors); needs no display\n"
-             "  --help               this text\n"
-             "\n"
-             "Any other argument is refused with status 2, Qt's own options of one dash\n"
-             "too (QT_QPA_PLATFORM and the like are read from the environment).\n"
-             "\n"
-             "Without --site the site file is $XDG_CONFIG_HOME/brinewatch/site.toml\n"
-             "(~/.config/brinewatch/site.toml), then /etc/brinewatch/site.toml; without\n"
-             "one, the sensors built in, on the adapter %1.\n")
-      .arg(QString::fromLatin1(bw::config::kAdapterHost));
+// The options, declared once for reading and for the usage.
+bw::CommandLine commandLine() {
+  bw::CommandLine line;
+  bw::addSiteOptions(line, QStringLiteral("poll the adapter and the sensors of this site file"),
+                     QStringLiteral("print the sensors the program would poll, from FILE\n"
+                                    "or the site file it would read, and end (status 2\n"
+                                    "when the file has errors); needs no display"));
+  return line;
+}
+
+QString usage(const bw::CommandLine& line) {
+  return line.usage(
+      QStringLiteral("Usage: brinewatch [--site FILE]\n"
+                     "       brinewatch --check-site [FILE]\n"
+                     "       brinewatch --help\n"),
+      QStringLiteral("Reads DS18B20 temperature sensors through a network 1-Wire adapter, shows\n"
+                     "each reading and, while logging is on, logs one line per polling cycle.\n"),
+      QStringLiteral("Any other argument is refused with status 2, Qt's own options of one dash\n"
+                     "too (QT_QPA_PLATFORM and the like are read from the environment).\n"
+                     "\n"
+                     "Without --site the site file is $XDG_CONFIG_HOME/brinewatch/site.toml\n"
+                     "(~/.config/brinewatch/site.toml), then /etc/brinewatch/site.toml; without\n"
+                     "one, the sensors built in, on the adapter %1.\n")
+          .arg(QString::fromLatin1(bw::config::kAdapterHost)));
 }
 
 // The --check-site report on standard output, or the file's errors on
@@ -63,15 +65,15 @@ int main(int argc, char** argv) {
   // Read before the application exists: --help and --check-site need no
   // display, and Qt takes out no option of its own that would hide a usage
   // error.
-  QStringList arguments;
-  for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
-  const bw::SiteCommandLine line = bw::parseSiteCommandLine(arguments);
+  bw::CommandLine options = commandLine();
+  options.parse(argc, argv);
+  const bw::SiteCommandLine line = bw::readSiteOptions(options);
   if (!line.error.isEmpty()) {
-    print(stderr, QStringLiteral("brinewatch: %1\n\n").arg(line.error) + usage());
+    print(stderr, QStringLiteral("brinewatch: %1\n\n").arg(line.error) + usage(options));
     return kUsageError;
   }
   if (line.help) {
-    print(stdout, usage());
+    print(stdout, usage(options));
     return 0;
   }
   if (line.check) return checkSite(line);

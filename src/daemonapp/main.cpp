@@ -21,32 +21,35 @@ namespace bw {
 
 namespace {
 
-QString usage() {
-  return QStringLiteral(
-             "Usage: brinewatchd [--site FILE] [--name NAME]\n"
-             "       brinewatchd --check-site [FILE]\n"
-             "       brinewatchd --help\n"
-             "\n"
-             "Polls the adapter and the sensors of a site file and logs one line per\n"
-             "polling cycle to its log = \"PATH\", as brinewatch does, without a window;\n"
-             "serves the metrics for Prometheus on its metrics = \"HOST:PORT\" (%1 by\n"
-             "default). Ends on SIGTERM or SIGINT; SIGHUP opens the log again.\n"
-             "\n"
-             "  --site FILE          the site file; without it $XDG_CONFIG_HOME or\n"
-             "                       ~/.config/brinewatch/site.toml, /etc/brinewatch/site.toml\n"
-             "  --name NAME          the site's name, the label site=\"NAME\" on every metric;\n"
-             "                       brinewatchd@NAME.service gives its instance name\n"
-             "  --check-site [FILE]  print the sensors that would be polled and end; status 2\n"
-             "                       when the file has errors\n"
-             "  --help               this text\n"
-             "\n"
-             "Exit status: 0 ended on a signal; 1 the metrics port is taken by another\n"
-             "program (it may pass: worth a restart); 2 a usage error, or a site file\n"
-             "that cannot be used; 4 the log cannot be opened for writing, or another\n"
-             "logger writes it; 6 the metrics address is not one of this host's, its port\n"
-             "is not allowed, or another brinewatchd serves its metrics there. The unit\n"
-             "restarts the logger on 1 only.\n")
-      .arg(QString::fromLatin1(kDefaultMetricsAddress));
+// The options, declared once for reading and for the usage.
+CommandLine commandLine() {
+  CommandLine line;
+  addSiteOptions(line,
+                 QStringLiteral("the site file; without it $XDG_CONFIG_HOME or\n"
+                                "~/.config/brinewatch/site.toml, /etc/brinewatch/site.toml"),
+                 QStringLiteral("print the sensors that would be polled and end; status 2\n"
+                                "when the file has errors"),
+                 QStringLiteral("the site's name, the label site=\"NAME\" on every metric;\n"
+                                "brinewatchd@NAME.service gives its instance name"));
+  return line;
+}
+
+QString usage(const CommandLine& line) {
+  return line.usage(
+      QStringLiteral("Usage: brinewatchd [--site FILE] [--name NAME]\n"
+                     "       brinewatchd --check-site [FILE]\n"
+                     "       brinewatchd --help\n"),
+      QStringLiteral("Polls the adapter and the sensors of a site file and logs one line per\n"
+                     "polling cycle to its log = \"PATH\", as brinewatch does, without a window;\n"
+                     "serves the metrics for Prometheus on its metrics = \"HOST:PORT\" (%1 by\n"
+                     "default). Ends on SIGTERM or SIGINT; SIGHUP opens the log again.\n")
+          .arg(QString::fromLatin1(kDefaultMetricsAddress)),
+      QStringLiteral("Exit status: 0 ended on a signal; 1 the metrics port is taken by another\n"
+                     "program (it may pass: worth a restart); 2 a usage error, or a site file\n"
+                     "that cannot be used; 4 the log cannot be opened for writing, or another\n"
+                     "logger writes it; 6 the metrics address is not one of this host's, its port\n"
+                     "is not allowed, or another brinewatchd serves its metrics there. The unit\n"
+                     "restarts the logger on 1 only.\n"));
 }
 
 }  // namespace
@@ -57,17 +60,17 @@ int main(int argc, char** argv) {
   using namespace bw;
   sendQtMessagesToJournal();
   // The words as given, before the application takes any of its own out.
-  QStringList arguments;
-  for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
-  const SiteCommandLine line = parseSiteCommandLine(arguments, true);
+  CommandLine options = commandLine();
+  options.parse(argc, argv);
+  const SiteCommandLine line = readSiteOptions(options);
   QCoreApplication app(argc, argv);
   if (!line.error.isEmpty()) {
     printToJournal(JournalDisplay::kError, line.error);
-    std::fputs((u'\n' + usage()).toLocal8Bit().constData(), stderr);
+    std::fputs((u'\n' + usage(options)).toLocal8Bit().constData(), stderr);
     return status(LoggerExit::kUsage);
   }
   if (line.help) {
-    std::fputs(usage().toLocal8Bit().constData(), stdout);
+    std::fputs(usage(options).toLocal8Bit().constData(), stdout);
     return status(LoggerExit::kStopped);
   }
   LoadedSite reading = loadSite(SiteLookup::fromEnvironment(

@@ -1,7 +1,5 @@
 #include "site/SiteCommandLine.h"
 
-#include <optional>
-
 namespace bw {
 
 namespace {
@@ -20,69 +18,30 @@ bool isSiteName(const QString& name) {
 
 }  // namespace
 
-SiteCommandLine parseSiteCommandLine(const QStringList& arguments, bool takesName) {
-  SiteCommandLine line;
-  const auto refuse = [&line](const QString& error) {
-    line.error = error;
-    return line;
-  };
-  bool siteGiven = false;
-  bool nameGiven = false;
-  for (int i = 0; i < arguments.size(); ++i) {
-    const QString& a = arguments[i];
-    // --site=FILE and --check-site=FILE give a FILE that may start with a dash.
-    const qsizetype equals = a.startsWith(QStringLiteral("--")) ? a.indexOf(u'=') : -1;
-    const QString option = equals < 0 ? a : a.left(equals);
-    const std::optional<QString> attached =
-        equals < 0 ? std::nullopt : std::optional<QString>(a.mid(equals + 1));
-    const bool nextIsWord = i + 1 < arguments.size() && !arguments[i + 1].startsWith(u'-');
-    if (option == u"--site") {
-      if (siteGiven) return refuse(QStringLiteral("--site is given twice"));
-      siteGiven = true;
-      if (attached)
-        line.siteFile = *attached;
-      else if (nextIsWord)
-        line.siteFile = arguments[++i];
-      if (line.siteFile.isEmpty()) return refuse(QStringLiteral("--site needs a FILE"));
-    } else if (takesName && option == u"--name") {
-      if (nameGiven) return refuse(QStringLiteral("--name is given twice"));
-      nameGiven = true;
-      if (attached)
-        line.name = *attached;
-      else if (nextIsWord)
-        line.name = arguments[++i];
-      if (line.name.isEmpty()) return refuse(QStringLiteral("--name needs a NAME"));
-      if (!isSiteName(line.name))
-        return refuse(QStringLiteral("--name %1: a NAME is 1 to %2 letters, digits and : - _ . \\")
-                          .arg(line.name)
-                          .arg(kLongestName));
-    } else if (option == u"--check-site") {
-      if (line.check) return refuse(QStringLiteral("--check-site is given twice"));
-      line.check = true;
-      if (attached && attached->isEmpty())
-        return refuse(QStringLiteral("--check-site= needs a FILE"));
-      if (attached)
-        line.checkFile = *attached;
-      else if (nextIsWord)
-        line.checkFile = arguments[++i];
-    } else if (option == u"--help" || a == u"-h") {
-      if (attached) return refuse(QStringLiteral("--help takes no value"));
-      line.help = true;
-    } else if (a.startsWith(QStringLiteral("--"))) {
-      return refuse(QStringLiteral("unknown option %1").arg(option));
-    } else if (a.startsWith(u'-') && a.size() > 1) {
-      // Options have two dashes. A word of one dash is not left for Qt either:
-      // -site FILE taken silently would poll whatever site the lookup finds.
-      const QString word = a.mid(1);
-      return refuse(word == u"site" || word == u"check-site" || word == u"help" ||
-                            (takesName && word == u"name")
-                        ? QStringLiteral("unknown option %1 (did you mean -%1?)").arg(a)
-                        : QStringLiteral("unknown option %1").arg(a));
-    } else {
-      return refuse(QStringLiteral("unexpected argument %1").arg(a));
-    }
-  }
-  return line;
+void addSiteOptions(CommandLine& line, const QString& site, const QString& check,
+                    const QString& name, const std::function<void(CommandLine&)>& addOwn) {
+  line.add(QStringLiteral("site"), QStringLiteral("FILE"), site);
+  if (!name.isEmpty()) line.add(QStringLiteral("name"), QStringLiteral("NAME"), name);
+  if (addOwn) addOwn(line);
+  if (!check.isEmpty())
+    line.add(QStringLiteral("check-site"), QStringLiteral("FILE"), check).takes =
+        CommandLine::Takes::kOptionalValue;
+  line.add("help", "", "this text").aliases = QStringList{QStringLiteral("-h")};
+}
+
+SiteCommandLine readSiteOptions(const CommandLine& line) {
+  SiteCommandLine site;
+  site.error = line.error();
+  site.siteFile = line.value(QStringLiteral("site"));
+  site.check = line.isSet(QStringLiteral("check-site"));
+  site.checkFile = line.value(QStringLiteral("check-site"));
+  site.help = line.isSet(QStringLiteral("help"));
+  site.name = line.value(QStringLiteral("name"));
+  if (site.error.isEmpty() && line.isSet(QStringLiteral("name")) && !isSiteName(site.name))
+    site.error = QStringLiteral("--name %1: a NAME is 1 to %2 letters, digits and : - _ . \\")
+                     .arg(site.name)
+                     .arg(kLongestName);
+  return site;
 }
 
 }  // namespace bw

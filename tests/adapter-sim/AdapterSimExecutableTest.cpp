@@ -60,9 +60,11 @@ TEST(AdapterSimExecutable, BadArgumentsExitNonZeroNamingTheProblem) {
       {{QStringLiteral("--port"), QStringLiteral("70000")}, "--port"},
       {{QStringLiteral("--listen"), QStringLiteral("nowhere")}, "nowhere"},
       {{QStringLiteral("--bogus")}, "bogus"},
-      {{QStringLiteral("-site"), QStringLiteral("other.toml")}, "Unknown options"},
+      {{QStringLiteral("-site"), QStringLiteral("other.toml")},
+       "unknown option -site (did you mean --site?)"},
       // One that the application would take out of argv unseen.
-      {{QStringLiteral("-qmljsdebugger=port:1")}, "Unknown options"},
+      {{QStringLiteral("-qmljsdebugger=port:1")}, "unknown option -qmljsdebugger"},
+      {{QStringLiteral("--seed"), QStringLiteral("x")}, "--seed x"},
   };
   for (const auto& [arguments, mention] : cases) {
     SCOPED_TRACE(arguments.join(QLatin1Char(' ')).toStdString());

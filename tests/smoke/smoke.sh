@@ -13,6 +13,12 @@ case "$host" in
 esac
 
 if [ -z "${BRINEWATCH_SMOKE_IN_NAMESPACE:-}" ]; then
+  # The command line is read before any window: a word of one dash is a
+  # usage error, and --check-site runs without a display.
+  status=0; "$program" -site x.toml 2>/dev/null || status=$?
+  [ "$status" -eq 2 ] || { echo "brinewatch -site ends with $status, not 2"; exit 1; }
+  env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM XDG_CONFIG_HOME=/nonexistent \
+    "$program" --check-site >/dev/null || { echo "brinewatch --check-site needs a display"; exit 1; }
   export BRINEWATCH_SMOKE_IN_NAMESPACE=1
   if [ "$(id -u)" -eq 0 ]; then ns=(unshare --net); else ns=(unshare --map-root-user --net); fi
   if ! "${ns[@]}" true 2>/dev/null; then

@@ -2,13 +2,14 @@
 
 #include "AdapterSimulator.h"
 #include "Fault.h"
+#include "platform/CommandLine.h"
 #include "platform/TerminationNotifier.h"
 #include "site/LoadSite.h"
 
-#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <chrono>
 #include <cstdio>
+#include <limits>
 
 namespace {
 
@@ -23,105 +24,83 @@ void printLine(std::FILE* stream, const QString& text) {
   std::fflush(stream);
 }
 
-// The reason, then the options.
-int usageError(const QCommandLineParser& parser, const QString& message) {
-  printLine(stderr, QStringLiteral("brinewatch-adapter-sim: %1\n").arg(message));
-  std::fputs(parser.helpText().toLocal8Bit().constData(), stderr);
-  return kUsageError;
+// The options, declared once for reading and for the usage.
+bw::CommandLine commandLine() {
+  bw::CommandLine line;
+  line.add("listen", "ADDR", "Address to listen on (default 127.0.0.1).");
+  line.add("port", "N", "TCP port, 0 for any free one (default 8080).");
+  line.add("conversion-ms", "N", "Delay before each sensor answer in ms (default 750).");
+  line.add("seed", "N", "Seed of the temperature model (default 1).");
+  line.add(QStringLiteral("fault"), QStringLiteral("SLOT_OR_ROM=KIND"),
+           QStringLiteral("Fault of one sensor, by slot 1-16 or ROM code; repeatable. KIND is "
+                          "one of: ") +
+               bw::sim::faultNames().join(QStringLiteral(", ")) + u'.')
+      .repeatable = true;
+  line.add("log-requests", "", "Print each request line to stdout.");
+  line.add("two-writes", "",
+           "Send each answer's headers and body in two writes, as many small HTTP servers do.");
+  line.add("site", "FILE",
+           "Answer exactly the sensors of this site file, by their slots; a query for any other "
+           "ROM code gets a page without the temperature.");
+  line.add("help", "", "Displays this help.").aliases =
+      QStringList{QStringLiteral("-h"), QStringLiteral("--help-all")};
+  return line;
+}
+
+QString usage(const bw::CommandLine& line) {
+  return line.usage(
+      QStringLiteral("Usage: brinewatch-adapter-sim [OPTION...]\n"),
+      QStringLiteral("Simulated network 1-Wire adapter with 16 DS18B20 sensors. Answers\n"
+                     "GET /1Wire/ReadDS18B20.html?DS18B20Request=%7b<ROM>,12%7d with a page whose\n"
+                     "element Temperature_0 carries the reading.\n"));
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  // The words as given: the application takes some options of its own out
-  // of argv, which would pass them by unchecked.
-  QStringList arguments;
-  for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+  // Read before the application exists: it takes some options of its own
+  // out of argv, which would pass them by unchecked.
+  bw::CommandLine line = commandLine();
+  line.parse(argc, argv);
+  const auto usageError = [&line](const QString& message) {
+    printLine(stderr, QStringLiteral("brinewatch-adapter-sim: %1\n").arg(message));
+    std::fputs(usage(line).toLocal8Bit().constData(), stderr);
+    return kUsageError;
+  };
+  if (!line.ok()) return usageError(line.error());
+  if (line.isSet(QStringLiteral("help"))) {
+    std::fputs(usage(line).toLocal8Bit().constData(), stdout);
+    return 0;
+  }
   QCoreApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("brinewatch-adapter-sim"));
 
-  QCommandLineParser parser;
-  parser.setApplicationDescription(
-      QStringLiteral("Simulated network 1-Wire adapter with 16 DS18B20 sensors. Answers\n"
-                     "GET /1Wire/ReadDS18B20.html?DS18B20Request=%7b<ROM>,12%7d with a page whose\n"
-                     "element Temperature_0 carries the reading."));
-  parser.addHelpOption();
-  const QCommandLineOption listenOption(QStringLiteral("listen"),
-                                        QStringLiteral("Address to listen on (default 127.0.0.1)."),
-                                        QStringLiteral("ADDR"), QStringLiteral("127.0.0.1"));
-  const QCommandLineOption portOption(
-      QStringLiteral("port"), QStringLiteral("TCP port, 0 for any free one (default 8080)."),
-      QStringLiteral("N"), QString::number(kDefaultPort));
-  const QCommandLineOption conversionOption(
-      QStringLiteral("conversion-ms"),
-      QStringLiteral("Delay before each sensor answer in ms (default 750)."), QStringLiteral("N"),
-      QString::number(kDefaultConversionTime.count()));
-  const QCommandLineOption seedOption(QStringLiteral("seed"),
-                                      QStringLiteral("Seed of the temperature model (default 1)."),
-                                      QStringLiteral("N"), QStringLiteral("1"));
-  const QCommandLineOption faultOption(
-      QStringLiteral("fault"),
-      QStringLiteral(
-          "Fault of one sensor, by slot 1-16 or ROM code; repeatable. KIND is one of: ") +
-          bw::sim::faultNames().join(QStringLiteral(", ")) + QLatin1Char('.'),
-      QStringLiteral("SLOT_OR_ROM=KIND"));
-  const QCommandLineOption logOption(QStringLiteral("log-requests"),
-                                     QStringLiteral("Print each request line to stdout."));
-  const QCommandLineOption twoWritesOption(
-      QStringLiteral("two-writes"),
-      QStringLiteral("Send each answer's headers and body in two writes, as many small HTTP "
-                     "servers do."));
-  const QCommandLineOption siteOption(
-      QStringLiteral("site"),
-      QStringLiteral("Answer exactly the sensors of this site file, by their slots; a query for "
-                     "any other ROM code gets a page without the temperature."),
-      QStringLiteral("FILE"));
-  parser.addOptions({listenOption, portOption, conversionOption, seedOption, faultOption, logOption,
-                     twoWritesOption, siteOption});
-  const auto usageError = [&parser](const QString& message) {
-    return ::usageError(parser, message);
-  };
-
-  if (!parser.parse(arguments)) return usageError(parser.errorText());
-  if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all")))
-    parser.showHelp(0);
-  if (!parser.positionalArguments().isEmpty())
-    return usageError(
-        QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
-
   bw::sim::AdapterSimulator::Options options;
-  bool ok = false;
-  options.address = QHostAddress(parser.value(listenOption));
+  const QString listen = line.isSet(QStringLiteral("listen")) ? line.value(QStringLiteral("listen"))
+                                                              : QStringLiteral("127.0.0.1");
+  options.address = QHostAddress(listen);
   if (options.address.isNull())
-    return usageError(
-        QStringLiteral("--listen: '%1' is not an IP address").arg(parser.value(listenOption)));
-  const uint port = parser.value(portOption).toUInt(&ok);
-  if (!ok || port > 65535)
-    return usageError(
-        QStringLiteral("--port: '%1' is not a port 0-65535").arg(parser.value(portOption)));
-  options.port = static_cast<quint16>(port);
-  const uint conversionMs = parser.value(conversionOption).toUInt(&ok);
-  if (!ok || conversionMs > 60'000)
-    return usageError(QStringLiteral("--conversion-ms: '%1' is not a delay 0-60000")
-                          .arg(parser.value(conversionOption)));
-  options.conversionTime = std::chrono::milliseconds(conversionMs);
-  options.seed = parser.value(seedOption).toUInt(&ok);
-  if (!ok)
-    return usageError(QStringLiteral("--seed: '%1' is not a number").arg(parser.value(seedOption)));
-  options.twoWrites = parser.isSet(twoWritesOption);
+    return usageError(QStringLiteral("--listen: '%1' is not an IP address").arg(listen));
+  options.port = static_cast<quint16>(line.integer(QStringLiteral("port"), 0, 65535, kDefaultPort));
+  options.conversionTime = std::chrono::milliseconds(
+      line.integer(QStringLiteral("conversion-ms"), 0, 60'000, kDefaultConversionTime.count()));
+  options.seed = static_cast<quint32>(
+      line.integer(QStringLiteral("seed"), 0, std::numeric_limits<quint32>::max(), 1));
+  if (!line.ok()) return usageError(line.error());
+  options.twoWrites = line.isSet(QStringLiteral("two-writes"));
   options.requestLogCapacity = 0;  // nobody reads the in-process log here
-  if (parser.isSet(logOption)) {
-    options.onRequest = [](const QByteArray& line) {
-      std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stdout);
+  if (line.isSet(QStringLiteral("log-requests"))) {
+    options.onRequest = [](const QByteArray& request) {
+      std::fwrite(request.constData(), 1, static_cast<size_t>(request.size()), stdout);
       std::fputc('\n', stdout);
       std::fflush(stdout);
     };
   }
 
-  if (parser.isSet(siteOption)) {
-    const bw::LoadedSite reading = bw::loadSite(bw::SiteLookup{parser.value(siteOption)});
+  if (line.isSet(QStringLiteral("site"))) {
+    const bw::LoadedSite reading = bw::loadSite(bw::SiteLookup{line.value(QStringLiteral("site"))});
     if (!reading.site) {
-      for (const QString& line : reading.errors) printLine(stderr, line);
+      for (const QString& error : reading.errors) printLine(stderr, error);
       return kUsageError;
     }
     options.romCodes = {};
@@ -131,7 +110,7 @@ int main(int argc, char** argv) {
   }
 
   QList<bw::sim::FaultAssignment> faults;
-  for (const QString& text : parser.values(faultOption)) {
+  for (const QString& text : line.values(QStringLiteral("fault"))) {
     QString error;
     const std::optional<bw::sim::FaultAssignment> fault =
         bw::sim::parseFaultAssignment(text, &error, options.romCodes);
@@ -159,7 +138,7 @@ int main(int argc, char** argv) {
   QString where = simulator.host();
   if (options.address == QHostAddress::Any || options.address == QHostAddress::AnyIPv4 ||
       options.address == QHostAddress::AnyIPv6)
-    where = parser.value(listenOption) + QLatin1Char(':') + QString::number(simulator.port());
+    where = listen + QLatin1Char(':') + QString::number(simulator.port());
   printLine(stdout, QStringLiteral("brinewatch-adapter-sim: listening on ") + where);
   return app.exec();
 }
