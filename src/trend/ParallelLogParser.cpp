@@ -40,18 +40,20 @@ std::int64_t readWhole(const LogInput& input, std::int64_t offset, char* data, s
 // One chunk's lines through a splitter of their own.
 class ParallelLogParser::ChunkParse {
  public:
-  ChunkParse(const QString& file, const StampFilter& filter, const LogReading::FormatRow* format,
+  ChunkParse(const QString& file, const StampFilter& filter, const ChunkWork& work,
              ParsedChunk& chunk)
       : chunk_(chunk),
-        sink_(
+        records_(
             file, filter,
-            [this, format](const LogRecord& r) {
+            [this, format = work.format](const LogRecord& r) {
               if (format)
                 (*format)(r, chunk_.rows);
               else
                 chunk_.lines.add(r);
             },
-            chunk.found) {}
+            chunk.found),
+        widest_(filter),
+        sink_(work.widestOnly ? static_cast<LineSplitter::Sink&>(widest_) : records_) {}
 
   void feed(const char* data, std::int64_t size) {
     splitter_.feed(data, static_cast<std::size_t>(size), sink_);
@@ -61,24 +63,27 @@ class ParallelLogParser::ChunkParse {
   void finish() {
     chunk_.lineCount = splitter_.nextLineNumber() - 1;
     chunk_.heldBytes = splitter_.heldBytes();
+    chunk_.widest = widest_.widest;
   }
 
  private:
   ParsedChunk& chunk_;
   LineSplitter splitter_;
-  RecordSink sink_;
+  RecordSink records_;
+  WidestLineSink widest_;
+  LineSplitter::Sink& sink_;
 };
 
 ParallelLogParser::ParallelLogParser(std::vector<LogInput>& inputs, const QStringList& files,
                                      const StampFilter& filter, int threads,
                                      std::int64_t chunkBytes, const std::atomic_bool* cancel,
-                                     const LogReading::FormatRow* format)
+                                     ChunkWork chunkWork)
     : inputs_(inputs),
       files_(files),
       filter_(filter),
       chunkBytes_(std::max<std::int64_t>(chunkBytes, 1)),
       cancel_(cancel),
-      format_(format) {
+      work_(chunkWork) {
   threads = std::max(threads, 1);
   slots_.resize(static_cast<std::size_t>(threads * kChunksPerWorker));
   for (auto& slot : slots_) slot = std::make_unique<ParsedChunk>();
@@ -218,6 +223,7 @@ void ParallelLogParser::parse(const Job& job, ParsedChunk& chunk, Buffers& buffe
   chunk.lines.clear();
   chunk.rows.clear();
   chunk.found = ReadReport();
+  chunk.widest = 0;
   chunk.lineCount = 0;
   chunk.heldBytes = 0;
   chunk.fileEnds = false;
@@ -254,7 +260,7 @@ void ParallelLogParser::parse(const Job& job, ParsedChunk& chunk, Buffers& buffe
     }
     begin = cut + (lf - data) + 1;
   }
-  ChunkParse parse(files_.at(job.file), filter_, format_, chunk);
+  ChunkParse parse(files_.at(job.file), filter_, work_, chunk);
   parse.feed(data + (begin - cut), cut + got - begin);
   chunk.end = cut + got;
   chunk.cutShort = got < nextCut - cut;
@@ -329,7 +335,7 @@ void ParallelLogParser::parseStream(const Job& job, ParsedChunk& chunk, Buffers&
     have += static_cast<std::size_t>(got);
     data.resize(have);
   }
-  ChunkParse parse(files_.at(job.file), filter_, format_, chunk);
+  ChunkParse parse(files_.at(job.file), filter_, work_, chunk);
   // On to the end of the line running across the chunk's end.
   bool fed = false;
   buffers.rest.resize(static_cast<std::size_t>(kRestBytes));

@@ -1,5 +1,7 @@
 #include "trend/RecordSink.h"
 
+#include <algorithm>
+
 namespace bw {
 
 QString leftOutBefore(std::int64_t bytes) {
@@ -37,6 +39,22 @@ void RecordSink::overlong(std::int64_t number, std::int64_t bytes, std::string_v
     return take();
   }
   report_.bad.add(file_, number, overlongReason(bytes));
+}
+
+void WidestLineSink::line(std::string_view line, std::int64_t) {
+  const auto commas = static_cast<int>(std::count(line.begin(), line.end(), ','));
+  if (commas <= widest) return;
+  if (!widen(line)) widen(afterLastZero(line));
+}
+
+void WidestLineSink::overlong(std::int64_t, std::int64_t, std::string_view afterZeros) {
+  if (!afterZeros.empty()) widen(afterZeros);
+}
+
+bool WidestLineSink::widen(std::string_view line) {
+  if (!parseLogLine(line, record_)) return false;
+  if (filter_.accepts(record_.stamp)) widest = std::max(widest, record_.count);
+  return true;
 }
 
 QString overlongReason(std::int64_t bytes) {
