@@ -1,6 +1,7 @@
 #include "trend/TrendSeries.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -59,9 +60,9 @@ ReadingBlock summary(const float* values) {
 }  // namespace
 
 void TrendSeries::addSensor() {
-  std::vector<float> column;
+  ReadingColumn column;
   column.reserve(std::max(reserved_, stamps_.capacity()));
-  column.assign(stamps_.size(), std::numeric_limits<float>::quiet_NaN());
+  column.resize(stamps_.size());
   values_.push_back(std::move(column));
   std::vector<ReadingBlock> blocks;
   blocks.reserve(std::max(reserved_, stamps_.capacity()) / kBlockLines + 1);
@@ -88,11 +89,11 @@ void TrendSeries::append(const LineColumns& lines) {
   const std::size_t begin = stamps_.size();
   stamps_.insert(stamps_.end(), lines.stamps().begin(), lines.stamps().end());
   for (int s = 0; s < sensorCount(); ++s) {
-    std::vector<float>& column = values_[static_cast<std::size_t>(s)];
+    ReadingColumn& column = values_[static_cast<std::size_t>(s)];
     if (s < lines.sensorCount())
-      column.insert(column.end(), lines.values(s).begin(), lines.values(s).end());
+      column.append(lines.values(s));
     else
-      column.resize(stamps_.size(), std::numeric_limits<float>::quiet_NaN());
+      column.resize(stamps_.size());
   }
   for (std::size_t index = begin; index < stamps_.size(); ++index) placeLine(index);
   sumUpFullBlocks();
@@ -111,9 +112,12 @@ void TrendSeries::placeLine(std::size_t index) {
 }
 
 void TrendSeries::sumUpFullBlocks() {
+  std::array<float, kBlockLines> values{};
   for (std::size_t s = 0; s < values_.size(); ++s)
-    for (std::size_t block = blocks_[s].size(); block < stamps_.size() / kBlockLines; ++block)
-      blocks_[s].push_back(summary(values_[s].data() + block * kBlockLines));
+    for (std::size_t block = blocks_[s].size(); block < stamps_.size() / kBlockLines; ++block) {
+      values_[s].copy(block * kBlockLines, kBlockLines, values.data());
+      blocks_[s].push_back(summary(values.data()));
+    }
 }
 
 void TrendSeries::clear() {
@@ -176,7 +180,7 @@ std::size_t TrendSeries::nearest(double t) const {
 
 std::size_t TrendSeries::bytesHeld() const {
   std::size_t bytes = stamps_.capacity() * sizeof(StampSeconds);
-  for (const auto& column : values_) bytes += column.capacity() * sizeof(float);
+  for (const auto& column : values_) bytes += column.bytesHeld();
   for (const auto& blocks : blocks_) bytes += blocks.capacity() * sizeof(ReadingBlock);
   bytes += pieces_.capacity() * sizeof(Piece) + setBacks_.capacity() * sizeof(std::size_t);
   return bytes;

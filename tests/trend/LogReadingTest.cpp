@@ -479,6 +479,46 @@ TEST(LineSplitter, PiecesOfAnySize_GiveTheSameLinesAndHoldTheUnfinishedOne) {
   }
 }
 
+// Sixteenths of a degree and no reading are held in two bytes; anything
+// else turns the column to floats, and either way each reading comes back
+// as the very float it was, through the chunks and into the series.
+TEST(ReadingColumn, GivesBackEveryFloatAsItWas_SixteenthsCompactly) {
+  const auto bits = [](float v) {
+    std::uint32_t b;
+    std::memcpy(&b, &v, sizeof b);
+    return b;
+  };
+  const float none = std::numeric_limits<float>::quiet_NaN();
+  const std::vector<float> sixteenths = {0.0f,           4.1875f,       -0.0625f, kNoPage,
+                                         kNoTemperature, kPowerOnValue, -55.0f,   2047.875f,
+                                         -2047.875f,     none};
+  for (const float odd :
+       {-0.0f, 4.1234f, 2048.0f, 1e-40f, 3e38f, -std::numeric_limits<float>::quiet_NaN()}) {
+    LineColumns chunks[2];
+    for (int c = 0; c < 2; ++c)
+      for (const float v : sixteenths) {
+        LogRecord r;
+        r.count = 2;
+        r.values = {v, c == 1 && v == 4.1875f ? odd : v};
+        chunks[c].add(r);
+      }
+    TrendSeries series;
+    for (const LineColumns& chunk : chunks) series.append(chunk);
+    EXPECT_TRUE(chunks[0].values(1).compact() && series.values(0).compact());
+    EXPECT_FALSE(chunks[1].values(1).compact() || series.values(1).compact());
+    std::vector<float> expected = sixteenths;
+    expected.insert(expected.end(), sixteenths.begin(), sixteenths.end());
+    expected[sixteenths.size() + 1] = odd;
+    std::size_t i = 0;
+    for (const float v : series.values(1))
+      EXPECT_EQ(bits(v), bits(expected[i++])) << odd << " " << i;
+    EXPECT_EQ(i, expected.size());
+    EXPECT_EQ(bits(series.values(0)[sixteenths.size() + 1]), bits(4.1875f));
+    chunks[1].clear();  // kept for the next chunk, compact again
+    EXPECT_TRUE(chunks[1].size() == 0 && chunks[1].sensorCount() == 0);
+  }
+}
+
 // Names in any script are measured in the columns they take, and cut there
 // whole: a wide character takes two, a combining mark none and stays with
 // its letter.
