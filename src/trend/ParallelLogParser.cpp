@@ -16,6 +16,9 @@ namespace {
 constexpr int kChunksPerWorker = 2;
 // Read after a chunk's end to find the end of the line running across it.
 constexpr std::int64_t kRestBytes = 16 << 10;
+// A chunk is read in pieces of this size: copied into the core's own cache
+// and parsed there, where the whole chunk would go out to memory and back.
+constexpr std::int64_t kPieceBytes = 128 << 10;
 // Of a compressed chunk, the line running across its end is taken into its
 // buffer when it is no longer than this; a longer one is parsed as it is
 // decompressed.
@@ -245,25 +248,32 @@ void ParallelLogParser::parse(const Job& job, ParsedChunk& chunk, Buffers& buffe
     chunk.empty = true;
     return;
   }
-  buffers.chunk.resize(static_cast<std::size_t>(nextCut - cut));
-  const std::int64_t got = readWhole(input, cut, buffers.chunk.data(), nextCut - cut, chunk.error);
-  if (got < 0) return;
-  const char* data = buffers.chunk.data();
-  std::int64_t begin = cut;
-  if (job.index > 0) {
-    // The line running across the cut is the chunk's before.
-    const auto* lf =
-        static_cast<const char*>(std::memchr(data, '\n', static_cast<std::size_t>(got)));
-    if (!lf) {
-      chunk.empty = true;
-      return;
-    }
-    begin = cut + (lf - data) + 1;
-  }
+  buffers.chunk.resize(static_cast<std::size_t>(std::min(kPieceBytes, nextCut - cut)));
   ChunkParse parse(files_.at(job.file), filter_, work_, chunk);
-  parse.feed(data + (begin - cut), cut + got - begin);
-  chunk.end = cut + got;
-  chunk.cutShort = got < nextCut - cut;
+  bool begun = job.index == 0;  // else the line running across the cut is the chunk's before
+  std::int64_t end = cut;
+  while (end < nextCut) {
+    const std::int64_t want = std::min(kPieceBytes, nextCut - end);
+    const std::int64_t got = readWhole(input, end, buffers.chunk.data(), want, chunk.error);
+    if (got < 0) return;
+    const char* data = buffers.chunk.data();
+    std::int64_t from = 0;
+    if (!begun) {
+      const auto* lf =
+          static_cast<const char*>(std::memchr(data, '\n', static_cast<std::size_t>(got)));
+      begun = lf != nullptr;
+      from = begun ? lf - data + 1 : got;
+    }
+    parse.feed(data + from, got - from);
+    end += got;
+    if (got < want) break;
+  }
+  if (!begun) {
+    chunk.empty = true;
+    return;
+  }
+  chunk.end = end;
+  chunk.cutShort = end < nextCut;
   chunk.fileEnds = chunk.cutShort || nextCut == size;
   // On to the end of the line running across the chunk's end, past holes
   // without reading them.
