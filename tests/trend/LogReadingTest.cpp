@@ -352,6 +352,44 @@ TEST_F(LogReadingTest, CompressedLogs_ReadAsTheLogsTheyWere) {
               folder.read(QStringLiteral("plain.csv")));
 }
 
+// The header's width is found on the threads as the rows are: the widest
+// line in range counts wherever it stands, across a chunk's cut, after zero
+// bytes, after an overlong run that ends in zeros, in a compressed log; a
+// wider one out of range does not.
+TEST_F(LogReadingTest, TheWidestLineInRange_SetsTheHeaderWhereverItStands) {
+  const auto lines = [](int from, int count) {
+    QByteArray log;
+    for (int i = from; i < from + count; ++i) log += logLine(at(1, 0).addSecs(60 * i), {1, 2, 3});
+    return log;
+  };
+  const QByteArray wide = logLine(at(2, 0), {1, 2, 3, 4, 5});
+  const QByteArray later = logLine(at(9, 0), {1, 2, 3, 4, 5, 6, 7});
+  const StampFilter filter{{}, stampOf(at(5, 0))};
+  for (const QByteArray& before :
+       {QByteArray(), QByteArray(3, '\0'), QByteArray(kMaxLineBytes + 9, 'x') + '\0'}) {
+    for (int lead = 0; lead < 12; ++lead) {
+      const QByteArray log = lines(0, lead) + before + wide + lines(100, 20) + later;
+      for (const bool packed : {false, true}) {
+        const QString file =
+            folder.write(QStringLiteral("w.log"), packed ? test::gzipped(log) : log);
+        for (const auto& [threads, chunk] : std::vector<std::pair<int, std::int64_t>>{
+                 {1, kDefaultChunkBytes}, {3, 700}, {2, 1000 + 7}}) {
+          const QString csv = folder.path(QStringLiteral("w.csv"));
+          ASSERT_TRUE(
+              writeCsv({file}, csv, filter, nullptr, {}, {threads, chunk}).writeError.isEmpty());
+          EXPECT_TRUE(folder.read(QStringLiteral("w.csv"))
+                          .startsWith("time,sensor1,sensor2,sensor3,sensor4,sensor5\n"))
+              << lead << " lines before, " << before.size() << " bytes; " << threads
+              << " threads, chunks of " << chunk << (packed ? ", compressed" : "");
+        }
+      }
+    }
+  }
+  writeCsv({folder.path(QStringLiteral("w.log"))}, folder.path(QStringLiteral("w.csv")), {});
+  EXPECT_TRUE(folder.read(QStringLiteral("w.csv"))
+                  .startsWith("time,sensor1,sensor2,sensor3,sensor4,sensor5,sensor6,sensor7\n"));
+}
+
 // Rotated names sort badly (.10 before .2) and say nothing of what is in
 // them: the files go by their first lines, a file without one last.
 TEST_F(LogReadingTest, RotatedLogs_GoInTheOrderOfTheirFirstLines) {
