@@ -390,6 +390,23 @@ TEST_F(LogReadingTest, TheWidestLineInRange_SetsTheHeaderWhereverItStands) {
                   .startsWith("time,sensor1,sensor2,sensor3,sensor4,sensor5,sensor6,sensor7\n"));
 }
 
+// A row's stamp takes its date from the row before on the same day: rows
+// across midnight, before 1970 and after a set-back still get their own.
+TEST(CsvRow, EachStampIsWrittenAsItsOwn_WhateverCameBefore) {
+  for (const StampSeconds stamp :
+       {StampSeconds{0}, StampSeconds{86399}, StampSeconds{86400}, StampSeconds{86399},
+        StampSeconds{-1}, StampSeconds{-86400}, StampSeconds{-86401}, StampSeconds{1798761599},
+        StampSeconds{1798761600}, StampSeconds{1798761599 + 3661}}) {
+    LogRecord record;
+    record.stamp = stamp;
+    std::string row;
+    appendCsvRow(record, 1, row);
+    char expected[19];
+    writeCsvStamp(stamp, expected);
+    EXPECT_EQ(row, std::string(expected, 19) + ",\n") << stamp;
+  }
+}
+
 // Rotated names sort badly (.10 before .2) and say nothing of what is in
 // them: the files go by their first lines, a file without one last.
 TEST_F(LogReadingTest, RotatedLogs_GoInTheOrderOfTheirFirstLines) {
