@@ -42,10 +42,13 @@ class ReadingColumn {
   Iterator begin() const { return {*this, 0}; }
   Iterator end() const { return {*this, size()}; }
   bool compact() const { return !wide_; }
+  // While compact, each reading's sixteenths, kNone where there is none.
+  const std::int16_t* sixteenths() const { return wide_ ? nullptr : codes_.data(); }
+  static constexpr std::int16_t kNone = std::numeric_limits<std::int16_t>::min();
 
   void push_back(float value) {
     if (!wide_) {
-      const std::int16_t code = sixteenths(value);
+      const std::int16_t code = codeOf(value);
       if (code != kWide) {
         codes_.push_back(code);
         return;
@@ -65,13 +68,12 @@ class ReadingColumn {
   std::size_t bytesHeld() const;
 
  private:
-  static constexpr std::int16_t kNone = std::numeric_limits<std::int16_t>::min();
   static constexpr std::int16_t kWide = kNone + 1;  // held as a float
   static constexpr std::uint32_t kNoneBits = 0x7fc00000u;
   // The reading's code: kNone for the quiet NaN of no reading, its
   // sixteenths when they give back its very bits (-0 does not, nor any
   // other NaN), else kWide.
-  static std::int16_t sixteenths(float value) {
+  static std::int16_t codeOf(float value) {
     std::uint32_t bits;
     std::memcpy(&bits, &value, sizeof bits);
     if (bits == kNoneBits) return kNone;

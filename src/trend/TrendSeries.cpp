@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 
 namespace bw {
 
@@ -54,6 +55,33 @@ ReadingBlock summary(const float* values) {
     block.sum += static_cast<double>(value);
     ++block.count;
   }
+  return block;
+}
+
+// The same for a block held in sixteenths, without making floats of them:
+// a sum of sixteenths this small is exact in a double, so the sum of the
+// codes over 16 is the very sum of the floats. Null when it holds a mark
+// or no reading, which the floats' way sums up.
+std::optional<ReadingBlock> summary(const std::int16_t* codes) {
+  constexpr auto code = [](float v) { return static_cast<int>(v * 16.0f); };
+  int lo = std::numeric_limits<int>::max();
+  int hi = std::numeric_limits<int>::min();
+  int sum = 0;
+  bool unusual = false;
+  for (std::size_t i = 0; i < kBlockLines; ++i) {
+    const int c = codes[i];
+    unusual |= (c == ReadingColumn::kNone) | (c == code(kNoPage)) | (c == code(kNoTemperature)) |
+               (c == code(kPowerOnValue));
+    lo = std::min(lo, c);
+    hi = std::max(hi, c);
+    sum += c;
+  }
+  if (unusual) return std::nullopt;
+  ReadingBlock block;
+  block.min = static_cast<float>(lo) * (1.0f / 16.0f);
+  block.max = static_cast<float>(hi) * (1.0f / 16.0f);
+  block.sum = static_cast<double>(sum) / 16.0;
+  block.count = static_cast<std::uint16_t>(kBlockLines);
   return block;
 }
 
@@ -115,6 +143,11 @@ void TrendSeries::sumUpFullBlocks() {
   std::array<float, kBlockLines> values{};
   for (std::size_t s = 0; s < values_.size(); ++s)
     for (std::size_t block = blocks_[s].size(); block < stamps_.size() / kBlockLines; ++block) {
+      const std::int16_t* codes = values_[s].sixteenths();
+      if (const auto summed = codes ? summary(codes + block * kBlockLines) : std::nullopt) {
+        blocks_[s].push_back(*summed);
+        continue;
+      }
       values_[s].copy(block * kBlockLines, kBlockLines, values.data());
       blocks_[s].push_back(summary(values.data()));
     }
