@@ -27,10 +27,6 @@ std::string csvCell(const QString& text) {
   return quoted + '"';
 }
 
-}  // namespace
-
-namespace {
-
 constexpr std::int64_t kSecondsPerDay = 86400;
 constexpr std::size_t kDateBytes = 11;  // yyyy-MM-ddT
 constexpr std::size_t kStampBytes = 19;
