@@ -116,7 +116,7 @@ class SensorColumns {
   }
 
   const std::vector<StampSeconds>& stamps_;
-  const std::vector<float>& values_;
+  const ReadingColumn& values_;
   const std::vector<ReadingBlock>& blocks_;
   const bool ordinary_;
   DecimatedSensor& out_;

@@ -1,7 +1,9 @@
 #include "trend/CsvExport.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <utility>
 
@@ -10,77 +12,6 @@
 namespace bw {
 
 namespace {
-
-constexpr std::int64_t kChunkBytes = 1 << 20;
-
-// The widest line in range; only a line with more commas than the widest so
-// far is taken apart, so this pass runs at the speed of a line count. It
-// takes what the reading takes: a log line after zero bytes too.
-class WidthSink : public LineSplitter::Sink {
- public:
-  explicit WidthSink(const StampFilter& filter) : filter_(filter) {}
-  void line(std::string_view line, std::int64_t) override {
-    const auto commas = static_cast<int>(std::count(line.begin(), line.end(), ','));
-    if (commas <= width) return;
-    if (!widen(line)) widen(afterLastZero(line));
-  }
-  void overlong(std::int64_t, std::int64_t, std::string_view afterZeros) override {
-    if (!afterZeros.empty()) widen(afterZeros);
-  }
-  int width = 0;
-
- private:
-  bool widen(std::string_view line) {
-    if (!parseLogLine(line, record_)) return false;
-    if (filter_.accepts(record_.stamp)) width = std::max(width, record_.count);
-    return true;
-  }
-  const StampFilter& filter_;
-  LogRecord record_;
-};
-
-int widestLine(std::vector<LogInput>& inputs, const StampFilter& filter,
-               const std::atomic_bool* cancel) {
-  WidthSink sink(filter);
-  QByteArray buffer(kChunkBytes, Qt::Uninitialized);
-  for (LogInput& input : inputs) {
-    if (!input.acquire().isEmpty()) continue;  // the reading of the rows says why
-    LineSplitter splitter;
-    if (input.compression() != Compression::kNone) {
-      Decompressor d(input, input.compression());
-      while (!d.finished()) {
-        if (cancel && cancel->load(std::memory_order_relaxed)) {
-          input.release();
-          return 0;
-        }
-        const std::int64_t got = d.read(buffer.data(), kChunkBytes);
-        if (got < 0) break;
-        splitter.feed(buffer.constData(), static_cast<std::size_t>(got), sink);
-      }
-      input.release();
-      continue;
-    }
-    for (std::int64_t offset = 0; offset < input.size();) {
-      if (cancel && cancel->load(std::memory_order_relaxed)) {
-        input.release();
-        return 0;
-      }
-      const std::int64_t data = input.dataFrom(offset, input.size());
-      if (data > offset) {
-        splitter.feedZeros(data - offset);
-        offset = data;
-        continue;
-      }
-      const std::int64_t got =
-          input.readAt(offset, buffer.data(), std::min(kChunkBytes, input.size() - offset));
-      if (got <= 0) break;
-      splitter.feed(buffer.constData(), static_cast<std::size_t>(got), sink);
-      offset += got;
-    }
-    input.release();
-  }
-  return sink.width;
-}
 
 // A header cell: quoted, with its quotes doubled, where it holds a comma, a
 // quote or a line end. A name that a spreadsheet would take for a formula (it starts with
@@ -96,17 +27,75 @@ std::string csvCell(const QString& text) {
   return quoted + '"';
 }
 
+constexpr std::int64_t kSecondsPerDay = 86400;
+constexpr std::size_t kDateBytes = 11;  // yyyy-MM-ddT
+constexpr std::size_t kStampBytes = 19;
+
+// The stamp, its date taken from the row before where the day is the same:
+// a log holds thousands of lines a day, and working out the date is most
+// of a stamp's cost. Each thread keeps its own.
+void writeStamp(StampSeconds stamp, char* out) {
+  thread_local StampSeconds cachedDay = std::numeric_limits<StampSeconds>::min();
+  thread_local std::array<char, kStampBytes> cached{};
+  StampSeconds day = stamp / kSecondsPerDay;
+  StampSeconds rest = stamp % kSecondsPerDay;
+  if (rest < 0) {
+    rest += kSecondsPerDay;
+    --day;
+  }
+  if (day != cachedDay) {
+    writeCsvStamp(stamp, cached.data());
+    cachedDay = day;
+    std::memcpy(out, cached.data(), kStampBytes);
+    return;
+  }
+  std::memcpy(out, cached.data(), kDateBytes);
+  const auto two = [](char* at, StampSeconds value) {
+    at[0] = static_cast<char>('0' + value / 10);
+    at[1] = static_cast<char>('0' + value % 10);
+  };
+  two(out + 11, rest / 3600);
+  out[13] = ':';
+  two(out + 14, rest / 60 % 60);
+  out[16] = ':';
+  two(out + 17, rest % 60);
+}
+
+// A reading's text, mostly two to eight bytes: copied in two overlapping
+// words rather than by a call for each of a year's forty million.
+void copyCell(std::string_view cell, char* out) {
+  const std::size_t n = cell.size();
+  if (n >= 4 && n <= 8) {
+    std::memcpy(out, cell.data(), 4);
+    std::memcpy(out + n - 4, cell.data() + n - 4, 4);
+  } else if (n < 4) {
+    for (std::size_t i = 0; i < n; ++i) out[i] = cell[i];
+  } else {
+    std::memcpy(out, cell.data(), n);
+  }
+}
+
 }  // namespace
 
+// The row is sized first and its bytes put in place: appended cell by cell,
+// a year's forty million cells cost more than their parsing.
 void appendCsvRow(const LogRecord& record, int width, std::string& text) {
+  const int cells = std::min(width, record.count);
+  std::size_t bytes = kStampBytes + static_cast<std::size_t>(std::max(width, 0)) + 1;
+  for (int s = 0; s < cells; ++s) bytes += record.texts[static_cast<std::size_t>(s)].size();
   const std::size_t at = text.size();
-  text.resize(at + 19);
-  writeCsvStamp(record.stamp, text.data() + at);
-  for (int s = 0; s < width; ++s) {
-    text += ',';
-    if (s < record.count) text += record.texts[static_cast<std::size_t>(s)];
+  text.resize(at + bytes);
+  char* out = text.data() + at;
+  writeStamp(record.stamp, out);
+  out += kStampBytes;
+  for (int s = 0; s < cells; ++s) {
+    const std::string_view cell = record.texts[static_cast<std::size_t>(s)];
+    *out++ = ',';
+    copyCell(cell, out);
+    out += cell.size();
   }
-  text += '\n';
+  for (int s = cells; s < width; ++s) *out++ = ',';
+  *out = '\n';
 }
 
 CsvResult writeCsv(const QStringList& logs, const QString& out, const StampFilter& filter,
@@ -126,7 +115,13 @@ CsvResult writeCsv(const QStringList& logs, const QString& out, const StampFilte
     return result;
   }
 
-  const int width = widestLine(inputs, filter, cancel);
+  // The header needs N before the first row: the logs are read twice.
+  LogReading reading(logs, filter);
+  reading.setInputs(&inputs);
+  reading.setCancel(cancel);
+  reading.setThreads(how.threads);
+  reading.setChunkBytes(how.chunkBytes);
+  const int width = reading.widestLine();
   std::string header = "time";
   for (int s = 1; s <= width; ++s)
     header += ',' + (s <= columnNames.size() ? csvCell(columnNames[s - 1])
@@ -138,11 +133,6 @@ CsvResult writeCsv(const QStringList& logs, const QString& out, const StampFilte
   };
 
   // The rows are formatted on the reading's threads, a chunk at a time.
-  LogReading reading(logs, filter);
-  reading.setInputs(&inputs);
-  reading.setCancel(cancel);
-  reading.setThreads(how.threads);
-  reading.setChunkBytes(how.chunkBytes);
   const LogReading::FormatRow format = [width](const LogRecord& record, std::string& text) {
     appendCsvRow(record, width, text);
   };

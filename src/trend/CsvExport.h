@@ -25,9 +25,9 @@ struct CsvReading {
 // each reading's text as it stands in the log, an empty cell where a line
 // holds fewer. With `columnNames` the header names the columns by them
 // instead (quoted where a name holds a comma or a quote). The logs are read
-// twice, both times up to the sizes they had at the start: once for N, at
-// the speed of a line count, since the header needs it before the first
-// row; then for the rows, parsed and formatted on several threads (lines
+// twice on several threads, both times up to the sizes they had at the
+// start: once for N, at the speed of a line count, since the header needs
+// it before the first row; then for the rows, parsed and formatted (lines
 // appended meanwhile are left out whole). Nothing is written when no line is
 // taken, and an output that is one of the logs is refused.
 CsvResult writeCsv(const QStringList& logs, const QString& out, const StampFilter& filter,

@@ -61,6 +61,8 @@ class ExportTarget {
   bool ownFd_ = false;    // not standard output
   QByteArray temporary_;  // the name written under until commit(); empty: written in place
   QByteArray native_;
+  std::int64_t written_ = 0;  // bytes of the temporary file
+  std::int64_t flushed_ = 0;  // of them, sent on to the disk already
 #endif
 };
 

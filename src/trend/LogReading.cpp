@@ -225,29 +225,38 @@ void LogReading::endFile(int index, LogInput& input, std::int64_t end, std::int6
 }
 
 ReadReport LogReading::readColumns(const TakeColumns& take) {
-  return readChunks(nullptr, [&take](const ParsedChunk& chunk) { take(chunk.lines); });
+  return readChunks(nullptr, false, [&take](const ParsedChunk& chunk) { take(chunk.lines); });
 }
 
 ReadReport LogReading::readRows(const FormatRow& format, const TakeRows& take) {
-  return readChunks(&format, [&take](const ParsedChunk& chunk) { take(chunk.rows); });
+  return readChunks(&format, false, [&take](const ParsedChunk& chunk) { take(chunk.rows); });
 }
 
-ReadReport LogReading::readChunks(const FormatRow* format, const TakeChunk& take) {
+int LogReading::widestLine() {
+  int widest = 0;
+  const ReadReport report = readChunks(nullptr, true, [&widest](const ParsedChunk& chunk) {
+    widest = std::max(widest, chunk.widest);
+  });
+  return report.cancelled ? 0 : widest;
+}
+
+ReadReport LogReading::readChunks(const FormatRow* format, bool widestOnly, const TakeChunk& take) {
   ReadReport report;
   std::vector<LogInput> own;
   std::vector<LogInput>* inputs = openInputs(own, report);
   const int threads =
       threads_ > 0 ? threads_ : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-  readFromParser(*inputs, threads, format, take, report);
+  readFromParser(*inputs, threads, format, widestOnly, take, report);
   // The workers are done: the files opened when read are closed again.
   for (LogInput& input : *inputs) input.release();
   return report;
 }
 
 void LogReading::readFromParser(std::vector<LogInput>& inputs, int threads, const FormatRow* format,
-                                const TakeChunk& take, ReadReport& report) {
+                                bool widestOnly, const TakeChunk& take, ReadReport& report) {
   const std::int64_t total = totalSize(inputs);
-  ParallelLogParser parser(inputs, files_, filter_, threads, chunkBytes_, cancel_, format);
+  ParallelLogParser parser(inputs, files_, filter_, threads, chunkBytes_, cancel_,
+                           {format, widestOnly});
   int file = -1;
   std::int64_t before = 0;  // bytes of the files before this one
   while (ParsedChunk* chunk = parser.next()) {
@@ -283,7 +292,7 @@ bool LogReading::takeChunk(ParsedChunk& chunk, LogInput& input, const TakeChunk&
     return false;
   }
   if (chunk.empty) return true;
-  if (chunk.found.lines > 0) take(chunk);
+  if (chunk.found.lines > 0 || chunk.widest > 0) take(chunk);
   report.lines += chunk.found.lines;
   report.outOfRange += chunk.found.outOfRange;
   report.bad.add(chunk.found.bad, nextLine_ - 1, chunk.found.bad.count());

@@ -16,6 +16,9 @@ namespace {
 constexpr int kChunksPerWorker = 2;
 // Read after a chunk's end to find the end of the line running across it.
 constexpr std::int64_t kRestBytes = 16 << 10;
+// A chunk is read in pieces of this size: copied into the core's own cache
+// and parsed there, where the whole chunk would go out to memory and back.
+constexpr std::int64_t kPieceBytes = 128 << 10;
 // Of a compressed chunk, the line running across its end is taken into its
 // buffer when it is no longer than this; a longer one is parsed as it is
 // decompressed.
@@ -40,18 +43,20 @@ std::int64_t readWhole(const LogInput& input, std::int64_t offset, char* data, s
 // One chunk's lines through a splitter of their own.
 class ParallelLogParser::ChunkParse {
  public:
-  ChunkParse(const QString& file, const StampFilter& filter, const LogReading::FormatRow* format,
+  ChunkParse(const QString& file, const StampFilter& filter, const ChunkWork& work,
              ParsedChunk& chunk)
       : chunk_(chunk),
-        sink_(
+        records_(
             file, filter,
-            [this, format](const LogRecord& r) {
+            [this, format = work.format](const LogRecord& r) {
               if (format)
                 (*format)(r, chunk_.rows);
               else
                 chunk_.lines.add(r);
             },
-            chunk.found) {}
+            chunk.found),
+        widest_(filter),
+        sink_(work.widestOnly ? static_cast<LineSplitter::Sink&>(widest_) : records_) {}
 
   void feed(const char* data, std::int64_t size) {
     splitter_.feed(data, static_cast<std::size_t>(size), sink_);
@@ -61,24 +66,27 @@ class ParallelLogParser::ChunkParse {
   void finish() {
     chunk_.lineCount = splitter_.nextLineNumber() - 1;
     chunk_.heldBytes = splitter_.heldBytes();
+    chunk_.widest = widest_.widest;
   }
 
  private:
   ParsedChunk& chunk_;
   LineSplitter splitter_;
-  RecordSink sink_;
+  RecordSink records_;
+  WidestLineSink widest_;
+  LineSplitter::Sink& sink_;
 };
 
 ParallelLogParser::ParallelLogParser(std::vector<LogInput>& inputs, const QStringList& files,
                                      const StampFilter& filter, int threads,
                                      std::int64_t chunkBytes, const std::atomic_bool* cancel,
-                                     const LogReading::FormatRow* format)
+                                     ChunkWork chunkWork)
     : inputs_(inputs),
       files_(files),
       filter_(filter),
       chunkBytes_(std::max<std::int64_t>(chunkBytes, 1)),
       cancel_(cancel),
-      format_(format) {
+      work_(chunkWork) {
   threads = std::max(threads, 1);
   slots_.resize(static_cast<std::size_t>(threads * kChunksPerWorker));
   for (auto& slot : slots_) slot = std::make_unique<ParsedChunk>();
@@ -218,6 +226,7 @@ void ParallelLogParser::parse(const Job& job, ParsedChunk& chunk, Buffers& buffe
   chunk.lines.clear();
   chunk.rows.clear();
   chunk.found = ReadReport();
+  chunk.widest = 0;
   chunk.lineCount = 0;
   chunk.heldBytes = 0;
   chunk.fileEnds = false;
@@ -239,25 +248,32 @@ void ParallelLogParser::parse(const Job& job, ParsedChunk& chunk, Buffers& buffe
     chunk.empty = true;
     return;
   }
-  buffers.chunk.resize(static_cast<std::size_t>(nextCut - cut));
-  const std::int64_t got = readWhole(input, cut, buffers.chunk.data(), nextCut - cut, chunk.error);
-  if (got < 0) return;
-  const char* data = buffers.chunk.data();
-  std::int64_t begin = cut;
-  if (job.index > 0) {
-    // The line running across the cut is the chunk's before.
-    const auto* lf =
-        static_cast<const char*>(std::memchr(data, '\n', static_cast<std::size_t>(got)));
-    if (!lf) {
-      chunk.empty = true;
-      return;
+  buffers.chunk.resize(static_cast<std::size_t>(std::min(kPieceBytes, nextCut - cut)));
+  ChunkParse parse(files_.at(job.file), filter_, work_, chunk);
+  bool begun = job.index == 0;  // else the line running across the cut is the chunk's before
+  std::int64_t end = cut;
+  while (end < nextCut) {
+    const std::int64_t want = std::min(kPieceBytes, nextCut - end);
+    const std::int64_t got = readWhole(input, end, buffers.chunk.data(), want, chunk.error);
+    if (got < 0) return;
+    const char* data = buffers.chunk.data();
+    std::int64_t from = 0;
+    if (!begun) {
+      const auto* lf =
+          static_cast<const char*>(std::memchr(data, '\n', static_cast<std::size_t>(got)));
+      begun = lf != nullptr;
+      from = begun ? lf - data + 1 : got;
     }
-    begin = cut + (lf - data) + 1;
+    parse.feed(data + from, got - from);
+    end += got;
+    if (got < want) break;
   }
-  ChunkParse parse(files_.at(job.file), filter_, format_, chunk);
-  parse.feed(data + (begin - cut), cut + got - begin);
-  chunk.end = cut + got;
-  chunk.cutShort = got < nextCut - cut;
+  if (!begun) {
+    chunk.empty = true;
+    return;
+  }
+  chunk.end = end;
+  chunk.cutShort = end < nextCut;
   chunk.fileEnds = chunk.cutShort || nextCut == size;
   // On to the end of the line running across the chunk's end, past holes
   // without reading them.
@@ -329,7 +345,7 @@ void ParallelLogParser::parseStream(const Job& job, ParsedChunk& chunk, Buffers&
     have += static_cast<std::size_t>(got);
     data.resize(have);
   }
-  ChunkParse parse(files_.at(job.file), filter_, format_, chunk);
+  ChunkParse parse(files_.at(job.file), filter_, work_, chunk);
   // On to the end of the line running across the chunk's end.
   bool fed = false;
   buffers.rest.resize(static_cast<std::size_t>(kRestBytes));

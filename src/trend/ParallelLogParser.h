@@ -26,7 +26,8 @@ struct ParsedChunk {
   std::int64_t end = 0;  // the offset after the chunk's last byte
   LineColumns lines;     // the lines taken, unless they are formatted:
   std::string rows;      // the lines taken, formatted
-  ReadReport found;      // lines taken, out of range and bad
+  ReadReport found;      // lines taken, out of range and bad, unless only the widest is looked for:
+  int widest = 0;        // the most readings a line in range holds, when it is
   std::int64_t lineCount = 0;
   std::int64_t heldBytes = 0;  // of a last line without its line end
   bool fileEnds = false;       // nothing of the file is read after this chunk
@@ -34,6 +35,13 @@ struct ParsedChunk {
   bool empty = false;          // no line begins in it: one from before runs through
   QString error;               // the file could not be read
   QString stopReason;          // why a compressed file's content stopped early, with cutShort
+};
+
+// What a worker makes of a chunk's lines: without a format or widestOnly,
+// the lines taken go into the chunk's lines.
+struct ChunkWork {
+  const LogReading::FormatRow* format = nullptr;  // formats each line taken into the rows
+  bool widestOnly = false;                        // finds the widest line only
 };
 
 // Takes log files apart on several threads. Each file is cut into chunks
@@ -46,12 +54,10 @@ struct ParsedChunk {
 class ParallelLogParser {
  public:
   // Inputs that are not open are passed over. `threads` at least 1; the
-  // files, filter, cancel flag and format must outlive the parser. With a
-  // format, each line taken is formatted into the chunk's rows instead of
-  // its lines.
+  // files, filter, cancel flag and format must outlive the parser.
   ParallelLogParser(std::vector<LogInput>& inputs, const QStringList& files,
                     const StampFilter& filter, int threads, std::int64_t chunkBytes,
-                    const std::atomic_bool* cancel, const LogReading::FormatRow* format = nullptr);
+                    const std::atomic_bool* cancel, ChunkWork chunkWork = {});
   ~ParallelLogParser();
   ParallelLogParser(const ParallelLogParser&) = delete;
   ParallelLogParser& operator=(const ParallelLogParser&) = delete;
@@ -96,7 +102,7 @@ class ParallelLogParser {
   const StampFilter& filter_;
   const std::int64_t chunkBytes_;
   const std::atomic_bool* cancel_;
-  const LogReading::FormatRow* format_;
+  const ChunkWork work_;
 
   std::vector<std::unique_ptr<Stream>>
       streams_;  // per input, made with a compressed one's first chunk

@@ -24,7 +24,7 @@ struct Sums {
 
 // Readings of [begin, end) outside the band; a full block that lies within
 // it is passed over whole.
-std::int64_t outsideBand(const std::vector<float>& values, const std::vector<ReadingBlock>& blocks,
+std::int64_t outsideBand(const ReadingColumn& values, const std::vector<ReadingBlock>& blocks,
                          const TrendSeries::Piece& span, const SensorKey& key,
                          bool flaggedAsOrdinary) {
   std::int64_t outside = 0;

@@ -34,6 +34,24 @@ class RecordSink : public LineSplitter::Sink {
   LogRecord record_;
 };
 
+// The most readings a line in the filter's range holds, at the speed of a
+// line count: a log line holds as many commas as readings, so only a line
+// with more commas than the widest so far is taken apart. It takes what
+// RecordSink takes: a log line after zero bytes too.
+class WidestLineSink : public LineSplitter::Sink {
+ public:
+  explicit WidestLineSink(const StampFilter& filter) : filter_(filter) {}
+  void line(std::string_view line, std::int64_t number) override;
+  void overlong(std::int64_t number, std::int64_t bytes, std::string_view afterZeros) override;
+  int widest = 0;
+
+ private:
+  bool widen(std::string_view line);
+
+  const StampFilter& filter_;
+  LogRecord record_;
+};
+
 // The bad line of the `bytes` bytes before a log line, up to a zero byte.
 QString leftOutBefore(std::int64_t bytes);
 // The bad line an overlong line of `bytes` bytes makes.

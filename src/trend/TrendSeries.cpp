@@ -1,9 +1,11 @@
 #include "trend/TrendSeries.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 
 namespace bw {
 
@@ -56,12 +58,39 @@ ReadingBlock summary(const float* values) {
   return block;
 }
 
+// The same for a block held in sixteenths, without making floats of them:
+// a sum of sixteenths this small is exact in a double, so the sum of the
+// codes over 16 is the very sum of the floats. Null when it holds a mark
+// or no reading, which the floats' way sums up.
+std::optional<ReadingBlock> summary(const std::int16_t* codes) {
+  constexpr auto code = [](float v) { return static_cast<int>(v * 16.0f); };
+  int lo = std::numeric_limits<int>::max();
+  int hi = std::numeric_limits<int>::min();
+  int sum = 0;
+  bool unusual = false;
+  for (std::size_t i = 0; i < kBlockLines; ++i) {
+    const int c = codes[i];
+    unusual |= (c == ReadingColumn::kNone) | (c == code(kNoPage)) | (c == code(kNoTemperature)) |
+               (c == code(kPowerOnValue));
+    lo = std::min(lo, c);
+    hi = std::max(hi, c);
+    sum += c;
+  }
+  if (unusual) return std::nullopt;
+  ReadingBlock block;
+  block.min = static_cast<float>(lo) * (1.0f / 16.0f);
+  block.max = static_cast<float>(hi) * (1.0f / 16.0f);
+  block.sum = static_cast<double>(sum) / 16.0;
+  block.count = static_cast<std::uint16_t>(kBlockLines);
+  return block;
+}
+
 }  // namespace
 
 void TrendSeries::addSensor() {
-  std::vector<float> column;
+  ReadingColumn column;
   column.reserve(std::max(reserved_, stamps_.capacity()));
-  column.assign(stamps_.size(), std::numeric_limits<float>::quiet_NaN());
+  column.resize(stamps_.size());
   values_.push_back(std::move(column));
   std::vector<ReadingBlock> blocks;
   blocks.reserve(std::max(reserved_, stamps_.capacity()) / kBlockLines + 1);
@@ -88,11 +117,11 @@ void TrendSeries::append(const LineColumns& lines) {
   const std::size_t begin = stamps_.size();
   stamps_.insert(stamps_.end(), lines.stamps().begin(), lines.stamps().end());
   for (int s = 0; s < sensorCount(); ++s) {
-    std::vector<float>& column = values_[static_cast<std::size_t>(s)];
+    ReadingColumn& column = values_[static_cast<std::size_t>(s)];
     if (s < lines.sensorCount())
-      column.insert(column.end(), lines.values(s).begin(), lines.values(s).end());
+      column.append(lines.values(s));
     else
-      column.resize(stamps_.size(), std::numeric_limits<float>::quiet_NaN());
+      column.resize(stamps_.size());
   }
   for (std::size_t index = begin; index < stamps_.size(); ++index) placeLine(index);
   sumUpFullBlocks();
@@ -111,9 +140,17 @@ void TrendSeries::placeLine(std::size_t index) {
 }
 
 void TrendSeries::sumUpFullBlocks() {
+  std::array<float, kBlockLines> values{};
   for (std::size_t s = 0; s < values_.size(); ++s)
-    for (std::size_t block = blocks_[s].size(); block < stamps_.size() / kBlockLines; ++block)
-      blocks_[s].push_back(summary(values_[s].data() + block * kBlockLines));
+    for (std::size_t block = blocks_[s].size(); block < stamps_.size() / kBlockLines; ++block) {
+      const std::int16_t* codes = values_[s].sixteenths();
+      if (const auto summed = codes ? summary(codes + block * kBlockLines) : std::nullopt) {
+        blocks_[s].push_back(*summed);
+        continue;
+      }
+      values_[s].copy(block * kBlockLines, kBlockLines, values.data());
+      blocks_[s].push_back(summary(values.data()));
+    }
 }
 
 void TrendSeries::clear() {
@@ -176,7 +213,7 @@ std::size_t TrendSeries::nearest(double t) const {
 
 std::size_t TrendSeries::bytesHeld() const {
   std::size_t bytes = stamps_.capacity() * sizeof(StampSeconds);
-  for (const auto& column : values_) bytes += column.capacity() * sizeof(float);
+  for (const auto& column : values_) bytes += column.bytesHeld();
   for (const auto& blocks : blocks_) bytes += blocks.capacity() * sizeof(ReadingBlock);
   bytes += pieces_.capacity() * sizeof(Piece) + setBacks_.capacity() * sizeof(std::size_t);
   return bytes;

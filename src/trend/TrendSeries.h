@@ -54,7 +54,7 @@ class TrendSeries {
   std::size_t size() const { return stamps_.size(); }
   int sensorCount() const { return static_cast<int>(values_.size()); }
   const std::vector<StampSeconds>& stamps() const { return stamps_; }
-  const std::vector<float>& values(int sensor) const {
+  const ReadingColumn& values(int sensor) const {
     return values_[static_cast<std::size_t>(sensor)];
   }
   // The full blocks; the lines after the last full one have none yet.
@@ -82,7 +82,7 @@ class TrendSeries {
   void sumUpFullBlocks();
 
   std::vector<StampSeconds> stamps_;
-  std::vector<std::vector<float>> values_;
+  std::vector<ReadingColumn> values_;
   std::vector<std::vector<ReadingBlock>> blocks_;
   std::vector<Piece> pieces_;
   std::vector<std::size_t> setBacks_;

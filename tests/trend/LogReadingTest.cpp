@@ -352,6 +352,61 @@ TEST_F(LogReadingTest, CompressedLogs_ReadAsTheLogsTheyWere) {
               folder.read(QStringLiteral("plain.csv")));
 }
 
+// The header's width is found on the threads as the rows are: the widest
+// line in range counts wherever it stands, across a chunk's cut, after zero
+// bytes, after an overlong run that ends in zeros, in a compressed log; a
+// wider one out of range does not.
+TEST_F(LogReadingTest, TheWidestLineInRange_SetsTheHeaderWhereverItStands) {
+  const auto lines = [](int from, int count) {
+    QByteArray log;
+    for (int i = from; i < from + count; ++i) log += logLine(at(1, 0).addSecs(60 * i), {1, 2, 3});
+    return log;
+  };
+  const QByteArray wide = logLine(at(2, 0), {1, 2, 3, 4, 5});
+  const QByteArray later = logLine(at(9, 0), {1, 2, 3, 4, 5, 6, 7});
+  const StampFilter filter{{}, stampOf(at(5, 0))};
+  for (const QByteArray& before :
+       {QByteArray(), QByteArray(3, '\0'), QByteArray(kMaxLineBytes + 9, 'x') + '\0'}) {
+    for (int lead = 0; lead < 12; ++lead) {
+      const QByteArray log = lines(0, lead) + before + wide + lines(100, 20) + later;
+      for (const bool packed : {false, true}) {
+        const QString file =
+            folder.write(QStringLiteral("w.log"), packed ? test::gzipped(log) : log);
+        for (const auto& [threads, chunk] : std::vector<std::pair<int, std::int64_t>>{
+                 {1, kDefaultChunkBytes}, {3, 700}, {2, 1000 + 7}}) {
+          const QString csv = folder.path(QStringLiteral("w.csv"));
+          ASSERT_TRUE(
+              writeCsv({file}, csv, filter, nullptr, {}, {threads, chunk}).writeError.isEmpty());
+          EXPECT_TRUE(folder.read(QStringLiteral("w.csv"))
+                          .startsWith("time,sensor1,sensor2,sensor3,sensor4,sensor5\n"))
+              << lead << " lines before, " << before.size() << " bytes; " << threads
+              << " threads, chunks of " << chunk << (packed ? ", compressed" : "");
+        }
+      }
+    }
+  }
+  writeCsv({folder.path(QStringLiteral("w.log"))}, folder.path(QStringLiteral("w.csv")), {});
+  EXPECT_TRUE(folder.read(QStringLiteral("w.csv"))
+                  .startsWith("time,sensor1,sensor2,sensor3,sensor4,sensor5,sensor6,sensor7\n"));
+}
+
+// A row's stamp takes its date from the row before on the same day: rows
+// across midnight, before 1970 and after a set-back still get their own.
+TEST(CsvRow, EachStampIsWrittenAsItsOwn_WhateverCameBefore) {
+  for (const StampSeconds stamp :
+       {StampSeconds{0}, StampSeconds{86399}, StampSeconds{86400}, StampSeconds{86399},
+        StampSeconds{-1}, StampSeconds{-86400}, StampSeconds{-86401}, StampSeconds{1798761599},
+        StampSeconds{1798761600}, StampSeconds{1798761599 + 3661}}) {
+    LogRecord record;
+    record.stamp = stamp;
+    std::string row;
+    appendCsvRow(record, 1, row);
+    char expected[19];
+    writeCsvStamp(stamp, expected);
+    EXPECT_EQ(row, std::string(expected, 19) + ",\n") << stamp;
+  }
+}
+
 // Rotated names sort badly (.10 before .2) and say nothing of what is in
 // them: the files go by their first lines, a file without one last.
 TEST_F(LogReadingTest, RotatedLogs_GoInTheOrderOfTheirFirstLines) {
@@ -476,6 +531,46 @@ TEST(LineSplitter, PiecesOfAnySize_GiveTheSameLinesAndHoldTheUnfinishedOne) {
     EXPECT_EQ(pieces.got, whole.got) << piece;
     splitter.feed("d\r\n", 3, pieces);
     EXPECT_EQ(pieces.got.back(), "9:ddd");
+  }
+}
+
+// Sixteenths of a degree and no reading are held in two bytes; anything
+// else turns the column to floats, and either way each reading comes back
+// as the very float it was, through the chunks and into the series.
+TEST(ReadingColumn, GivesBackEveryFloatAsItWas_SixteenthsCompactly) {
+  const auto bits = [](float v) {
+    std::uint32_t b;
+    std::memcpy(&b, &v, sizeof b);
+    return b;
+  };
+  const float none = std::numeric_limits<float>::quiet_NaN();
+  const std::vector<float> sixteenths = {0.0f,           4.1875f,       -0.0625f, kNoPage,
+                                         kNoTemperature, kPowerOnValue, -55.0f,   2047.875f,
+                                         -2047.875f,     none};
+  for (const float odd :
+       {-0.0f, 4.1234f, 2048.0f, 1e-40f, 3e38f, -std::numeric_limits<float>::quiet_NaN()}) {
+    LineColumns chunks[2];
+    for (int c = 0; c < 2; ++c)
+      for (const float v : sixteenths) {
+        LogRecord r;
+        r.count = 2;
+        r.values = {v, c == 1 && v == 4.1875f ? odd : v};
+        chunks[c].add(r);
+      }
+    TrendSeries series;
+    for (const LineColumns& chunk : chunks) series.append(chunk);
+    EXPECT_TRUE(chunks[0].values(1).compact() && series.values(0).compact());
+    EXPECT_FALSE(chunks[1].values(1).compact() || series.values(1).compact());
+    std::vector<float> expected = sixteenths;
+    expected.insert(expected.end(), sixteenths.begin(), sixteenths.end());
+    expected[sixteenths.size() + 1] = odd;
+    std::size_t i = 0;
+    for (const float v : series.values(1))
+      EXPECT_EQ(bits(v), bits(expected[i++])) << odd << " " << i;
+    EXPECT_EQ(i, expected.size());
+    EXPECT_EQ(bits(series.values(0)[sixteenths.size() + 1]), bits(4.1875f));
+    chunks[1].clear();  // kept for the next chunk, compact again
+    EXPECT_TRUE(chunks[1].size() == 0 && chunks[1].sensorCount() == 0);
   }
 }
 
