@@ -451,9 +451,10 @@ TEST_F(LogReadingTest, ACompressedLogCutShortOrCorrupt_IsReadUpToThereAndStops) 
                                    << " " << report.bad.stopReport().join(u' ').toStdString();
         EXPECT_LT(report.lines, total);
         EXPECT_EQ(exitStatus(report, true), TrendExit::kStopped);
-        if (bytes.size() < whole.size() && got.size() > 0)  // cut: what was read is the start
+        if (bytes.size() < whole.size() && got.size() > 0) {  // cut: what was read is the start
           EXPECT_EQ(got.stamps().back(),
                     stampOf(at(1, 0).addSecs(9 * static_cast<int>(got.size() - 1))));
+        }
       }
     }
   }

@@ -98,7 +98,7 @@ int main(int argc, char** argv) {
   }
 
   if (line.isSet(QStringLiteral("site"))) {
-    const bw::LoadedSite reading = bw::loadSite(bw::SiteLookup{line.value(QStringLiteral("site"))});
+    const bw::LoadedSite reading = bw::loadSite(bw::SiteLookup{line.value(QStringLiteral("site")), {}, {}});
     if (!reading.site) {
       for (const QString& error : reading.errors) printLine(stderr, error);
       return kUsageError;
