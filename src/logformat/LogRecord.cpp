@@ -97,13 +97,12 @@ bool isDigit(char c) {
   const std::uint64_t dot = bytesEqualTo(word, '.') & inside;
   const int digits = length - (dot != 0);
   if ((nonDigits(word) & inside & ~dot) != 0 || (dot & (dot - 1)) != 0 || digits == 0) return false;
-  std::uint64_t packed = word;
-  int decimals = 0;
-  if (dot != 0) {
-    const int at = __builtin_ctzll(dot) / 8;
-    packed = (word & lowBytes(at)) | ((word >> 8) & ~lowBytes(at));
-    decimals = length - 1 - at;
-  }
+  // The '.' taken out, without a branch: whether a reading has one is
+  // not foreseeable. Without one, `at` is the number's end.
+  const int at = __builtin_ctzll(dot | (std::uint64_t{0x80} << (8 * length))) / 8;
+  const std::uint64_t below = lowBytes(at);
+  std::uint64_t packed = (word & below) | ((word >> 8) & ~below);
+  const int decimals = length - 1 - at + (dot == 0);
   // The digits moved up to the last bytes, zeros before them.
   packed = (packed << (8 * (8 - digits))) | (kEightZeros & lowBytes(8 - digits));
   const float magnitude = static_cast<float>(eightDigits(packed)) / kPowersOfTen[decimals];

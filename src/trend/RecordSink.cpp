@@ -68,9 +68,27 @@ int commasIn(std::string_view line) {
   return total;
 }
 
+// Whether `line` is long enough to hold more than `readings` (one or more)
+// readings, told from its length and its second comma, which ends the
+// first reading's zone: each reading after it starts 3 bytes into a print
+// zone of its own and is a sign, a digit and a blank at least. Most lines
+// of a log are as wide as the widest so far and are passed over here
+// without their commas being counted.
+bool mayHoldMore(std::string_view line, int readings) {
+  const char* const begin = line.data();
+  const char* const end = begin + line.size();
+  const auto* first = static_cast<const char*>(std::memchr(begin, ',', line.size()));
+  if (first == nullptr) return false;
+  const auto* second = static_cast<const char*>(
+      std::memchr(first + 1, ',', static_cast<std::size_t>(end - first - 1)));
+  if (second == nullptr) return false;
+  return end - second >= kPrintZoneWidth * (readings - 1) + 5;
+}
+
 }  // namespace
 
 void WidestLineSink::line(std::string_view line, std::int64_t) {
+  if (widest > 0 && !mayHoldMore(line, widest)) return;
   if (commasIn(line) <= widest) return;
   if (!widen(line)) widen(afterLastZero(line));
 }

@@ -388,6 +388,24 @@ TEST_F(LogReadingTest, TheWidestLineInRange_SetsTheHeaderWhereverItStands) {
   writeCsv({folder.path(QStringLiteral("w.log"))}, folder.path(QStringLiteral("w.csv")), {});
   EXPECT_TRUE(folder.read(QStringLiteral("w.csv"))
                   .startsWith("time,sensor1,sensor2,sensor3,sensor4,sensor5,sensor6,sensor7\n"));
+
+  // Lines as short as a line of their readings can be, one reading more
+  // each time, their first reading in one print zone or two: every one of
+  // them widens the header.
+  QByteArray shortest;
+  for (std::string line : {"2026-01-01,  0 ", "2026-01-01 00:00:09,  3.9375 "}) {
+    for (int readings = 1; readings <= kMaxReadings; ++readings) {
+      shortest += QByteArray::fromStdString(line) + "\r\n";
+      line.resize((line.size() / kPrintZoneWidth + 1) * kPrintZoneWidth, ' ');
+      line += " ,  0 ";
+    }
+  }
+  writeCsv({folder.write(QStringLiteral("short.log"), shortest)},
+           folder.path(QStringLiteral("short.csv")), {});
+  EXPECT_TRUE(
+      folder.read(QStringLiteral("short.csv"))
+          .startsWith("time,sensor1,sensor2,sensor3,sensor4,sensor5,sensor6,sensor7,sensor8,"
+                      "sensor9,sensor10,sensor11,sensor12,sensor13,sensor14,sensor15,sensor16\n"));
 }
 
 // A row's stamp takes its date from the row before on the same day: rows
