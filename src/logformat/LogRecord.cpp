@@ -6,6 +6,13 @@
 #include <cstdint>
 #include <cstring>
 
+// BRINEWATCH_PORTABLE_PARSE keeps to the words-only way, for machines
+// without SSE2 and for its own tests.
+#if defined(__SSE2__) && !defined(BRINEWATCH_PORTABLE_PARSE)
+#define BRINEWATCH_SSE2_PARSE 1
+#include <emmintrin.h>
+#endif
+
 namespace bw {
 
 namespace {
@@ -88,21 +95,16 @@ bool isDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
-// The number in the first `length` bytes of `word`: up to seven digits
-// and a '.'; false when they are of another form. Inlined in both callers:
-// it runs for every reading.
-[[gnu::always_inline]] inline bool shortNumber(std::uint64_t word, int length, bool negative,
-                                               float& value) {
-  const std::uint64_t inside = lowBytes(length);
-  const std::uint64_t dot = bytesEqualTo(word, '.') & inside;
-  const int digits = length - (dot != 0);
-  if ((nonDigits(word) & inside & ~dot) != 0 || (dot & (dot - 1)) != 0 || digits == 0) return false;
-  // The '.' taken out, without a branch: whether a reading has one is
-  // not foreseeable. Without one, `at` is the number's end.
-  const int at = __builtin_ctzll(dot | (std::uint64_t{0x80} << (8 * length))) / 8;
+// The number in the first `length` bytes of `word`, known to be digits
+// with at most one '.' (at byte `at`, or `at` == length without one), and
+// at least one digit.
+[[gnu::always_inline]] inline float shortValue(std::uint64_t word, int length, int at,
+                                               bool negative) {
+  const bool dot = at < length;
+  const int digits = length - dot;
   const std::uint64_t below = lowBytes(at);
   std::uint64_t packed = (word & below) | ((word >> 8) & ~below);
-  const int decimals = length - 1 - at + (dot == 0);
+  const int decimals = length - 1 - at + !dot;
   // The digits moved up to the last bytes, zeros before them.
   packed = (packed << (8 * (8 - digits))) | (kEightZeros & lowBytes(8 - digits));
   const float magnitude = static_cast<float>(eightDigits(packed)) / kPowersOfTen[decimals];
@@ -110,7 +112,30 @@ bool isDigit(char c) {
   std::uint32_t bits;
   std::memcpy(&bits, &magnitude, 4);
   bits |= static_cast<std::uint32_t>(negative) << 31;
+  float value;
   std::memcpy(&value, &bits, 4);
+  return value;
+}
+
+// Whether the first `length` bytes of `word` are up to seven digits and a
+// '.', with `at` where the '.' stands (the number's end without one).
+[[gnu::always_inline]] inline bool shortDigits(std::uint64_t word, int length, int& at) {
+  const std::uint64_t inside = lowBytes(length);
+  const std::uint64_t dot = bytesEqualTo(word, '.') & inside;
+  const int digits = length - (dot != 0);
+  if ((nonDigits(word) & inside & ~dot) != 0 || (dot & (dot - 1)) != 0 || digits == 0) return false;
+  at = __builtin_ctzll(dot | (std::uint64_t{0x80} << (8 * length))) / 8;
+  return true;
+}
+
+// The number in the first `length` bytes of `word`, as shortDigits takes
+// it; false when they are of another form. Inlined in its callers: it runs
+// for every reading.
+[[gnu::always_inline]] inline bool shortNumber(std::uint64_t word, int length, bool negative,
+                                               float& value) {
+  int at = 0;
+  if (!shortDigits(word, length, at)) return false;
+  value = shortValue(word, length, at, negative);
   return true;
 }
 
@@ -127,16 +152,52 @@ std::size_t readShortNumber(std::string_view line, std::size_t pos, bool negativ
   return pos + static_cast<std::size_t>(length);
 }
 
+// A reading after the first, at `pos`, which then lies 3 bytes into its
+// print zone, as the logger mostly writes it: the sign, a short number and
+// blanks filling the zone, then " , " and more. Its 14 bytes are checked
+// at once; false when it is of another form (or the last), for the general
+// way to read. Its value only when kValues.
+#ifdef BRINEWATCH_SSE2_PARSE
+// The 14 bytes in one vector: blanks, commas, dots and digits each a mask
+// of 16 bits, one bit a byte.
+template <bool kValues>
+bool readZonedReading(std::string_view line, std::size_t pos, float& value,
+                      std::string_view& text) {
+  if (line.size() < pos + 17) return false;
+  const char* p = line.data() + pos;
+  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  const auto maskOf = [](__m128i m) { return static_cast<unsigned>(_mm_movemask_epi8(m)); };
+  const unsigned blanks = maskOf(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(' ')));
+  const unsigned commas = maskOf(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(',')));
+  const unsigned dots = maskOf(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('.')));
+  const __m128i fromZero = _mm_sub_epi8(bytes, _mm_set1_epi8('0'));
+  const unsigned digits =
+      maskOf(_mm_cmpeq_epi8(_mm_min_epu8(fromZero, _mm_set1_epi8(9)), fromZero));
+  const bool negative = p[0] == '-';
+  // The number ends at the first blank after the sign, within 8 bytes.
+  const unsigned end = static_cast<unsigned>(__builtin_ctz((blanks & 0x1feu) | 0x200u));
+  const unsigned number = ((1u << end) - 1) & ~1u;
+  const unsigned dot = dots & number;
+  constexpr unsigned kComma = 1u << 12;
+  const unsigned tail = ((0x3fffu >> end) << end) & ~kComma;  // blanks up to " , "
+  if (!(negative || (blanks & 1)) || end > 8 || (blanks & 0x3ffeu) != tail || !(commas & kComma) ||
+      ((digits | dot) & number) != number || (dot & (dot - 1)) != 0 || (digits & number) == 0)
+    return false;
+  const int length = static_cast<int>(end) - 1;
+  const int at = dot ? __builtin_ctz(dot) - 1 : length;
+  if constexpr (kValues) value = shortValue(eightBytes(p + 1), length, at, negative);
+  const std::size_t textStart = negative ? 0 : 1;
+  text = std::string_view(p + textStart, end - textStart);
+  return true;
+}
+#else
 // The bytes a reading after the first ends with when it is short: two of
 // its padding at least, then " , " on the zone boundary.
 constexpr std::uint64_t kZoneEnd = 0x202c202020ull;
 constexpr std::uint64_t kZoneEndBytes = 0xffffffffffull;
 
-// A reading after the first, at `pos`, which then lies 3 bytes into its
-// print zone, as the logger mostly writes it: the sign, a short number and
-// blanks filling the zone, then " , " and more. Its 14 bytes are taken in
-// two words; false when it is of another form (or the last), for the
-// general way to read.
+// The 14 bytes in two words.
+template <bool kValues>
 bool readZonedReading(std::string_view line, std::size_t pos, float& value,
                       std::string_view& text) {
   if (line.size() < pos + 17) return false;
@@ -146,14 +207,16 @@ bool readZonedReading(std::string_view line, std::size_t pos, float& value,
   const std::uint64_t blanks = bytesEqualTo(number, ' ');
   if (blanks == 0 || (eightBytes(line.data() + pos + 9) & kZoneEndBytes) != kZoneEnd) return false;
   const int length = __builtin_ctzll(blanks) / 8;
-  if (((number ^ kEightBlanks) & ~lowBytes(length)) != 0 ||
-      !shortNumber(number, length, sign == '-', value))
+  int at = 0;
+  if (((number ^ kEightBlanks) & ~lowBytes(length)) != 0 || !shortDigits(number, length, at))
     return false;
+  if constexpr (kValues) value = shortValue(number, length, at, sign == '-');
   const std::size_t textStart = sign == '-' ? pos : pos + 1;
   text = std::string_view(line.data() + textStart,
                           pos + 1 + static_cast<std::size_t>(length) - textStart);
   return true;
 }
+#endif
 
 // The number at `pos`: digits with an optional '.' fraction and an optional
 // exponent. Short ones (a DS18B20 reading has at most four decimals) are
@@ -205,9 +268,10 @@ std::size_t readNumber(std::string_view line, std::size_t pos, bool negative, fl
   return pos;
 }
 
-}  // namespace
-
-bool parseLogLine(std::string_view line, LogRecord& record) {
+// The line taken apart; the values of readings after the first are left
+// out when they are not wanted.
+template <bool kValues>
+bool parseLine(std::string_view line, LogRecord& record) {
   if (line.size() < 10) return false;
   const std::size_t stampLength = line.size() > 10 && line[10] == ' ' ? 19 : 10;
   if (line.size() < stampLength + 2) return false;
@@ -222,8 +286,9 @@ bool parseLogLine(std::string_view line, LogRecord& record) {
   const std::size_t n = line.size();
   while (true) {
     if (count == kMaxReadings || pos >= n) return false;
-    if (count > 0 && readZonedReading(line, pos, record.values[static_cast<std::size_t>(count)],
-                                      record.texts[static_cast<std::size_t>(count)])) {
+    if (count > 0 &&
+        readZonedReading<kValues>(line, pos, record.values[static_cast<std::size_t>(count)],
+                                  record.texts[static_cast<std::size_t>(count)])) {
       ++count;
       pos += kPrintZone;
       continue;
@@ -250,6 +315,16 @@ bool parseLogLine(std::string_view line, LogRecord& record) {
   }
   record.count = count;
   return true;
+}
+
+}  // namespace
+
+bool parseLogLine(std::string_view line, LogRecord& record) {
+  return parseLine<true>(line, record);
+}
+
+bool parseLogLineTexts(std::string_view line, LogRecord& record) {
+  return parseLine<false>(line, record);
 }
 
 }  // namespace bw

@@ -89,7 +89,8 @@ class LogReading {
   // chunk at a time, in file order, as columns: what is left out of them
   // (the readings' texts) is never copied.
   ReadReport readColumns(const TakeColumns& take);
-  // Formats a log line as text; called on several threads at once.
+  // Formats a log line as text from its stamp and its readings' texts (its
+  // values are not read for it); called on several threads at once.
   using FormatRow = std::function<void(const LogRecord&, std::string&)>;
   using TakeRows = std::function<void(const std::string&)>;
   // The same again, with each line in range formatted by `format` on the

@@ -21,11 +21,11 @@ void RecordSink::take() {
 }
 
 void RecordSink::line(std::string_view line, std::int64_t number) {
-  if (parseLogLine(line, record_)) return take();
+  if (parse_(line, record_)) return take();
   // Only a line that is no log line is looked through for zeros: a log line
   // pays nothing for it.
   const std::string_view after = afterLastZero(line);
-  if (after.size() < line.size() && parseLogLine(after, record_)) {
+  if (after.size() < line.size() && parse_(after, record_)) {
     report_.bad.add(file_, number,
                     leftOutBefore(static_cast<std::int64_t>(line.size() - after.size())));
     return take();
@@ -35,7 +35,7 @@ void RecordSink::line(std::string_view line, std::int64_t number) {
 }
 
 void RecordSink::overlong(std::int64_t number, std::int64_t bytes, std::string_view afterZeros) {
-  if (!afterZeros.empty() && parseLogLine(afterZeros, record_)) {
+  if (!afterZeros.empty() && parse_(afterZeros, record_)) {
     report_.bad.add(file_, number,
                     leftOutBefore(bytes - static_cast<std::int64_t>(afterZeros.size())));
     return take();
@@ -98,7 +98,7 @@ void WidestLineSink::overlong(std::int64_t, std::int64_t, std::string_view after
 }
 
 bool WidestLineSink::widen(std::string_view line) {
-  if (!parseLogLine(line, record_)) return false;
+  if (!parseLogLineTexts(line, record_)) return false;
   if (filter_.accepts(record_.stamp)) widest = std::max(widest, record_.count);
   return true;
 }

@@ -15,11 +15,13 @@ namespace bw {
 class RecordSink : public LineSplitter::Sink {
  public:
   using Take = std::function<void(const LogRecord&)>;
+  using Parse = bool (*)(std::string_view, LogRecord&);
 
   // `report` gets the counts and the bad lines, numbered as the splitter
-  // numbers them.
-  RecordSink(const QString& file, const StampFilter& filter, Take take, ReadReport& report)
-      : file_(file), filter_(filter), take_(std::move(take)), report_(report) {}
+  // numbers them. `parse` is parseLogLineTexts where the values are not wanted.
+  RecordSink(const QString& file, const StampFilter& filter, Take take, ReadReport& report,
+             Parse parse = parseLogLine)
+      : file_(file), filter_(filter), take_(std::move(take)), report_(report), parse_(parse) {}
 
   void line(std::string_view line, std::int64_t number) override;
   void overlong(std::int64_t number, std::int64_t bytes, std::string_view afterZeros) override;
@@ -31,6 +33,7 @@ class RecordSink : public LineSplitter::Sink {
   const StampFilter& filter_;
   Take take_;
   ReadReport& report_;
+  Parse parse_;
   LogRecord record_;
 };
 

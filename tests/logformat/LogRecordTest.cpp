@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <charconv>
+#include <cstring>
+
 #include "LogLines.h"
 #include "logformat/LogRecord.h"
 #include "logformat/Stamp.h"
@@ -53,6 +56,57 @@ TEST(LogRecord, RandomLinesOfTheRecordLineCode_EveryValueAndTextRoundTrips) {
           QByteArray(record.texts[slot].data(), static_cast<qsizetype>(record.texts[slot].size())),
           readingText(readings[slot]).trimmed());
     }
+  }
+}
+
+// Every number of up to five digits and dots, and random ones of six and
+// seven, as the first reading and as one after it: taken exactly when
+// from_chars takes it whole, as the float it gives, and with its text.
+TEST(LogRecord, ShortNumbers_ReadAsFromCharsReadsThem) {
+  QRandomGenerator random(5);
+  LogRecord record;
+  LogRecord texts;
+  const auto check = [&](const std::string& number) {
+    float expected = 0;
+    const auto [end, error] =
+        std::from_chars(number.data(), number.data() + number.size(), expected);
+    const bool valid = error == std::errc() && end == number.data() + number.size();
+    for (const bool second : {false, true}) {
+      std::string line = "2026-01-01 00:00:09, ";
+      if (second) {
+        line += " 1";
+        line.resize(2 * kPrintZoneWidth, ' ');
+        line += " , ";
+      }
+      line += ' ' + number;
+      if (second) line.resize(std::max<std::size_t>(line.size() + 1, 3 * kPrintZoneWidth), ' ');
+      line += second ? " ,  2 " : " ";
+      const auto slot = static_cast<std::size_t>(second);
+      ASSERT_EQ(parseLogLine(line, record), valid) << line;
+      ASSERT_EQ(parseLogLineTexts(line, texts), valid) << line;
+      if (!valid) continue;
+      ASSERT_EQ(std::memcmp(&record.values[slot], &expected, sizeof expected), 0) << line;
+      ASSERT_EQ(record.texts[slot], number);
+      ASSERT_EQ(texts.texts[slot], number);
+      ASSERT_EQ(texts.count, record.count);
+    }
+  };
+  const std::string digitsAndDot = "0123456789.";
+  for (std::size_t length = 1; length <= 5; ++length) {
+    std::string number(length, '0');
+    std::size_t forms = 1;
+    for (std::size_t i = 0; i < length; ++i) forms *= digitsAndDot.size();
+    for (std::size_t form = 0; form < forms; ++form) {
+      for (std::size_t i = 0, rest = form; i < length; ++i, rest /= digitsAndDot.size())
+        number[i] = digitsAndDot[rest % digitsAndDot.size()];
+      check(number);
+    }
+  }
+  for (int n = 0; n < 100000; ++n) {
+    std::string number(static_cast<std::size_t>(6 + random.bounded(2)), '0');
+    for (char& c : number) c = static_cast<char>('0' + random.bounded(10));
+    if (random.bounded(8) != 0) number[random.bounded(static_cast<int>(number.size()))] = '.';
+    check(number);
   }
 }
 
