@@ -160,6 +160,7 @@ void TrendPlot::ensureSensors() {
 }
 
 void TrendPlot::setFlaggedAsOrdinary(bool ordinary) {
+  if (ordinary == ordinary_) return;
   ordinary_ = ordinary;
   refresh();
 }
@@ -404,9 +405,13 @@ QByteArray TrendPlot::picture(QSize size, bool svg) {
   } else {
     ok = plot.toPixmap(size.width(), size.height()).toImage().save(&buffer, "PNG");
   }
-  plot.resize(before);
-  plot.setViewport(plot.rect());
-  refresh();
+  // Back to the widget's own size, and decimated for it; a picture at that
+  // size (all that an export draws) needs neither.
+  if (before != size) {
+    plot.resize(before);
+    plot.setViewport(plot.rect());
+    refresh();
+  }
   if (!ok) return {};
   if (svg) {
     // The generator gives the size in millimetres at its own resolution, which
