@@ -128,27 +128,27 @@ bool isDigit(char c) {
   return true;
 }
 
-// The number in the first `length` bytes of `word`, as shortDigits takes
-// it; false when they are of another form. Inlined in its callers: it runs
-// for every reading.
-[[gnu::always_inline]] inline bool shortNumber(std::uint64_t word, int length, bool negative,
-                                               float& value) {
-  int at = 0;
-  if (!shortDigits(word, length, at)) return false;
-  value = shortValue(word, length, at, negative);
-  return true;
-}
-
 // The common case of readNumber below: a short number followed by a blank
-// within the eight bytes at `pos`. Returns the end, or npos when the
-// number is of another form (readNumber then reads it byte by byte).
-std::size_t readShortNumber(std::string_view line, std::size_t pos, bool negative, float& value) {
-  if (line.size() - pos < 8) return std::string_view::npos;
-  const std::uint64_t word = eightBytes(line.data() + pos);
+// within the eight bytes at `pos`, or within what is left of the line, as
+// for its last reading. Returns the end, or npos when the number is of
+// another form (readNumber then reads it byte by byte). Its value only
+// when kValues.
+template <bool kValues>
+[[gnu::always_inline]] inline std::size_t readShortNumber(std::string_view line, std::size_t pos,
+                                                          bool negative, float& value) {
+  const std::size_t left = line.size() - pos;
+  if (left == 0 || line.size() < 8) return std::string_view::npos;
+  // Near the end, the line's last eight bytes moved down to `pos`, zeros
+  // after them.
+  const std::uint64_t word = left >= 8
+                                 ? eightBytes(line.data() + pos)
+                                 : eightBytes(line.data() + line.size() - 8) >> (8 * (8 - left));
   const std::uint64_t blanks = bytesEqualTo(word, ' ');
   if (blanks == 0) return std::string_view::npos;
   const int length = __builtin_ctzll(blanks) / 8;
-  if (!shortNumber(word, length, negative, value)) return std::string_view::npos;
+  int at = 0;
+  if (!shortDigits(word, length, at)) return std::string_view::npos;
+  if constexpr (kValues) value = shortValue(word, length, at, negative);
   return pos + static_cast<std::size_t>(length);
 }
 
@@ -218,15 +218,12 @@ bool readZonedReading(std::string_view line, std::size_t pos, float& value,
 }
 #endif
 
-// The number at `pos`: digits with an optional '.' fraction and an optional
-// exponent. Short ones (a DS18B20 reading has at most four decimals) are
-// read as digits and a count of decimals: when both fit a float exactly, one
-// float division rounds correctly, as from_chars would. Returns the end, or
-// npos when there is no number there.
-std::size_t readNumber(std::string_view line, std::size_t pos, bool negative, float& value) {
-  if (const std::size_t end = readShortNumber(line, pos, negative, value);
-      end != std::string_view::npos)
-    return end;
+// The number at `pos`, byte by byte: digits with an optional '.' fraction
+// and an optional exponent. Short ones (a DS18B20 reading has at most four
+// decimals) are read as digits and a count of decimals: when both fit a
+// float exactly, one float division rounds correctly, as from_chars would.
+// Returns the end, or npos when there is no number there.
+std::size_t readLongNumber(std::string_view line, std::size_t pos, bool negative, float& value) {
   const std::size_t n = line.size();
   const std::size_t start = pos;
   std::uint32_t mantissa = 0;
@@ -268,8 +265,16 @@ std::size_t readNumber(std::string_view line, std::size_t pos, bool negative, fl
   return pos;
 }
 
-// The line taken apart; the values of readings after the first are left
-// out when they are not wanted.
+// The number at `pos`, the short way where it can.
+template <bool kValues>
+std::size_t readNumber(std::string_view line, std::size_t pos, bool negative, float& value) {
+  if (const std::size_t end = readShortNumber<kValues>(line, pos, negative, value);
+      end != std::string_view::npos)
+    return end;
+  return readLongNumber(line, pos, negative, value);
+}
+
+// The line taken apart; the values are left out where they are not wanted.
 template <bool kValues>
 bool parseLine(std::string_view line, LogRecord& record) {
   if (line.size() < 10) return false;
@@ -297,7 +302,7 @@ bool parseLine(std::string_view line, LogRecord& record) {
     if (sign != ' ' && sign != '-') return false;
     const std::size_t textStart = sign == '-' ? pos : pos + 1;
     float value = 0.0f;
-    const std::size_t end = readNumber(line, pos + 1, sign == '-', value);
+    const std::size_t end = readNumber<kValues>(line, pos + 1, sign == '-', value);
     if (end == std::string_view::npos || end >= n || line[end] != ' ') return false;
     const std::string_view text = line.substr(textStart, end - textStart);
     record.values[static_cast<std::size_t>(count)] = value;
