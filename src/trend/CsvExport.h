@@ -34,7 +34,9 @@ CsvResult writeCsv(const QStringList& logs, const QString& out, const StampFilte
                    const std::atomic_bool* cancel = nullptr, const QStringList& columnNames = {},
                    const CsvReading& how = {});
 
-// One CSV row of `width` cells after the stamp, appended to `text`.
+// One CSV row of `width` cells after the stamp, appended to `text`; the
+// record as parseLogLine leaves it, each text before the last still in its
+// line.
 void appendCsvRow(const LogRecord& record, int width, std::string& text);
 
 }  // namespace bw
