@@ -53,9 +53,9 @@ inline std::uint64_t nonDigits(std::uint64_t word) {
   return (word | aboveNine | ~fromZero) & kTopBits;
 }
 
-// Eight ASCII digits, the first the most significant, as a number.
+// Eight digits of 0 to 9 a byte, the first the most significant, as a
+// number.
 inline std::uint32_t eightDigits(std::uint64_t word) {
-  word -= kEightZeros;
   word = word * 10 + (word >> 8);
   word = ((word & 0x000000ff000000ffull) * (100 + (1000000ull << 32)) +
           ((word >> 16) & 0x000000ff000000ffull) * (1 + (10000ull << 32))) >>
@@ -105,9 +105,11 @@ bool isDigit(char c) {
   const std::uint64_t below = lowBytes(at);
   std::uint64_t packed = (word & below) | ((word >> 8) & ~below);
   const int decimals = length - 1 - at + !dot;
-  // The digits moved up to the last bytes, zeros before them.
-  packed = (packed << (8 * (8 - digits))) | (kEightZeros & lowBytes(8 - digits));
-  const float magnitude = static_cast<float>(eightDigits(packed)) / kPowersOfTen[decimals];
+  // Each digit's own value, then the digits moved up to the last bytes:
+  // what is shifted in before them is zeros. The bytes after the number
+  // borrow only from bytes that are shifted out.
+  const std::uint64_t values = (packed - kEightZeros) << (8 * (8 - digits));
+  const float magnitude = static_cast<float>(eightDigits(values)) / kPowersOfTen[decimals];
   // The sign bit set without a branch: the sign of a reading is not foreseeable.
   std::uint32_t bits;
   std::memcpy(&bits, &magnitude, 4);
