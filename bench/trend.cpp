@@ -12,8 +12,8 @@
 // --trend is brinewatch-trend for the command-line goals (by default the one
 // built beside the benchmark): --csv, --png and --svg of the year each within
 // 5 times wc -l, the peak memory of --csv under 64 MiB and of --png within
-// 64 bytes a line. The CSV is also written into /dev/shm, and the disk's
-// own time for its bytes is printed beside it.
+// 64 bytes a line. The CSV is also written into /dev/shm, where the disk
+// has no part in its time.
 
 #include <QApplication>
 #include <QDateTime>
@@ -31,7 +31,6 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 #ifdef BRINEWATCH_BENCH_QT_CHARTS
@@ -197,24 +196,6 @@ Run runMeasured(const QString& program, const QStringList& arguments, bool watch
 // wc -l spawned as the program is, so that both pay the same to start.
 double timeWcL(const QString& path) {
   return runMeasured(QStringLiteral("wc"), {QStringLiteral("-l"), path}, false).seconds;
-}
-
-// The disk's own part of an export: the bytes of `from` (in the page cache)
-// written to `to` and synced, as an export is before it takes its name.
-double diskAloneSeconds(const QString& from, const QString& to) {
-  QFile in(from);
-  QFile out(to);
-  if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly)) return -1;
-  Stopwatch watch;
-  while (!in.atEnd()) {
-    const QByteArray piece = in.read(8 << 20);
-    if (piece.isEmpty() || out.write(piece) != piece.size()) return -1;
-  }
-  if (!out.flush() || ::fsync(out.handle()) != 0) return -1;
-  const double seconds = watch.seconds();
-  out.close();
-  QFile::remove(to);
-  return seconds;
 }
 
 // Decimation and a full redraw of the chart into its buffer.
@@ -457,8 +438,7 @@ int main(int argc, char** argv) {
               static_cast<long long>(report.lines),
               std::max(1u, std::thread::hardware_concurrency()), wcNow, wcRuns.size());
   // A CSV export is a third of its log's size and is synced before it takes
-  // its name: it is also written into memory, where the disk has no part,
-  // and the disk's part is timed alone.
+  // its name: it is also written into memory, where the disk has no part.
   QTemporaryDir memory(QStringLiteral("/dev/shm/bench_trend-XXXXXX"));
   const auto timed = [&](const char* mode, const QString& out) {
     std::vector<double> times;
@@ -482,10 +462,6 @@ int main(int argc, char** argv) {
     printSummary(what.c_str(), last.seconds / wcNow, "times", 5, "<= 5");
     if (std::strcmp(mode, "--csv") == 0) {
       printSummary("trend --csv peak memory", last.peakMiB, "MiB", 64, "< 64");
-      const double disk = diskAloneSeconds(out, out + QStringLiteral(".copy"));
-      if (disk > 0)
-        std::printf("  the disk alone writes and syncs its %.0f MB in %.2f s, %.1f times wc -l\n",
-                    static_cast<double>(QFileInfo(out).size()) / 1e6, disk, disk / wcNow);
       if (memory.isValid()) {
         const Run inMemory = timed(mode, memory.filePath(QStringLiteral("year.csv")));
         std::printf("  --csv into memory (/dev/shm): %.2f s, %.1f times wc -l; status %d\n",
