@@ -1,9 +1,10 @@
 #include "trend/Decompression.h"
 
+#include <isa-l/igzip_lib.h>
 #include <lzma.h>
-#include <zlib.h>
 #include <zstd.h>
 #include <QByteArray>
+#include <cstdint>
 #include <cstring>
 #include <string>
 
@@ -64,17 +65,14 @@ class Decompressor::Engine {
 
 namespace {
 
+// Inflated by the vectorised decoder: about three times zlib's speed, which
+// keeps a compressed year's reading near that of the plain one. Its state is
+// of fixed size, whatever the stream asks.
 class GzipEngine : public Decompressor::Engine {
  public:
-  GzipEngine() {
-    ok_ = inflateInit2(&z_, 15 + 16) == Z_OK;  // gzip members only
-  }
-  ~GzipEngine() override {
-    if (ok_) inflateEnd(&z_);
-  }
+  GzipEngine() { startMember(); }
   Result run(const char*& in, std::size_t& inLeft, char*& out, std::size_t& outLeft,
              bool finish) override {
-    if (!ok_) return fail("the decoder could not be started");
     if (memberEnded_) {
       // Several members, as concatenated files are, read as one; anything
       // else after the last (zeros a copy pads with) ends the content.
@@ -82,35 +80,50 @@ class GzipEngine : public Decompressor::Engine {
       if (inLeft < 2 || static_cast<unsigned char>(in[0]) != 0x1f ||
           static_cast<unsigned char>(in[1]) != 0x8b)
         return Result::kEnd;
-      inflateReset(&z_);
-      memberEnded_ = false;
+      startMember();
     }
-    z_.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in));
-    z_.avail_in = static_cast<uInt>(std::min<std::size_t>(inLeft, 1u << 30));
-    z_.next_out = reinterpret_cast<Bytef*>(out);
-    z_.avail_out = static_cast<uInt>(std::min<std::size_t>(outLeft, 1u << 30));
-    const uInt inBefore = z_.avail_in;
-    const uInt outBefore = z_.avail_out;
-    const int r = inflate(&z_, Z_NO_FLUSH);
-    in += inBefore - z_.avail_in;
-    inLeft -= inBefore - z_.avail_in;
-    out += outBefore - z_.avail_out;
-    outLeft -= outBefore - z_.avail_out;
-    if (r == Z_STREAM_END) {
+    s_.next_in = reinterpret_cast<std::uint8_t*>(const_cast<char*>(in));
+    s_.avail_in = static_cast<std::uint32_t>(std::min<std::size_t>(inLeft, 1u << 30));
+    s_.next_out = reinterpret_cast<std::uint8_t*>(out);
+    s_.avail_out = static_cast<std::uint32_t>(std::min<std::size_t>(outLeft, 1u << 30));
+    const std::uint32_t inBefore = s_.avail_in;
+    const std::uint32_t outBefore = s_.avail_out;
+    const int r = isal_inflate(&s_);
+    in += inBefore - s_.avail_in;
+    inLeft -= inBefore - s_.avail_in;
+    out += outBefore - s_.avail_out;
+    outLeft -= outBefore - s_.avail_out;
+    switch (r) {
+      case ISAL_DECOMP_OK:
+        break;
+      case ISAL_INCORRECT_CHECKSUM:
+        return fail("incorrect data check");
+      case ISAL_INVALID_WRAPPER:
+      case ISAL_UNSUPPORTED_METHOD:
+        return fail("incorrect header");
+      case ISAL_INVALID_LOOKBACK:
+        return fail("invalid distance too far back");
+      default:
+        return fail("corrupt data");
+    }
+    if (s_.block_state == ISAL_BLOCK_FINISH) {
       memberEnded_ = true;
       return inLeft == 0 && finish ? Result::kEnd : Result::kGoOn;
     }
-    if (r == Z_OK || r == Z_BUF_ERROR) return Result::kGoOn;
-    return fail(z_.msg ? z_.msg : "corrupt data");
+    return Result::kGoOn;
   }
 
  private:
+  void startMember() {
+    isal_inflate_init(&s_);
+    s_.crc_flag = ISAL_GZIP;  // the header read, the check and length verified
+    memberEnded_ = false;
+  }
   Result fail(const char* reason) {
     why = reason;
     return Result::kCorrupt;
   }
-  z_stream z_{};
-  bool ok_ = false;
+  inflate_state s_{};
   bool memberEnded_ = false;
 };
 

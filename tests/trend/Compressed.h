@@ -8,10 +8,21 @@
 namespace bw::test {
 
 // Bytes compressed as a rotation leaves them, each with its check, so a
-// corrupt stream is told.
-inline QByteArray gzipped(const QByteArray& bytes) {
+// corrupt stream is told; `named`, with every field a gzip header may
+// carry (name, comment, extra field and the header's own check).
+inline QByteArray gzipped(const QByteArray& bytes, bool named) {
   z_stream z{};
   deflateInit2(&z, 6, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
+  char name[] = "brine.log.1";
+  char comment[] = "rotated";
+  unsigned char extra[] = {'B', 'w', 2, 0, 7, 9};
+  gz_header header{};
+  header.name = reinterpret_cast<Bytef*>(name);
+  header.comment = reinterpret_cast<Bytef*>(comment);
+  header.extra = extra;
+  header.extra_len = sizeof extra;
+  header.hcrc = 1;
+  if (named) deflateSetHeader(&z, &header);
   QByteArray out(static_cast<qsizetype>(deflateBound(&z, static_cast<uLong>(bytes.size()))), '\0');
   z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.constData()));
   z.avail_in = static_cast<uInt>(bytes.size());
@@ -21,6 +32,10 @@ inline QByteArray gzipped(const QByteArray& bytes) {
   out.truncate(static_cast<qsizetype>(z.total_out));
   deflateEnd(&z);
   return out;
+}
+
+inline QByteArray gzipped(const QByteArray& bytes) {
+  return gzipped(bytes, false);
 }
 
 inline QByteArray xzed(const QByteArray& bytes) {

@@ -295,7 +295,8 @@ TEST_F(LogReadingTest, ChunksOfAnySizeOnAnyThreads_ReadAsOneThreadLineByLine) {
 
 // A rotated log, compressed, reads as the log it was: the same lines, bad
 // lines and stretches without a line end alike, chunks of any size on any
-// threads, line by line, and into the same CSV.
+// threads, line by line, and into the same CSV; a gzip log of several
+// members, its header carrying every field, as one.
 TEST_F(LogReadingTest, CompressedLogs_ReadAsTheLogsTheyWere) {
   const auto lines = [](int from, int count) {
     QByteArray log;
@@ -313,7 +314,10 @@ TEST_F(LogReadingTest, CompressedLogs_ReadAsTheLogsTheyWere) {
   const QStringList plain = {
       folder.write(QStringLiteral("x.log"), x), folder.write(QStringLiteral("y.log"), y),
       folder.write(QStringLiteral("z.log"), z), folder.write(QStringLiteral("e.log"), {})};
-  const QStringList packed = {zipped.write(QStringLiteral("x.log"), test::gzipped(x)),
+  // Two gzip members, cut inside a line, and the zeros a copy pads with.
+  const QByteArray xPacked = test::gzipped(x.left(x.size() / 3), true) +
+                             test::gzipped(x.mid(x.size() / 3)) + QByteArray(700, '\0');
+  const QStringList packed = {zipped.write(QStringLiteral("x.log"), xPacked),
                               zipped.write(QStringLiteral("y.log"), test::xzed(y)),
                               zipped.write(QStringLiteral("z.log"), test::zstded(z)),
                               zipped.write(QStringLiteral("e.log"), test::gzipped({}))};
