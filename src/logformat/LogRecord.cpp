@@ -162,7 +162,7 @@ template <bool kValues>
 #ifdef BRINEWATCH_SSE2_PARSE
 // The 14 bytes in one vector: blanks, commas, dots and digits each a mask
 // of 16 bits, one bit a byte.
-template <bool kValues>
+template <bool kValues, bool kTexts>
 bool readZonedReading(std::string_view line, std::size_t pos, float& value,
                       std::string_view& text) {
   if (line.size() < pos + 17) return false;
@@ -188,8 +188,10 @@ bool readZonedReading(std::string_view line, std::size_t pos, float& value,
   const int length = static_cast<int>(end) - 1;
   const int at = dot ? __builtin_ctz(dot) - 1 : length;
   if constexpr (kValues) value = shortValue(eightBytes(p + 1), length, at, negative);
-  const std::size_t textStart = negative ? 0 : 1;
-  text = std::string_view(p + textStart, end - textStart);
+  if constexpr (kTexts) {
+    const std::size_t textStart = negative ? 0 : 1;
+    text = std::string_view(p + textStart, end - textStart);
+  }
   return true;
 }
 #else
@@ -199,7 +201,7 @@ constexpr std::uint64_t kZoneEnd = 0x202c202020ull;
 constexpr std::uint64_t kZoneEndBytes = 0xffffffffffull;
 
 // The 14 bytes in two words.
-template <bool kValues>
+template <bool kValues, bool kTexts>
 bool readZonedReading(std::string_view line, std::size_t pos, float& value,
                       std::string_view& text) {
   if (line.size() < pos + 17) return false;
@@ -213,9 +215,11 @@ bool readZonedReading(std::string_view line, std::size_t pos, float& value,
   if (((number ^ kEightBlanks) & ~lowBytes(length)) != 0 || !shortDigits(number, length, at))
     return false;
   if constexpr (kValues) value = shortValue(number, length, at, sign == '-');
-  const std::size_t textStart = sign == '-' ? pos : pos + 1;
-  text = std::string_view(line.data() + textStart,
-                          pos + 1 + static_cast<std::size_t>(length) - textStart);
+  if constexpr (kTexts) {
+    const std::size_t textStart = sign == '-' ? pos : pos + 1;
+    text = std::string_view(line.data() + textStart,
+                            pos + 1 + static_cast<std::size_t>(length) - textStart);
+  }
   return true;
 }
 #endif
@@ -276,8 +280,9 @@ std::size_t readNumber(std::string_view line, std::size_t pos, bool negative, fl
   return readLongNumber(line, pos, negative, value);
 }
 
-// The line taken apart; the values are left out where they are not wanted.
-template <bool kValues>
+// The line taken apart; the values or the texts are left out where they are
+// not wanted.
+template <bool kValues, bool kTexts>
 bool parseLine(std::string_view line, LogRecord& record) {
   if (line.size() < 10) return false;
   const std::size_t stampLength = line.size() > 10 && line[10] == ' ' ? 19 : 10;
@@ -294,8 +299,8 @@ bool parseLine(std::string_view line, LogRecord& record) {
   while (true) {
     if (count == kMaxReadings || pos >= n) return false;
     if (count > 0 &&
-        readZonedReading<kValues>(line, pos, record.values[static_cast<std::size_t>(count)],
-                                  record.texts[static_cast<std::size_t>(count)])) {
+        readZonedReading<kValues, kTexts>(line, pos, record.values[static_cast<std::size_t>(count)],
+                                          record.texts[static_cast<std::size_t>(count)])) {
       ++count;
       pos += kPrintZone;
       continue;
@@ -306,9 +311,9 @@ bool parseLine(std::string_view line, LogRecord& record) {
     float value = 0.0f;
     const std::size_t end = readNumber<kValues>(line, pos + 1, sign == '-', value);
     if (end == std::string_view::npos || end >= n || line[end] != ' ') return false;
-    const std::string_view text = line.substr(textStart, end - textStart);
     record.values[static_cast<std::size_t>(count)] = value;
-    record.texts[static_cast<std::size_t>(count)] = text;
+    if constexpr (kTexts)
+      record.texts[static_cast<std::size_t>(count)] = line.substr(textStart, end - textStart);
     ++count;
     pos = end + 1;
     if (pos == n) break;
@@ -327,11 +332,15 @@ bool parseLine(std::string_view line, LogRecord& record) {
 }  // namespace
 
 bool parseLogLine(std::string_view line, LogRecord& record) {
-  return parseLine<true>(line, record);
+  return parseLine<true, true>(line, record);
 }
 
 bool parseLogLineTexts(std::string_view line, LogRecord& record) {
-  return parseLine<false>(line, record);
+  return parseLine<false, true>(line, record);
+}
+
+bool parseLogLineValues(std::string_view line, LogRecord& record) {
+  return parseLine<true, false>(line, record);
 }
 
 }  // namespace bw

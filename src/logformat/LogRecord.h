@@ -30,5 +30,8 @@ bool parseLogLine(std::string_view line, LogRecord& record);
 // The same, but the values are not all set: for those that want the texts
 // alone, as a CSV row does, at less cost.
 bool parseLogLineTexts(std::string_view line, LogRecord& record);
+// The same, but the texts are not set: for those that want the values
+// alone, as the series and the pictures do.
+bool parseLogLineValues(std::string_view line, LogRecord& record);
 
 }  // namespace bw

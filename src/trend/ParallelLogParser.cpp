@@ -54,7 +54,7 @@ class ParallelLogParser::ChunkParse {
               else
                 chunk_.lines.add(r);
             },
-            chunk.found, work.format ? parseLogLineTexts : parseLogLine),
+            chunk.found, work.format ? parseLogLineTexts : parseLogLineValues),
         widest_(filter),
         sink_(work.widestOnly ? static_cast<LineSplitter::Sink&>(widest_) : records_) {}
 

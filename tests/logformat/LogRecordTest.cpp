@@ -61,11 +61,13 @@ TEST(LogRecord, RandomLinesOfTheRecordLineCode_EveryValueAndTextRoundTrips) {
 
 // Every number of up to five digits and dots, and random ones of six and
 // seven, as the first reading and as one after it: taken exactly when
-// from_chars takes it whole, as the float it gives, and with its text.
+// from_chars takes it whole, as the float it gives, and with its text; the
+// texts alone and the values alone as the whole reading takes them.
 TEST(LogRecord, ShortNumbers_ReadAsFromCharsReadsThem) {
   QRandomGenerator random(5);
   LogRecord record;
   LogRecord texts;
+  LogRecord values;
   const auto check = [&](const std::string& number) {
     float expected = 0;
     const auto [end, error] =
@@ -84,8 +86,11 @@ TEST(LogRecord, ShortNumbers_ReadAsFromCharsReadsThem) {
       const auto slot = static_cast<std::size_t>(second);
       ASSERT_EQ(parseLogLine(line, record), valid) << line;
       ASSERT_EQ(parseLogLineTexts(line, texts), valid) << line;
+      ASSERT_EQ(parseLogLineValues(line, values), valid) << line;
       if (!valid) continue;
       ASSERT_EQ(std::memcmp(&record.values[slot], &expected, sizeof expected), 0) << line;
+      ASSERT_EQ(std::memcmp(&values.values[slot], &expected, sizeof expected), 0) << line;
+      ASSERT_EQ(values.count, record.count);
       ASSERT_EQ(record.texts[slot], number);
       ASSERT_EQ(texts.texts[slot], number);
       ASSERT_EQ(texts.count, record.count);
