@@ -254,6 +254,27 @@ TEST(TrendPlotMarks, AChartNotShown_IsLaidOutAtTheSizeAsked) {
   }
 }
 
+// A picture's lines are decimated for the columns it is drawn on, also
+// when fitting the values widened their labels and so narrowed the chart.
+TEST(TrendPlotMarks, APictureIsDecimatedForTheColumnsItIsDrawnOn) {
+  TrendSeries series;
+  LogRecord r;
+  r.count = 1;
+  for (int i = 0; i < 5000; ++i) {
+    r.stamp = stampOf(at(1, 0)) + 60 * i;
+    r.values[0] = i % 2 ? -1234.5f : 1234.5f;
+    series.append(r);
+  }
+  TrendPlot plot;
+  plot.resize(1200, 600);
+  plot.setSeries(&series);
+  plot.resetView();
+  const int before = plot.decimatedColumns();
+  ASSERT_FALSE(plot.picture(QSize(1200, 600), false).isEmpty());
+  EXPECT_LT(plot.chartWidth(), before);  // the labels took room
+  EXPECT_EQ(plot.decimatedColumns(), plot.chartWidth());
+}
+
 // A log whose clock went back a thousand times over a year: the marks
 // reach along the whole axis, thinned evenly to a few pixels apart, and a
 // view with few of them marks each.

@@ -245,12 +245,16 @@ int TrendPlot::chartWidth() const {
   if (plot->size() != size() || plot->viewport() != plot->rect()) {
     plot->resize(size());
     plot->setViewport(QRect(QPoint(0, 0), size()));
-    QCPLayout* layout = plot->plotLayout();
-    layout->update(QCPLayoutElement::upPreparation);
-    layout->update(QCPLayoutElement::upMargins);
-    layout->update(QCPLayoutElement::upLayout);
+    layOut();
   }
   return plot->axisRect()->width();
+}
+
+void TrendPlot::layOut() const {
+  QCPLayout* layout = chart_->plot->plotLayout();
+  layout->update(QCPLayoutElement::upPreparation);
+  layout->update(QCPLayoutElement::upMargins);
+  layout->update(QCPLayoutElement::upLayout);
 }
 
 QRect TrendPlot::legendEntry(int sensor) const {
@@ -276,6 +280,7 @@ void TrendPlot::refresh() {
   Chart& c = *chart_;
   const QCPRange view = c.plot->xAxis->range();
   const ChartRange range{view.lower, view.upper, std::max(1, chartWidth()), ordinary_};
+  decimated_ = {series_, series_->size(), range};
   for (int s = 0; s < series_->sensorCount(); ++s) {
     const auto slot = static_cast<std::size_t>(s);
     const DecimatedSensor d = decimate(*series_, s, range);
@@ -383,9 +388,15 @@ QByteArray TrendPlot::picture(QSize size, bool svg) {
   const QSize before = plot.size();
   plot.resize(size);
   plot.setViewport(QRect(QPoint(0, 0), size));
-  // Lay out at the new size first, so the columns match the picture.
-  plot.replot(QCustomPlot::rpImmediateRefresh);
-  refresh();
+  // Lay out at the new size first (the values' labels set the margins), so
+  // the columns match the picture; decimated again only when they do not
+  // match what the chart holds, as a year's lines take a while to go over.
+  layOut();
+  const QCPRange view = plot.xAxis->range();
+  const Decimated now{
+      series_, series_ ? series_->size() : 0,
+      ChartRange{view.lower, view.upper, std::max(1, plot.axisRect()->width()), ordinary_}};
+  if (!(now == decimated_)) refresh();
   QByteArray bytes;
   QBuffer buffer(&bytes);
   buffer.open(QIODevice::WriteOnly);

@@ -3,6 +3,7 @@
 #include <QWidget>
 #include <memory>
 
+#include "trend/ColumnDecimator.h"
 #include "trend/SensorKeys.h"
 #include "trend/TrendSeries.h"
 
@@ -51,6 +52,8 @@ class TrendPlot : public QWidget {
   double viewHigh() const;
   // The pixel columns of the drawing area, which the series is thinned to.
   int chartWidth() const;
+  // The columns the lines in the chart were last decimated for.
+  int decimatedColumns() const { return decimated_.range.columns; }
   // Where the set-back marks are drawn, in time order.
   std::vector<double> setBackMarkTimes() const;
   // Where the legend entry of `sensor` is drawn, in this widget's
@@ -77,7 +80,23 @@ class TrendPlot : public QWidget {
   void markSetBacks();
   void drawBand(int sensor);
 
+  // Lays the plot out at its viewport without drawing it.
+  void layOut() const;
+
+  // What the chart's lines were last decimated from, and for.
+  struct Decimated {
+    const TrendSeries* series = nullptr;
+    std::size_t lines = 0;
+    ChartRange range;
+    bool operator==(const Decimated& o) const {
+      return series == o.series && lines == o.lines && range.from == o.range.from &&
+             range.to == o.range.to && range.columns == o.range.columns &&
+             range.flaggedAsOrdinary == o.range.flaggedAsOrdinary;
+    }
+  };
+
   const TrendSeries* series_ = nullptr;
+  Decimated decimated_;
   SensorKeys keys_ = sensorKeys(nullptr);
   bool ordinary_ = false;
   bool refreshing_ = false;
