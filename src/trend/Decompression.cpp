@@ -228,16 +228,21 @@ Decompressor::Decompressor(const LogInput& input, Compression kind)
 Decompressor::~Decompressor() = default;
 
 bool Decompressor::refill() {
-  inBytes_ = inTaken_ = 0;
+  // What the engine has not taken yet stays in front of what is read.
+  const std::int64_t kept = inBytes_ - inTaken_;
+  std::memmove(in_.get(), in_.get() + inTaken_, static_cast<std::size_t>(kept));
+  inBytes_ = kept;
+  inTaken_ = 0;
   const std::int64_t left = input_.size() - consumed_;
   if (left <= 0) {
     fileEnded_ = true;
     return true;
   }
-  const std::int64_t got = input_.readAt(consumed_, in_.get(), std::min(kInBytes, left), error_);
+  const std::int64_t got =
+      input_.readAt(consumed_, in_.get() + kept, std::min(kInBytes - kept, left), error_);
   if (got < 0) return false;
   if (got == 0) fileEnded_ = true;  // shorter now than when opened
-  inBytes_ = got;
+  inBytes_ += got;
   consumed_ += got;
   if (consumed_ >= input_.size()) fileEnded_ = true;
   return true;
@@ -251,7 +256,9 @@ std::int64_t Decompressor::read(char* out, std::int64_t max) {
   }
   std::int64_t produced = 0;
   while (!done_ && produced < max) {
-    if (inTaken_ == inBytes_ && !fileEnded_ && !refill()) {
+    // A gzip member's two-byte mark may stand across a read: the engine
+    // gets two bytes at least while the file has more.
+    if (inBytes_ - inTaken_ < 2 && !fileEnded_ && !refill()) {
       done_ = true;
       return -1;
     }

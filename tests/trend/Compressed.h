@@ -9,10 +9,11 @@ namespace bw::test {
 
 // Bytes compressed as a rotation leaves them, each with its check, so a
 // corrupt stream is told; `named`, with every field a gzip header may
-// carry (name, comment, extra field and the header's own check).
-inline QByteArray gzipped(const QByteArray& bytes, bool named) {
+// carry (name, comment, extra field and the header's own check). Level 0
+// stores the bytes, so the size is known before.
+inline QByteArray gzipped(const QByteArray& bytes, bool named, int level = 6) {
   z_stream z{};
-  deflateInit2(&z, 6, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
+  deflateInit2(&z, level, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
   char name[] = "brine.log.1";
   char comment[] = "rotated";
   unsigned char extra[] = {'B', 'w', 2, 0, 7, 9};

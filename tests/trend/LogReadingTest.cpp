@@ -356,6 +356,36 @@ TEST_F(LogReadingTest, CompressedLogs_ReadAsTheLogsTheyWere) {
               folder.read(QStringLiteral("plain.csv")));
 }
 
+// A gzip log of two members whose two-byte mark stands across one of the
+// decoder's reads (256 KiB at a time), or just before or after it, reads
+// whole, on the threads and line by line.
+TEST_F(LogReadingTest, AGzipMemberMarkAcrossARead_ReadsOn) {
+  QByteArray log;
+  for (int i = 0; log.size() < 400000; ++i) log += logLine(at(1, 0).addSecs(9 * i), {4.5f, 2.0f});
+  TrendSeries plain;
+  const ReadReport expected = readSeries({folder.write(QStringLiteral("plain.log"), log)}, plain);
+  for (qsizetype size = (256 << 10) - 2; size <= (256 << 10) + 1; ++size) {
+    // The log's first bytes stored, not compressed, in a member of `size` bytes.
+    qsizetype cut = size - 40;
+    QByteArray first = test::gzipped(log.left(cut), false, 0);
+    for (int tries = 0; first.size() != size && tries < 20; ++tries)
+      first = test::gzipped(log.left(cut += size - first.size()), false, 0);
+    ASSERT_EQ(first.size(), size);
+    const QString path =
+        folder.write(QStringLiteral("two.log.gz"), first + test::gzipped(log.mid(cut)));
+    TrendSeries threaded;
+    TrendSeries sequential;
+    const ReadReport report = readSeries({path}, threaded);
+    LogReading({path}, {}).read([&sequential](const LogRecord& r) { sequential.append(r); });
+    EXPECT_EQ(report.lines, expected.lines) << size;
+    EXPECT_EQ(report.bad.stops(), 0u) << size;
+    for (const TrendSeries* got : {&threaded, &sequential}) {
+      ASSERT_EQ(got->size(), plain.size()) << size;
+      EXPECT_EQ(got->stamps().back(), plain.stamps().back()) << size;
+    }
+  }
+}
+
 // The header's width is found on the threads as the rows are: the widest
 // line in range counts wherever it stands, across a chunk's cut, after zero
 // bytes, after an overlong run that ends in zeros, in a compressed log; a
