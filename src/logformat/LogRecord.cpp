@@ -287,13 +287,13 @@ bool parseLine(std::string_view line, LogRecord& record) {
   if (line.size() < 10) return false;
   const std::size_t stampLength = line.size() > 10 && line[10] == ' ' ? 19 : 10;
   if (line.size() < stampLength + 2) return false;
-  const auto stamp = parseStamp(line.substr(0, stampLength), ' ');
-  if (!stamp) return false;
+  StampSeconds stamp = 0;
+  if (!readStamp(line.substr(0, stampLength), ' ', stamp)) return false;
   std::size_t pos = stampLength;
   if (line[pos] != ',' || line[pos + 1] != ' ') return false;
   pos += 2;
 
-  record.stamp = *stamp;
+  record.stamp = stamp;
   int count = 0;
   const std::size_t n = line.size();
   while (true) {

@@ -67,8 +67,8 @@ QString stampText(const QDateTime& stamp) {
   return date + u' ' + time.toString(QStringLiteral("HH:mm:ss"));
 }
 
-std::optional<StampSeconds> parseStamp(std::string_view text, char separator) {
-  if (text.size() != 10 && text.size() != 19) return std::nullopt;
+bool readStamp(std::string_view text, char separator, StampSeconds& out) {
+  if (text.size() != 10 && text.size() != 19) return false;
   const char* p = text.data();
   // A log's lines mostly share their date with the line before: the last
   // date read is kept, per thread, and taken again without working it out.
@@ -76,28 +76,28 @@ std::optional<StampSeconds> parseStamp(std::string_view text, char separator) {
   thread_local StampSeconds lastDay = 0;
   StampSeconds seconds = lastDay;
   if (std::memcmp(p, lastDate, kDateLength) != 0) {
-    if (p[4] != '-' || p[7] != '-') return std::nullopt;
+    if (p[4] != '-' || p[7] != '-') return false;
     const int year = digits(p, 4);
     const int month = digits(p + 5, 2);
     const int day = digits(p + 8, 2);
-    if (year < 0 || month < 1 || month > 12 || day < 1) return std::nullopt;
-    if (static_cast<unsigned>(day) > daysInMonth(year, static_cast<unsigned>(month)))
-      return std::nullopt;
+    if (year < 0 || month < 1 || month > 12 || day < 1) return false;
+    if (static_cast<unsigned>(day) > daysInMonth(year, static_cast<unsigned>(month))) return false;
     seconds = daysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) *
               kSecondsPerDay;
     std::memcpy(lastDate, p, kDateLength);
     lastDay = seconds;
   }
   if (text.size() == 19) {
-    if (p[10] != separator || p[13] != ':' || p[16] != ':') return std::nullopt;
+    if (p[10] != separator || p[13] != ':' || p[16] != ':') return false;
     const int hour = digits(p + 11, 2);
     const int minute = digits(p + 14, 2);
     const int second = digits(p + 17, 2);
     if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59)
-      return std::nullopt;
+      return false;
     seconds += hour * 3600 + minute * 60 + second;
   }
-  return seconds;
+  out = seconds;
+  return true;
 }
 
 void writeCsvStamp(StampSeconds stamp, char* out) {
